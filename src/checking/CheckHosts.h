@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QString>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "checking/AddressKind.h"
+#include "platform/CancelHandle.h"
+
+namespace hv {
+
+class HostList;
+class HostProbes;
+class MainThreadInvoker;
+
+// What the hand-overs do on the main thread beyond the host list's state images.
+class CheckSink {
+public:
+    virtual ~CheckSink() = default;
+    // A new last line of memLog.
+    virtual void appendLogLine(const QString& line) = 0;
+    // memReport := report; PositionReport; show without activating; enable tmrHide.
+    virtual void showReport(const QString& report) = 0;
+    // Time text of a log line, from the user's locale.
+    virtual QString timeText() = 0;
+};
+
+// One host's outcome in a pass, for the check-once mode (called on the checking thread).
+struct HostCheckResult {
+    int index = 0;  // host index (menu item index - 2)
+    QString title;
+    QString address;
+    ProbeKind kind = ProbeKind::Skip;
+    bool alive = false;
+    qint64 elapsedMs = 0;
+};
+
+// The checking thread: passes over the host list, two tries per host, changes reported to
+// the main thread, a summary at the end of each pass, then suspended until resumed.
+class TCheckHosts {
+public:
+    TCheckHosts(HostList& hosts, HostProbes& probes, CheckSink& sink, MainThreadInvoker& invoker);
+    ~TCheckHosts();  // stops and joins
+
+    // The cancel handle every probe wait watches.
+    CancelHandle& cancelHandle() { return m_cancel; }
+
+    // Creates the thread, suspended (it runs no pass before resume()).
+    void start();
+    // Marked suspended: waiting between passes (or not yet started).
+    bool isSuspended() const;
+    // Begins a pass when the thread is suspended; does nothing during a pass.
+    void resume();
+    // Terminate request, cancels a waiting probe and a pending hand-over, joins.
+    void stop();
+    // Set when an error ended the loop; its message is also written to stderr.
+    bool hasEnded() const;
+    QString errorMessage() const;
+
+    void setHostChecked(std::function<void(const HostCheckResult&)> callback);
+    // Called on the checking thread after each pass's ShowSummary.
+    void setPassFinished(std::function<void()> callback);
+
+    // Fields of the pass; touched by the main thread only inside the hand-overs.
+    QString LostText;
+    QString AppearedText;
+    int CurrentIndex = 0;  // menu index of the host being checked (2 and up)
+    bool HostAlive = false;
+
+private:
+    void run();
+    void pass();
+    void ReportChange(std::uint64_t generation);
+    void ShowSummary();
+
+    HostList& m_hosts;
+    HostProbes& m_probes;
+    CheckSink& m_sink;
+    MainThreadInvoker& m_invoker;
+    CancelHandle m_cancel;
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_suspended = true;
+    bool m_resumeRequested = false;
+    bool m_terminated = false;
+    bool m_ended = false;
+    QString m_error;
+    std::function<void(const HostCheckResult&)> m_hostChecked;
+    std::function<void()> m_passFinished;
+    std::thread m_thread;
+};
+
+}  // namespace hv

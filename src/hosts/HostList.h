@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+namespace hv {
+
+// State images of ImageList1 that the host list uses.
+enum StateImage : int { kImageAnswered = 0, kImageNotAnswering = 1 };
+
+struct Host {
+    QString title;
+    QString address;
+    int stateImage = kImageNotAnswering;
+};
+
+// A host as the settings dialog shows it: title + " :  " + address.
+QString hostLine(const QString& title, const QString& address);
+// Split at the first " :  ": title before it, address after it (at most 1000 characters).
+// A line without the separator is all title with an empty address.
+Host splitHostLine(const QString& line);
+
+// The one host list, the model behind the "Hosts state" submenu (host k is menu item k + 2)
+// and the rows of the state table (row k). Rebuilt and changed on the main thread only; read
+// by the checking thread under the lock. Every rebuild advances the generation, so a pass can
+// tell that the list it was walking is gone.
+class HostList : public QObject {
+    Q_OBJECT
+public:
+    explicit HostList(QObject* parent = nullptr);
+
+    // Main thread. From the settings file's HostList entries (key = title, value = address):
+    // the address loses its surrounding blanks and an empty one gives no host; the item count
+    // counts every entry.
+    void rebuildFromEntries(const QList<QPair<QString, QString>>& entries);
+    // Main thread. From the settings dialog's host lines; the count counts every line.
+    void rebuildFromLines(const QStringList& lines);
+
+    // Main thread. Emits stateImageChanged.
+    void setStateImage(int index, int image);
+    // Main thread (Stop): every host to kImageNotAnswering.
+    void setAllStateImages(int image);
+
+    // The number shown by the state table's count text (" N items").
+    int itemsCount() const;
+    QStringList hostLines() const;
+    QList<Host> hosts() const;
+
+    // Any thread.
+    std::uint64_t generation() const;
+    int count() const;
+    // The host at index as it is now, or nothing when the list has been rebuilt since
+    // `generation` or the index is out of range.
+    std::optional<Host> hostAt(int index, std::uint64_t generation) const;
+
+signals:
+    void rebuilt();
+    void stateImageChanged(int index, int image);
+
+private:
+    void replace(QList<Host> hosts, int itemsCount);
+
+    mutable std::mutex m_lock;
+    QList<Host> m_hosts;
+    int m_itemsCount = 0;
+    std::uint64_t m_generation = 0;
+};
+
+}  // namespace hv

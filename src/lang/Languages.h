@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <mutex>
+
+namespace hv {
+
+// Language files beside the executable (Languages/<name>.lng) and the current language.
+// One object per process; LangMessage() reads through it.
+class Languages {
+public:
+    static Languages& instance();
+
+    // The executable whose folder holds Languages/ and whose name (extension ".ini") names
+    // the file the chosen language is read from.
+    void setExecutable(const QString& executablePath);
+    QString executableDir() const;
+
+    QString currentLanguage() const;
+    void setCurrentLanguage(const QString& name);
+
+    // Languages/<CurrentLanguage>.lng, found ignoring case.
+    QString languageFilePath() const;
+
+    // The text of key in section "Messages" of the current language file, the key itself
+    // when the file or key is missing. The file is read at every call.
+    QString message(const QString& key) const;
+
+    // CurrentLanguage := [General] Language (default "English") of <executable>.ini; then,
+    // when apply is true, TranslateAllForms.
+    void loadLanguage(bool apply);
+
+    // Installed by the windows' side; called by loadLanguage(true).
+    void setTranslateAllForms(std::function<void()> translateAll);
+    void translateAllForms() const;
+
+    // Names of the entries of the language folder that contain ".lng" (lower case), each cut
+    // before its first ".lng", in the file system's order; no sorting, no de-duplication.
+    QStringList listLanguages() const;
+
+private:
+    Languages() = default;
+    mutable std::mutex m_lock;
+    QString m_executablePath;
+    QString m_current;
+    std::function<void()> m_translateAll;
+};
+
+inline QString LangMessage(const QString& key) { return Languages::instance().message(key); }
+
+}  // namespace hv

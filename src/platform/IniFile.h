@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "platform/Error.h"
+
+namespace hv {
+
+// "Unable to write to %s" with the file's path.
+class IniWriteError : public Error {
+public:
+    explicit IniWriteError(const QString& path);
+};
+
+// A private-profile (INI) file held in memory.
+//
+// Reading: section and key names match ignoring case; blanks around keys and values are
+// dropped, and so are quotes (" or ') that enclose a whole value; when a key stands twice in a
+// section the first counts; key names of a section are listed up to 16384 bytes (each name
+// plus a terminating zero, as UTF-8), values come back with at most 2047 characters.
+// CR LF and LF line ends both read; lines starting with ";" or "#" are comments.
+//
+// Writing: an existing key is replaced in place, a new key goes at the end of its section, a
+// new section at the end of the file. save() writes a temporary file in the same folder and
+// renames it over the old one (keeping its permissions), so a failure leaves the old file
+// whole; lines no write touched stay byte for byte.
+class IniFile {
+public:
+    // Loads the file; a missing or unreadable file reads as empty.
+    explicit IniFile(const QString& path);
+
+    const QString& path() const { return m_path; }
+
+    QStringList keys(const QString& section) const;
+    bool hasSection(const QString& section) const;
+    QString readString(const QString& section, const QString& key, const QString& def) const;
+    // Integer: see parseInteger(); a text that is not an integer gives def.
+    int readInteger(const QString& section, const QString& key, int def) const;
+    // Boolean: read as an integer, non-zero is true.
+    bool readBool(const QString& section, const QString& key, bool def) const;
+
+    // In-memory edits; nothing reaches the disk before save().
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void eraseSection(const QString& section);
+
+    // Writes the whole file atomically; throws IniWriteError and leaves the disk unchanged.
+    void save() const;
+
+    // One write as WritePrivateProfileString makes it: load, change one key, save.
+    static void writeValue(const QString& path, const QString& section, const QString& key,
+                           const QString& value);
+
+private:
+    QString m_path;
+    QByteArray m_newline;  // "\r\n" or "\n", as the file uses
+    QList<QByteArray> m_lines;  // raw lines without their line ends
+    bool m_endsWithNewline = true;
+};
+
+}  // namespace hv
