@@ -1,0 +1,1 @@
+#include "checking/MainThreadInvoker.h"

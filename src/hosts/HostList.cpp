@@ -1,0 +1,1 @@
+#include "hosts/HostList.h"

@@ -1,0 +1,1 @@
+#include "lang/Languages.h"
