@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QRect>
+#include <QRegion>
+#include <QSize>
+#include <QWidget>
+
+class QPlainTextEdit;
+class QTimer;
+
+namespace hv {
+
+// The pop-up report: a frameless, topmost balloon without a taskbar entry that shows the
+// report of a pass at the bottom right of the primary screen and hides after tmrHide's
+// interval or at any mouse button. TfrmMain derives from it (the main window is the pop-up).
+class ReportWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReportWindow(QWidget* parent = nullptr);
+
+    QPlainTextEdit* memReport = nullptr;  // read-only, borderless, transparent, no wrapping
+    QTimer* tmrHide = nullptr;            // single pop-up countdown, disabled at start
+
+    // The summary step: memReport := report; PositionReport; show without activating;
+    // enable tmrHide (a running countdown is not restarted).
+    void showReport(const QString& report);
+
+    void PositionReport();
+    void tmrHideTimer();
+    void memReportMouseDown();
+
+    // Pure geometry, for PositionReport and the tests.
+    static int reportLineCount(const QString& text);  // a final line break adds no line
+    static int fontPixelHeight(double pointSize, double logicalDpi);  // rounded
+    // Window rectangle for n lines at pitch p = pixel height + 2 on a screen of that size.
+    static QRect reportGeometry(int lineCount, int pixelHeight, const QSize& screenSize);
+    // The balloon: four circles and the 11-point polygon, united (winding fill).
+    static QRegion balloonRegion(int width, int height);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;  // FormPaint: the outline
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+}  // namespace hv
