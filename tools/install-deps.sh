@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that are missing for "run" (build and start) or "test"
+# (build and run every test). Asks apt only when something is missing.
+set -euo pipefail
+
+run_pkgs=(cmake ninja-build g++ qt6-base-dev)
+test_pkgs=("${run_pkgs[@]}" libgtest-dev libgmock-dev xvfb xauth trayer xdotool x11-utils
+           imagemagick iproute2 util-linux clang libclang-rt-14-dev)
+
+case "${1:-run}" in
+    run) want=("${run_pkgs[@]}") ;;
+    test) want=("${test_pkgs[@]}") ;;
+    bench) want=("${run_pkgs[@]}" fping python3) ;;
+    *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

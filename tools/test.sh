@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Hostvane and runs every test: the full suite (unit, widget,
+# network, end-to-end under Xvfb), the core again under AddressSanitizer+UBSan and under
+# ThreadSanitizer, and the fuzz targets for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh test
+
+jobs=$(nproc)
+stage() { printf '\n==== %s\n' "$*"; }
+failed=()
+
+stage "build and test (all tests)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSTVANE_TESTS=ON >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs" || failed+=("full suite")
+
+stage "AddressSanitizer + UBSan (core)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHOSTVANE_GUI=OFF \
+    -DHOSTVANE_SANITIZE=address,undefined >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize || failed+=("asan")
+
+stage "ThreadSanitizer (core)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHOSTVANE_GUI=OFF \
+    -DHOSTVANE_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j"$jobs"
+tsan_opts="halt_on_error=1:second_deadlock_stack=1"
+[ -f tests/tsan.supp ] && tsan_opts="$tsan_opts:suppressions=$PWD/tests/tsan.supp"
+TSAN_OPTIONS="$tsan_opts" ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L sanitize \
+    || failed+=("tsan")
+
+if [ -f fuzz/CMakeLists.txt ]; then
+    stage "fuzz targets (bounded)"
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+        -DHOSTVANE_GUI=OFF -DHOSTVANE_TESTS=OFF -DHOSTVANE_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j"$jobs"
+    for f in build-fuzz/fuzz/fuzz_*; do
+        [ -x "$f" ] || continue
+        name=$(basename "$f")
+        corpus=$(mktemp -d)
+        [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+        echo "-- $name"
+        "$f" -max_total_time="${FUZZ_SECONDS:-20}" -print_final_stats=1 "$corpus" 2>&1 | tail -n 4 \
+            || failed+=("$name")
+        rm -rf "$corpus"
+    done
+fi
+
+if [ ${#failed[@]} -ne 0 ]; then
+    printf '\nFAILED: %s\n' "${failed[*]}"
+    exit 1
+fi
+printf '\nAll test stages passed.\n'
