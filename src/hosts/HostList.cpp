@@ -1,1 +1,137 @@
 #include "hosts/HostList.h"
+
+namespace hv {
+
+namespace {
+
+const QString kSeparator = QStringLiteral(" :  ");
+constexpr int kMaxAddressLength = 1000;
+
+// Blanks as the settings file knows them: spaces and control characters.
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 0x20) --end;
+    return text.mid(begin, end - begin);
+}
+
+// At most max characters, never ending in half a surrogate pair.
+QString cutTo(const QString& text, qsizetype max) {
+    if (text.size() <= max) return text;
+    qsizetype n = max;
+    if (n > 0 && text.at(n - 1).isHighSurrogate()) --n;
+    return text.left(n);
+}
+
+}  // namespace
+
+QString hostLine(const QString& title, const QString& address) {
+    return title + kSeparator + address;
+}
+
+Host splitHostLine(const QString& line) {
+    Host host;
+    const qsizetype p = line.indexOf(kSeparator);
+    if (p < 0) {
+        host.title = line;
+        return host;
+    }
+    host.title = line.left(p);
+    host.address = cutTo(line.mid(p + kSeparator.size()), kMaxAddressLength);
+    return host;
+}
+
+HostList::HostList(QObject* parent) : QObject(parent) {}
+
+void HostList::rebuildFromEntries(const QList<QPair<QString, QString>>& entries) {
+    QList<Host> hosts;
+    hosts.reserve(entries.size());
+    for (const auto& [title, value] : entries) {
+        QString address = trimBlanks(value);
+        if (address.isEmpty()) continue;
+        hosts.append(Host{title, address, kImageNotAnswering});
+    }
+    replace(std::move(hosts), static_cast<int>(entries.size()));
+}
+
+void HostList::rebuildFromLines(const QStringList& lines) {
+    QList<Host> hosts;
+    hosts.reserve(lines.size());
+    for (const QString& line : lines) {
+        Host host = splitHostLine(line);
+        host.stateImage = kImageNotAnswering;
+        hosts.append(std::move(host));
+    }
+    replace(std::move(hosts), static_cast<int>(lines.size()));
+}
+
+void HostList::replace(QList<Host> hosts, int itemsCount) {
+    QList<Host> old;
+    {
+        std::lock_guard guard(m_lock);
+        old.swap(m_hosts);
+        m_hosts = std::move(hosts);
+        m_itemsCount = itemsCount;
+        ++m_generation;
+    }
+    // The old hosts are freed here, outside the lock; the views learn of the change only now
+    // so that a slot reading the list back cannot deadlock.
+    old.clear();
+    emit rebuilt();
+}
+
+void HostList::setStateImage(int index, int image) {
+    {
+        std::lock_guard guard(m_lock);
+        if (index < 0 || index >= m_hosts.size()) return;
+        m_hosts[index].stateImage = image;
+    }
+    emit stateImageChanged(index, image);
+}
+
+void HostList::setAllStateImages(int image) {
+    int n = 0;
+    {
+        std::lock_guard guard(m_lock);
+        for (Host& host : m_hosts) host.stateImage = image;
+        n = static_cast<int>(m_hosts.size());
+    }
+    for (int i = 0; i < n; ++i) emit stateImageChanged(i, image);
+}
+
+int HostList::itemsCount() const {
+    std::lock_guard guard(m_lock);
+    return m_itemsCount;
+}
+
+QStringList HostList::hostLines() const {
+    std::lock_guard guard(m_lock);
+    QStringList lines;
+    lines.reserve(m_hosts.size());
+    for (const Host& host : m_hosts) lines.append(hostLine(host.title, host.address));
+    return lines;
+}
+
+QList<Host> HostList::hosts() const {
+    std::lock_guard guard(m_lock);
+    return m_hosts;
+}
+
+std::uint64_t HostList::generation() const {
+    std::lock_guard guard(m_lock);
+    return m_generation;
+}
+
+int HostList::count() const {
+    std::lock_guard guard(m_lock);
+    return static_cast<int>(m_hosts.size());
+}
+
+std::optional<Host> HostList::hostAt(int index, std::uint64_t generation) const {
+    std::lock_guard guard(m_lock);
+    if (generation != m_generation || index < 0 || index >= m_hosts.size()) return std::nullopt;
+    return m_hosts.at(index);
+}
+
+}  // namespace hv
