@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 namespace hv {
 
@@ -8,6 +9,7 @@ namespace hv {
 // once cancel() has been called, and stays so until reset().
 class CancelHandle {
 public:
+    // Throws Error when no eventfd can be had (the process is out of descriptors).
     CancelHandle();
     ~CancelHandle();
     CancelHandle(const CancelHandle&) = delete;
@@ -23,6 +25,7 @@ public:
 
 private:
     int m_fd = -1;  // eventfd
+    std::mutex m_change;  // keeps the flag and the eventfd's counter in step
     std::atomic<bool> m_cancelled{false};
 };
 
