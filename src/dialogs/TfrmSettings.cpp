@@ -1,0 +1,253 @@
+#include "dialogs/TfrmSettings.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFontDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "dialogs/SpinEdit.h"
+
+namespace hv {
+
+namespace {
+
+constexpr int kHelpContextHosts = 3;
+
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent) {
+    auto* b = named(new QPushButton(text, parent), name);
+    // Enter must not close the dialog: no button is a default one.
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+QFrame* rule(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+void setHelpContext(QWidget* w, int context) { w->setProperty("helpContext", context); }
+
+// Every page is one group box that fills it.
+QGroupBox* page(QStackedWidget* book, const QString& title, const char* name) {
+    auto* holder = new QWidget(book);
+    auto* box = named(new QGroupBox(title, holder), name);
+    auto* lay = new QVBoxLayout(holder);
+    lay->setContentsMargins(4, 0, 0, 0);
+    lay->addWidget(box);
+    book->addWidget(holder);
+    return box;
+}
+
+}  // namespace
+
+TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFixedSize(435, 325);
+    setSizeGripEnabled(false);
+
+    lbSettings = named(new QListWidget(this), "lbSettings");
+    lbSettings->addItems({QStringLiteral("Host list"), QStringLiteral("General"),
+                          QStringLiteral("Check parametrs"), QStringLiteral("View"),
+                          QStringLiteral("Languages")});
+    lbSettings->setFixedWidth(121);
+    setHelpContext(lbSettings, kHelpContextHosts);
+
+    Notebook1 = named(new QStackedWidget(this), "Notebook1");
+
+    // Page 0: the host list.
+    gbHostList = page(Notebook1, QStringLiteral("Host list"), "gbHostList");
+    setHelpContext(gbHostList, kHelpContextHosts);
+    lbxHosts = named(new QListWidget(gbHostList), "lbxHosts");
+    lbxHosts->setSortingEnabled(false);
+    btnAddIP = button(QStringLiteral("Add IP"), "btnAddIP", gbHostList);
+    btnAddIP->setToolTip(QStringLiteral("Add IP address"));
+    btnAddHTTP = button(QStringLiteral("Add HTTP"), "btnAddHTTP", gbHostList);
+    btnAddHTTP->setToolTip(QStringLiteral("Add HTTP server"));
+    btnAddLan = button(QStringLiteral("Add LAN"), "btnAddLan", gbHostList);
+    btnAddLan->setToolTip(QStringLiteral("Add LAN address"));
+    btnEdit = button(QStringLiteral("Edit"), "btnEdit", gbHostList);
+    btnEdit->setToolTip(QStringLiteral("Edit selected host"));
+    btnDelete = button(QStringLiteral("Delete"), "btnDelete", gbHostList);
+    btnDelete->setToolTip(QStringLiteral("Delete selected host"));
+    {
+        auto* buttons = new QVBoxLayout;
+        for (QWidget* w : {static_cast<QWidget*>(lbxHosts), static_cast<QWidget*>(btnAddIP),
+                           static_cast<QWidget*>(btnAddHTTP), static_cast<QWidget*>(btnAddLan),
+                           static_cast<QWidget*>(btnEdit), static_cast<QWidget*>(btnDelete)})
+            setHelpContext(w, kHelpContextHosts);
+        buttons->addWidget(btnAddIP);
+        buttons->addWidget(btnAddHTTP);
+        buttons->addWidget(btnAddLan);
+        buttons->addSpacing(8);
+        buttons->addWidget(btnEdit);
+        buttons->addWidget(btnDelete);
+        buttons->addStretch();
+        auto* lay = new QHBoxLayout(gbHostList);
+        lay->addWidget(lbxHosts, 1);
+        lay->addLayout(buttons);
+    }
+
+    // Page 1: general.
+    gbGenaral = page(Notebook1, QStringLiteral("Genaral"), "gbGenaral");
+    lbAutorun = named(new QLabel(QStringLiteral("Autorun"), gbGenaral), "lbAutorun");
+    cbAutorun = named(new QCheckBox(QStringLiteral("Run application on Windows load"), gbGenaral),
+                      "cbAutorun");
+    {
+        auto* heading = new QHBoxLayout;
+        heading->addWidget(rule(gbGenaral), 1);
+        heading->addWidget(lbAutorun);
+        heading->addWidget(rule(gbGenaral), 4);
+        auto* lay = new QVBoxLayout(gbGenaral);
+        lay->addLayout(heading);
+        lay->addWidget(cbAutorun);
+        lay->addStretch();
+    }
+
+    // Page 2: check parameters.
+    gbCheckParams = page(Notebook1, QStringLiteral("Check parametrs"), "gbCheckParams");
+    lbPopUpDelay =
+        named(new QLabel(QStringLiteral("Pop-up window delay, ms"), gbCheckParams), "lbPopUpDelay");
+    sePopUpInt = named(new SpinEdit(gbCheckParams), "sePopUpInt");
+    sePopUpInt->setToolTip(QStringLiteral("Pop-up window will be shown..., s"));
+    lbCheckInterval =
+        named(new QLabel(QStringLiteral("Check period, ms"), gbCheckParams), "lbCheckInterval");
+    seCheckPeriod = named(new SpinEdit(gbCheckParams), "seCheckPeriod");
+    // Its hint is kept for translation but not shown.
+    seCheckPeriod->setProperty("hint", QStringLiteral("Time interval between check of hosts state"));
+    {
+        auto* lay = new QVBoxLayout(gbCheckParams);
+        lay->addWidget(lbPopUpDelay);
+        lay->addWidget(sePopUpInt);
+        lay->addSpacing(8);
+        lay->addWidget(lbCheckInterval);
+        lay->addWidget(seCheckPeriod);
+        lay->addStretch();
+    }
+
+    // Page 3: view.
+    gbView = page(Notebook1, QStringLiteral("View"), "gbView");
+    btnFontInPopUp =
+        button(QStringLiteral("Font in pop-up window"), "btnFontInPopUp", gbView);
+    FontDialog1 = named(new QFontDialog(this), "FontDialog1");
+    {
+        auto* lay = new QVBoxLayout(gbView);
+        lay->addWidget(btnFontInPopUp);
+        lay->addStretch();
+    }
+    connect(btnFontInPopUp, &QPushButton::clicked, this, [this] { btnFontInPopUpClick(); });
+
+    // Page 4: languages.
+    gbLanguages = page(Notebook1, QStringLiteral("Languages"), "gbLanguages");
+    lbSelectLang =
+        named(new QLabel(QStringLiteral("Select language"), gbLanguages), "lbSelectLang");
+    cbLang = named(new QComboBox(gbLanguages), "cbLang");
+    cbLang->setEditable(true);
+    cbLang->setInsertPolicy(QComboBox::NoInsert);
+    {
+        auto* lay = new QVBoxLayout(gbLanguages);
+        lay->addWidget(lbSelectLang);
+        lay->addWidget(cbLang);
+        lay->addStretch();
+    }
+
+    // The bottom strip: Help, Cancel, OK, right-aligned.
+    auto* strip = named(new QWidget(this), "plButtons");
+    strip->setFixedHeight(27);
+    setHelpContext(strip, kHelpContextHosts);
+    btnHelp = button(QStringLiteral("Help"), "btnHelp", strip);
+    btnCancel = button(QStringLiteral("Cancel"), "btnCancel", strip);
+    btnOK = button(QStringLiteral("OK"), "btnOK", strip);
+    {
+        auto* lay = new QHBoxLayout(strip);
+        lay->setContentsMargins(0, 0, 4, 2);
+        lay->addStretch();
+        for (QPushButton* b : {btnHelp, btnCancel, btnOK}) {
+            setHelpContext(b, kHelpContextHosts);
+            b->setFixedSize(75, 25);
+            lay->addWidget(b);
+        }
+    }
+    connect(btnOK, &QPushButton::clicked, this, [this] { done(kOk); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { done(kCancel); });
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(4, 4, 4, 0);
+    top->addWidget(lbSettings);
+    top->addWidget(Notebook1, 1);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(2);
+    outer->addLayout(top, 1);
+    outer->addWidget(strip);
+
+    connect(lbSettings, &QListWidget::itemSelectionChanged, this, [this] { lbSettingsClick(); });
+    Notebook1->setCurrentIndex(0);
+}
+
+void TfrmSettings::setFontChoice(const QFont& font, const QColor& color) {
+    FontDialog1->setCurrentFont(font);
+    FontDialog1Color = color;
+    btnFontInPopUp->setFont(font);
+    QPalette pal = btnFontInPopUp->palette();
+    pal.setColor(QPalette::ButtonText, color);
+    btnFontInPopUp->setPalette(pal);
+}
+
+void TfrmSettings::lbSettingsClick() {
+    const int row = lbSettings->currentRow();
+    if (row < 0 || lbSettings->selectedItems().isEmpty()) return;
+    Notebook1->setCurrentIndex(row);
+}
+
+void TfrmSettings::btnFontInPopUpClick() {
+    if (reportFont) {
+        const auto [font, color] = reportFont();
+        FontDialog1->setCurrentFont(font);
+        FontDialog1Color = color;
+    }
+    if (FontDialog1->exec() != QDialog::Accepted) return;
+    QColor color = FontDialog1Color;
+    const QColor picked =
+        QColorDialog::getColor(FontDialog1Color, this, QStringLiteral("Font colour"));
+    if (picked.isValid()) color = picked;
+    setFontChoice(FontDialog1->selectedFont(), color);
+    if (setReportFont) setReportFont(FontDialog1->selectedFont(), color);
+}
+
+void TfrmSettings::reject() { done(kCancel); }
+
+void TfrmSettings::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();  // neither closes the dialog
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+}  // namespace hv

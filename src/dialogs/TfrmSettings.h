@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+#include <QPair>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QFontDialog;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QStackedWidget;
+
+namespace hv {
+
+class SpinEdit;
+
+// The settings dialog: a page list on the left, five pages, Help / Cancel / OK at the bottom.
+// The controller fills it, runs it modally and takes the values over on result 1 (OK); Cancel
+// and the title bar's close give 2. Neither Enter nor Esc closes it.
+class TfrmSettings : public QDialog {
+    Q_OBJECT
+public:
+    enum Result { kOk = 1, kCancel = 2 };
+
+    explicit TfrmSettings(QWidget* parent = nullptr);
+
+    QListWidget* lbSettings = nullptr;
+    QStackedWidget* Notebook1 = nullptr;
+    QPushButton* btnHelp = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QPushButton* btnOK = nullptr;
+
+    QGroupBox* gbHostList = nullptr;
+    QListWidget* lbxHosts = nullptr;
+    QPushButton* btnAddIP = nullptr;
+    QPushButton* btnAddHTTP = nullptr;
+    QPushButton* btnAddLan = nullptr;
+    QPushButton* btnEdit = nullptr;
+    QPushButton* btnDelete = nullptr;
+
+    QGroupBox* gbGenaral = nullptr;
+    QLabel* lbAutorun = nullptr;
+    QCheckBox* cbAutorun = nullptr;
+
+    QGroupBox* gbCheckParams = nullptr;
+    QLabel* lbPopUpDelay = nullptr;
+    SpinEdit* sePopUpInt = nullptr;
+    QLabel* lbCheckInterval = nullptr;
+    SpinEdit* seCheckPeriod = nullptr;
+
+    QGroupBox* gbView = nullptr;
+    QPushButton* btnFontInPopUp = nullptr;
+    QFontDialog* FontDialog1 = nullptr;
+    // The colour that goes with FontDialog1's font (the font dialog itself has none).
+    QColor FontDialog1Color = Qt::black;
+
+    QGroupBox* gbLanguages = nullptr;
+    QLabel* lbSelectLang = nullptr;
+    QComboBox* cbLang = nullptr;
+
+    // The pop-up report's font as it is now, and how to change it at once; installed by the
+    // controller before the dialog is shown.
+    std::function<QPair<QFont, QColor>()> reportFont;
+    std::function<void(const QFont&, const QColor&)> setReportFont;
+
+    // Gives btnFontInPopUp and FontDialog1 this font and colour.
+    void setFontChoice(const QFont& font, const QColor& color);
+
+    void lbSettingsClick();
+    // The system font dialog, then the colour; a confirmed choice reaches the report at once.
+    void btnFontInPopUpClick();
+
+public slots:
+    void reject() override;  // the title bar's close: result 2
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+}  // namespace hv

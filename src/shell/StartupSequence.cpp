@@ -1,0 +1,121 @@
+#include "shell/StartupSequence.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QWidget>
+#include <cstdlib>
+#include <memory>
+
+#include "lang/Languages.h"
+#include "platform/InstanceLock.h"
+#include "platform/ProgramFiles.h"
+#include "shell/ErrorBox.h"
+#include "shell/QuitSignals.h"
+#include "shell/TfrmMain.h"
+#include "views/TfrmLog.h"
+#include "views/TfrmState.h"
+
+namespace hv {
+
+namespace {
+
+bool envSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+}  // namespace
+
+bool StartupSequence::hasDisplay() {
+    return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY") || envSet("QT_QPA_PLATFORM");
+}
+
+QString StartupSequence::noDisplayMessage() {
+    return QStringLiteral(
+        "hostvane: no display (DISPLAY and WAYLAND_DISPLAY are unset); run 'hostvane --once' "
+        "to check the hosts from a terminal");
+}
+
+QWidget* StartupSequence::windowToActivate() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    // Else the most recently shown visible window: the pop-up and menus are passed over.
+    QWidget* chosen = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || !w->isWindow()) continue;
+        const Qt::WindowType type = w->windowType();
+        if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen) continue;
+        if (w->objectName() == QStringLiteral("frmMain")) continue;
+        chosen = w;
+    }
+    return chosen;
+}
+
+int StartupSequence::run(int& argc, char** argv) {
+    // 1. The application object; it stays up with every window hidden.
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QString exe = ProgramFiles::executablePath();
+    const QString derivedName = ProgramFiles::executableDerivedName(QFileInfo(exe).fileName());
+    QCoreApplication::setApplicationName(derivedName);
+
+    // 2. The chosen language; LangMessage works from here on.
+    Languages& languages = Languages::instance();
+    languages.setExecutable(exe);
+    languages.loadLanguage(false);
+
+    // 3. The single-instance guard.
+    InstanceLock lock(InstanceLock::mutexName(derivedName));
+    if (!lock.acquire()) {
+        // 4. A later copy: bring the running one forward and end, with no window.
+        lock.activatePreviousInstance();
+        return 0;
+    }
+    QuitSignals quitSignals;
+
+    // 6. The application title.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Hostvane"));
+
+    // 7. The windows, in this order.
+    TfrmMain::Options options;
+    options.executablePath = exe;
+    auto frmMain = std::make_unique<TfrmMain>(options);
+    auto frmLog = std::make_unique<TfrmLog>();
+    auto frmState = std::make_unique<TfrmState>();
+    frmState->attach(frmMain->hosts);
+    frmMain->setWindows(frmLog.get(), frmState.get());
+    if (const Skin* skin = frmMain->skin()) {
+        skin->applyTo(frmLog.get(), Skin::Element::Window);
+        skin->applyTo(frmState.get(), Skin::Element::Window);
+    }
+
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, frmMain.get(),
+                     [&frmMain] { frmMain->miQuitClick(); });
+    QObject::connect(&lock, &InstanceLock::activationRequested, &app, [] {
+        if (QWidget* w = windowToActivate()) {
+            if (w->isMinimized()) w->showNormal();
+            w->raise();
+            w->activateWindow();
+        }
+    });
+
+    // 8. The settings: the first pass starts now.
+    ErrorBox::guard([&] { frmMain->LoadSettings(); });
+    // 9. The language again, translating the three windows.
+    ErrorBox::guard([&] { languages.loadLanguage(true); });
+
+    // 10. The message loop; broken program files end it before it starts.
+    const int status = frmMain->terminateRequested() ? 1 : app.exec();
+
+    // 11. The end: the checking thread before any window it reports to, then the windows,
+    // then the lock (with the object).
+    frmMain->stopChecking();
+    frmMain->setWindows(nullptr, nullptr);
+    frmState.reset();
+    frmLog.reset();
+    frmMain.reset();
+    return status;
+}
+
+}  // namespace hv

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "checking/CheckHosts.h"
+#include "checking/MainThreadInvoker.h"
+#include "hosts/HostList.h"
+#include "hosts/Settings.h"
+#include "platform/TimeFormat.h"
+#include "shell/DeferredProbes.h"
+#include "skin/Skin.h"
+#include "views/ReportWindow.h"
+
+class QAction;
+class QMenu;
+class QPainter;
+
+namespace hv {
+
+class AskTimer;
+class CancelHandle;
+class OwnerDrawItem;
+class TfrmLog;
+class TfrmSettings;
+class TfrmState;
+class TrayIcon;
+
+// The main window: the pop-up report and the controller that owns the tray menu, the check
+// timer and the checking thread.
+class TfrmMain : public ReportWindow, public CheckSink {
+    Q_OBJECT
+public:
+    using ProbeFactory = std::function<std::unique_ptr<HostProbes>(const CancelHandle&)>;
+
+    struct Options {
+        QString executablePath;  // the running executable; its folder holds every program file
+        ProbeFactory probes;     // empty: the real ICMP and TCP probes
+        bool trayIcon = true;
+        // Shows "Several files are broken"; empty: the modal message window.
+        std::function<void()> brokenFilesMessage;
+    };
+
+    // FormCreate: help file, skin, CheckThread (suspended).
+    explicit TfrmMain(Options options);
+    ~TfrmMain() override;
+
+    // The long-lived windows created after this one.
+    void setWindows(TfrmLog* log, TfrmState* state);
+
+    // Shutdown: the checking thread is stopped (a waiting probe and a pending hand-over are
+    // cancelled) and joined. Idempotent; the destructor calls it too.
+    void stopChecking();
+
+    // The skin loading failed during FormCreate: the program must end.
+    bool terminateRequested() const { return m_terminateRequested; }
+    const Skin* skin() const { return m_skin ? &*m_skin : nullptr; }
+    QString executablePath() const { return m_exePath; }
+    QString executableDir() const { return m_exeDir; }
+    QString helpFile() const { return m_helpFile; }
+
+    HostList hosts;
+
+    QMenu* pmMain = nullptr;
+    OwnerDrawItem* miStart = nullptr;
+    QMenu* miHoststate = nullptr;
+    QMenu* miLog = nullptr;
+    QAction* miViewLog = nullptr;
+    QAction* miSaveLog = nullptr;
+    QAction* N1 = nullptr;
+    QAction* miSettings = nullptr;
+    QAction* miHelp = nullptr;
+    QAction* miAbout = nullptr;
+    QAction* N2 = nullptr;
+    QAction* miQuit = nullptr;
+    AskTimer* trmAsk = nullptr;
+    std::unique_ptr<TCheckHosts> CheckThread;
+    TfrmSettings* frmSettings = nullptr;  // while the settings dialog exists
+    TfrmLog* frmLog = nullptr;
+    TfrmState* frmState = nullptr;
+
+    // Monitor state, held by miStart's image: 3 running ("Stop"), 2 stopped ("Start").
+    int miStartImage() const { return m_miStartImage; }
+    bool isRunning() const { return m_miStartImage != 2; }
+    int popUpInterval() const { return m_popUpInterval; }
+
+    // Handlers.
+    void trmAskTimer();
+    void miStartClick();
+    void miStartDrawItem(QPainter& canvas, const QRect& rect, bool selected);
+    void miSettingsClick();
+    void miQuitClick();
+    void miHelpClick();
+    void miAboutClick();
+
+    void LoadSettings();
+    void SaveSettings();  // throws Error; the autorun entry follows frmSettings->cbAutorun
+
+    // The report font as the settings file keeps it (memReport's font and text colour).
+    ReportFont reportFont() const;
+    void setReportFont(const ReportFont& font);
+    static QFont toQFont(const ReportFont& font);
+    static QColor fromColorRef(quint32 bgr);
+    static quint32 toColorRef(const QColor& color);
+
+    // CheckSink (the hand-overs, on the main thread).
+    void appendLogLine(const QString& line) override;
+    void showReport(const QString& report) override;
+    QString timeText() override;
+
+    // Tests: runs right after the settings dialog has been filled, instead of showing it;
+    // returns the dialog's result.
+    std::function<int(TfrmSettings&)> runSettingsDialog;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildMenu();
+    void rebuildHostMenu();
+    void setMiStart(int image);
+    void setPopUpInterval(int ms);
+    void fillSettingsDialog(TfrmSettings& dialog);
+    void applySettingsDialog(TfrmSettings& dialog);
+
+    QString m_exePath;
+    QString m_exeDir;
+    QString m_helpFile;
+    std::optional<Skin> m_skin;
+    bool m_terminateRequested = false;
+    int m_miStartImage = 3;
+    int m_popUpInterval = 5000;
+    TimeFormat m_timeFormat;
+    QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
+
+    MainThreadInvoker m_invoker;
+    DeferredProbes m_probes;
+    std::unique_ptr<TrayIcon> m_tray;
+};
+
+}  // namespace hv
