@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 
 class QMenu;
@@ -22,6 +23,9 @@ public:
 
     bool isShown() const;
 
+    // The tray image: a monitor with a pulse line, drawn at the sizes panels ask for.
+    static QIcon trayImage();
+
 signals:
     void defaultItemRequested();
 
@@ -30,6 +34,9 @@ private:
     QWidget* m_owner;
     QSystemTrayIcon* m_icon = nullptr;
     QTimer* m_watch = nullptr;
+    bool m_trayAvailable = false;
+
+    void watchTray();
 };
 
 }  // namespace hv

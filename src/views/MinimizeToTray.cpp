@@ -1,0 +1,30 @@
+#include "views/MinimizeToTray.h"
+
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace hv {
+
+void MinimizeToTray::install(QWidget* window) {
+    window->installEventFilter(new MinimizeToTray(window));
+}
+
+bool MinimizeToTray::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && window->isWindow() && (window->windowState() & Qt::WindowMinimized)) {
+            // Hiding inside the state change confuses some window managers: do it right after.
+            QPointer<QWidget> guard(window);
+            QTimer::singleShot(0, window, [guard] {
+                if (!guard) return;
+                guard->hide();
+                guard->setWindowState(guard->windowState() & ~Qt::WindowMinimized);
+            });
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace hv

@@ -1,0 +1,210 @@
+#include "views/TfrmLog.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeySequence>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/Error.h"
+#include "platform/ProgramFiles.h"
+#include "shell/ErrorBox.h"
+#include "views/MinimizeToTray.h"
+
+namespace hv {
+
+namespace {
+
+// The system's text for an error, without the trailing blanks, line breaks and full stops
+// that would clash with the message around it.
+QString systemErrorText(int error) {
+    QString text = QString::fromLocal8Bit(std::strerror(error));
+    while (!text.isEmpty() &&
+           (text.back() == u' ' || text.back() == u'\r' || text.back() == u'\n' ||
+            text.back() == u'.' || text.back() == u'\t'))
+        text.chop(1);
+    return text;
+}
+
+[[noreturn]] void cannotCreate(const QString& path, int error) {
+    // Ends with its full stop, so the error box adds none.
+    throw Error(QStringLiteral("Cannot create file \"%1\". %2.").arg(path, systemErrorText(error)));
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+}  // namespace
+
+TfrmLog::TfrmLog(QWidget* parent, const QDate& startDate) : QWidget(parent) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setObjectName(QStringLiteral("frmLog"));
+    setWindowTitle(QStringLiteral("Log"));
+    resize(276, 423);
+    move(0, 0);
+
+    memLog = new QPlainTextEdit(this);
+    memLog->setObjectName(QStringLiteral("memLog"));
+    memLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(14);
+    memLog->setFont(font);
+    QPalette pal = memLog->palette();
+    pal.setColor(QPalette::Text, Qt::black);
+    memLog->setPalette(pal);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFixedHeight(7);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(memLog, 1);
+    layout->addWidget(panel);
+
+    // FormCreate: the header as a line whose own line break brings the empty line after it.
+    memLog->setPlainText(headerLine(startDate) + QStringLiteral("\n\n"));
+
+    // The window has no command of its own that closes it: Esc and the title bar do.
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setContext(Qt::WindowShortcut);
+    connect(esc, &QShortcut::activated, this, &QWidget::close);
+
+    MinimizeToTray::install(this);
+}
+
+void TfrmLog::appendLine(const QString& line) {
+    // Its own cursor, so the user's caret and selection stay where they are.
+    QTextCursor cursor(memLog->document());
+    cursor.movePosition(QTextCursor::End);
+    const QString current = memLog->document()->lastBlock().text();
+    QString added;
+    if (!current.isEmpty()) added += u'\n';  // the user's edits left no final break
+    added += line;
+    added += u'\n';
+    cursor.insertText(added);
+}
+
+QString TfrmLog::text() const {
+    QString plain = memLog->toPlainText();
+    plain.replace(u'\n', QStringLiteral("\r\n"));
+    return plain;
+}
+
+void TfrmLog::miViewLogClick() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmLog::miSaveLogClick(const QString& executableDir) {
+    QFileDialog dialog(nullptr, QStringLiteral("Save log..."));
+    dialog.setObjectName(QStringLiteral("sdSaveLog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("Log files (*.log)"));
+    dialog.setDefaultSuffix(QStringLiteral("log"));
+    dialog.setDirectory(initialFolder(executableDir));
+    dialog.selectFile(proposedFileName(QDateTime::currentDateTime()));
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return;
+    const QString path = withLogExtension(chosen.first());
+    ErrorBox::guard([&] { saveTo(path); });
+}
+
+QString TfrmLog::headerLine(const QDate& date) {
+    return QStringLiteral("  *** ") + date.toString(QStringLiteral("MM.dd.yyyy")) +
+           QStringLiteral(" ***");
+}
+
+QString TfrmLog::proposedFileName(const QDateTime& now) {
+    return now.toString(QStringLiteral("HH-mm-ss--MM-dd-yyyy")) + QStringLiteral(".log");
+}
+
+QString TfrmLog::initialFolder(const QString& executableDir) {
+    // Found ignoring case, like every program file; never created here.
+    const QString logs = ProgramFiles::resolve(executableDir, QStringLiteral("logs"));
+    return QFileInfo(logs).isDir() ? logs : executableDir;
+}
+
+QString TfrmLog::withLogExtension(const QString& fileName) {
+    if (QFileInfo(fileName).fileName().contains(u'.')) return fileName;
+    return fileName + QStringLiteral(".log");
+}
+
+void TfrmLog::saveTo(const QString& path) const {
+    const QByteArray bytes = text().toUtf8();
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const QByteArray target = QFile::encodeName(full);
+
+    struct stat st {};
+    if (::stat(target.constData(), &st) != 0) {
+        if (errno != ENOENT) cannotCreate(full, errno);
+        // No file there yet: nothing to keep intact, write it in place.
+        const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) cannotCreate(full, errno);
+        if (!writeAll(fd, bytes)) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(target.constData());
+            cannotCreate(full, error);
+        }
+        if (::close(fd) != 0) {
+            const int error = errno;
+            ::unlink(target.constData());
+            cannotCreate(full, error);
+        }
+        return;
+    }
+    if (S_ISDIR(st.st_mode)) cannotCreate(full, EISDIR);
+    // Replacing a file: it must be writable, and a failed write must leave it as it was, so
+    // the text goes to a temporary beside it that then takes its place.
+    if (::access(target.constData(), W_OK) != 0) cannotCreate(full, errno);
+    QByteArray temp = QFile::encodeName(QFileInfo(full).absolutePath()) + "/.hostvane-log-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) cannotCreate(full, errno);
+    int error = 0;
+    if (::fchmod(fd, st.st_mode & 07777) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.constData(), target.constData()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temp.constData());
+        cannotCreate(full, error);
+    }
+}
+
+}  // namespace hv
