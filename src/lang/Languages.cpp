@@ -1,1 +1,105 @@
 #include "lang/Languages.h"
+
+#include <dirent.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/IniFile.h"
+#include "platform/ProgramFiles.h"
+
+namespace hv {
+
+namespace {
+
+const QString kLanguageFolder = QStringLiteral("Languages");
+const QString kExtension = QStringLiteral(".lng");
+
+}  // namespace
+
+Languages& Languages::instance() {
+    static Languages languages;
+    return languages;
+}
+
+void Languages::setExecutable(const QString& executablePath) {
+    std::lock_guard guard(m_lock);
+    m_executablePath = executablePath;
+}
+
+QString Languages::executableDir() const {
+    QString path;
+    {
+        std::lock_guard guard(m_lock);
+        path = m_executablePath;
+    }
+    if (path.isEmpty()) return ProgramFiles::executableDir();
+    return QFileInfo(path).absolutePath();
+}
+
+QString Languages::currentLanguage() const {
+    std::lock_guard guard(m_lock);
+    return m_current;
+}
+
+void Languages::setCurrentLanguage(const QString& name) {
+    std::lock_guard guard(m_lock);
+    m_current = name;
+}
+
+QString Languages::languageFilePath() const {
+    const QString folder = ProgramFiles::resolve(executableDir(), kLanguageFolder);
+    return ProgramFiles::resolve(folder, currentLanguage() + kExtension);
+}
+
+QString Languages::message(const QString& key) const {
+    // Read afresh every time, so a new language or an edited file counts at the next lookup.
+    const IniFile file(languageFilePath());
+    return file.readString(QStringLiteral("Messages"), key, key);
+}
+
+void Languages::loadLanguage(bool apply) {
+    QString executable;
+    {
+        std::lock_guard guard(m_lock);
+        executable = m_executablePath;
+    }
+    if (executable.isEmpty()) executable = ProgramFiles::executablePath();
+    const IniFile settings(ProgramFiles::iniPathFor(executable));
+    setCurrentLanguage(settings.readString(QStringLiteral("General"), QStringLiteral("Language"),
+                                           QStringLiteral("English")));
+    if (apply) translateAllForms();
+}
+
+void Languages::setTranslateAllForms(std::function<void()> translateAll) {
+    std::lock_guard guard(m_lock);
+    m_translateAll = std::move(translateAll);
+}
+
+void Languages::translateAllForms() const {
+    std::function<void()> translateAll;
+    {
+        std::lock_guard guard(m_lock);
+        translateAll = m_translateAll;
+    }
+    // Outside the lock: translating reads messages and the current language.
+    if (translateAll) translateAll();
+}
+
+QStringList Languages::listLanguages() const {
+    QStringList names;
+    const QString folder = ProgramFiles::resolve(executableDir(), kLanguageFolder);
+    // readdir gives the entries in the file system's own order, hidden ones included.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
+        const qsizetype p = name.indexOf(kExtension);
+        if (p >= 0) names.append(name.left(p));
+    }
+    ::closedir(dir);
+    return names;
+}
+
+}  // namespace hv
