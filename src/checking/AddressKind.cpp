@@ -1,1 +1,42 @@
 #include "checking/AddressKind.h"
+
+namespace hv {
+
+namespace {
+
+// Blanks and control characters, the set the host list trims as well.
+bool isBlank(QChar c) { return c.unicode() <= 0x20; }
+
+}  // namespace
+
+ProbeTarget classifyAddress(const QString& address) {
+    qsizetype begin = 0;
+    qsizetype end = address.size();
+    while (begin < end && isBlank(address.at(begin))) ++begin;
+    while (end > begin && isBlank(address.at(end - 1))) --end;
+
+    // Only A-Z are lowered: a locale-aware lower case would turn e.g. a Turkish dotted
+    // capital into something the resolver never sees in the user's text.
+    QString text = address.mid(begin, end - begin);
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 0x20);
+    }
+
+    ProbeTarget target;
+    if (text.isEmpty()) return target;
+    if (text.startsWith(QLatin1String("http:"))) {
+        target.kind = ProbeKind::Tcp;
+        const bool longPrefix = text.contains(QLatin1String("http://")) ||
+                                text.contains(QLatin1String("http:\\\\"));
+        target.host = text.mid(longPrefix ? 7 : 5).toStdString();
+        return target;
+    }
+    target.kind = ProbeKind::Icmp;
+    if (text.startsWith(QLatin1String("//")) || text.startsWith(QLatin1String("\\\\"))) {
+        text.remove(0, 2);
+    }
+    target.host = text.toStdString();
+    return target;
+}
+
+}  // namespace hv

@@ -52,14 +52,17 @@ public:
     void start();
     // Marked suspended: waiting between passes (or not yet started).
     bool isSuspended() const;
-    // Begins a pass when the thread is suspended; does nothing during a pass.
+    // Begins a pass when the thread is suspended; does nothing during a pass or once the
+    // thread has ended or been stopped.
     void resume();
-    // Terminate request, cancels a waiting probe and a pending hand-over, joins.
+    // Terminate request, cancels a waiting probe and a pending hand-over, joins. Final: the
+    // cancel handle and the invoker stay cancelled. Never call it from inside a hand-over.
     void stop();
     // Set when an error ended the loop; its message is also written to stderr.
     bool hasEnded() const;
     QString errorMessage() const;
 
+    // Called on the checking thread after each checked or skipped host of a pass.
     void setHostChecked(std::function<void(const HostCheckResult&)> callback);
     // Called on the checking thread after each pass's ShowSummary.
     void setPassFinished(std::function<void()> callback);
@@ -72,7 +75,9 @@ public:
 
 private:
     void run();
+    void loop();
     void pass();
+    bool terminated() const;
     void ReportChange(std::uint64_t generation);
     void ShowSummary();
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class QSocketNotifier;
 
@@ -29,15 +30,19 @@ public:
     // when cancelled before it ran. On the owner thread the step runs at once.
     bool invoke(std::function<void()> step);
 
+    // Final: every step still queued is dropped (its caller gets false) and later invoke()
+    // calls return false at once. A step the owner thread is running already is let finish.
     void cancel();
+    bool isCancelled() const;
 
 private:
     struct Task;
     void runPending();
 
-    int m_fd = -1;
+    int m_fd = -1;  // eventfd: readable while steps wait for the owner thread
     QSocketNotifier* m_notifier = nullptr;
-    std::mutex m_lock;
+    std::thread::id m_owner;
+    mutable std::mutex m_lock;
     std::condition_variable m_done;
     std::deque<std::shared_ptr<Task>> m_queue;
     bool m_cancelled = false;
