@@ -1,1 +1,342 @@
 #include "platform/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+
+#include "platform/IntegerText.h"
+
+namespace hv {
+
+namespace {
+
+constexpr qsizetype kKeyListBytes = 16384;  // the key-name buffer, each name plus a zero
+constexpr qsizetype kValueChars = 2047;     // a 2048-character value buffer less its zero
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
+           c == QLatin1Char('\f') || c == QLatin1Char('\v');
+}
+
+QString trimmedBlanks(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlank(text[begin])) ++begin;
+    while (end > begin && isBlank(text[end - 1])) --end;
+    return text.mid(begin, end - begin);
+}
+
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// A line break inside a name or value would write lines of its own.
+QString oneLine(QString text) {
+    for (QChar& c : text)
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) c = QLatin1Char(' ');
+    return text;
+}
+
+QByteArray readWhole(const QString& path, bool* unreadable) {
+    *unreadable = false;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *unreadable = errno != ENOENT && errno != ENOTDIR;
+        return {};
+    }
+    QByteArray data;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        *unreadable = true;
+    } else {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                data.append(buffer, n);
+            } else if (n == 0) {
+                break;
+            } else if (errno != EINTR) {
+                *unreadable = true;
+                data.clear();
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return data;
+}
+
+mode_t currentUmask() {
+    // Reading the mask with umask() would change it for every thread for a moment.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        while (!status.atEnd()) {
+            const QByteArray line = status.readLine();
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok) return static_cast<mode_t>(mask & 0777);
+            }
+        }
+    }
+    return 022;
+}
+
+}  // namespace
+
+IniWriteError::IniWriteError(const QString& path)
+    : Error(QStringLiteral("Unable to write to %1").arg(path)) {}
+
+IniFile::IniFile(const QString& path) : m_path(path) {
+    const QByteArray data = readWhole(path, &m_unreadable);
+    if (data.isEmpty()) return;
+
+    const qsizetype firstBreak = data.indexOf('\n');
+    if (firstBreak > 0 && data[firstBreak - 1] == '\r') m_newline = "\r\n";
+
+    QList<QByteArray> raws = data.split('\n');
+    m_endsWithNewline = data.endsWith('\n');
+    if (m_endsWithNewline) raws.removeLast();  // the empty text after the last line end
+    m_lines.reserve(raws.size());
+    for (qsizetype i = 0; i < raws.size(); ++i) m_lines.append(parseLine(raws[i], i == 0));
+}
+
+IniFile::Line IniFile::parseLine(QByteArray raw, bool firstLine) {
+    Line line;
+    QByteArray bytes = raw;
+    if (firstLine && bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    line.raw = std::move(raw);
+    const QString text = trimmedBlanks(QString::fromUtf8(bytes));
+
+    if (text.isEmpty()) {
+        line.kind = Kind::Blank;
+        return line;
+    }
+    if (text.startsWith(QLatin1Char(';')) || text.startsWith(QLatin1Char('#'))) {
+        line.kind = Kind::Comment;
+        return line;
+    }
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (close > 0) {
+            const QString rest = trimmedBlanks(text.mid(close + 1));
+            if (rest.isEmpty() || rest.startsWith(QLatin1Char(';')) ||
+                rest.startsWith(QLatin1Char('#'))) {
+                line.kind = Kind::Section;
+                line.name = trimmedBlanks(text.mid(1, close - 1));
+                return line;
+            }
+        }
+    }
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (equals < 0) {
+        line.kind = Kind::Odd;
+        return line;
+    }
+    line.kind = Kind::Key;
+    line.name = trimmedBlanks(text.left(equals));
+    line.value = trimmedBlanks(text.mid(equals + 1));
+    return line;
+}
+
+IniFile::Line IniFile::makeLine(const QString& text) const {
+    QByteArray raw = text.toUtf8();
+    if (m_newline == "\r\n") raw.append('\r');
+    return parseLine(std::move(raw), false);
+}
+
+qsizetype IniFile::findSection(const QString& section) const {
+    const QString name = trimmedBlanks(section);
+    for (qsizetype i = 0; i < m_lines.size(); ++i)
+        if (m_lines[i].kind == Kind::Section && sameName(m_lines[i].name, name)) return i;
+    return -1;
+}
+
+qsizetype IniFile::sectionEnd(qsizetype header) const {
+    qsizetype i = header + 1;
+    while (i < m_lines.size() && m_lines[i].kind != Kind::Section) ++i;
+    return i;
+}
+
+qsizetype IniFile::findKey(qsizetype header, const QString& key) const {
+    const qsizetype end = sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i)
+        if (m_lines[i].kind == Kind::Key && sameName(m_lines[i].name, key)) return i;
+    return -1;
+}
+
+void IniFile::insertLine(qsizetype index, Line line) {
+    if (index == m_lines.size() && !m_endsWithNewline && !m_lines.isEmpty()) {
+        // The old last line had no line end; it gets the file's own one now.
+        Line& last = m_lines.last();
+        if (m_newline == "\r\n" && !last.raw.endsWith('\r')) last.raw.append('\r');
+    }
+    if (index == m_lines.size()) m_endsWithNewline = true;
+    m_lines.insert(index, std::move(line));
+}
+
+QStringList IniFile::keys(const QString& section) const {
+    QStringList names;
+    const qsizetype header = findSection(section);
+    if (header < 0) return names;
+    const qsizetype end = sectionEnd(header);
+    qsizetype used = 0;
+    for (qsizetype i = header + 1; i < end; ++i) {
+        const Line& line = m_lines[i];
+        if (line.kind != Kind::Key || line.name.isEmpty()) continue;
+        const qsizetype bytes = line.name.toUtf8().size() + 1;
+        if (used + bytes > kKeyListBytes) break;
+        used += bytes;
+        names.append(line.name);
+    }
+    return names;
+}
+
+bool IniFile::hasSection(const QString& section) const { return findSection(section) >= 0; }
+
+QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
+    const qsizetype header = findSection(section);
+    if (header < 0) return def;
+    const qsizetype at = findKey(header, trimmedBlanks(key));
+    if (at < 0 || trimmedBlanks(key).isEmpty()) return def;
+
+    QString value = m_lines[at].value;
+    if (value.size() >= 2 &&
+        (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+        value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    if (value.size() > kValueChars) {
+        qsizetype cut = kValueChars;
+        if (value[cut - 1].isHighSurrogate()) --cut;  // never half a character
+        value.truncate(cut);
+    }
+    return value;
+}
+
+int IniFile::readInteger(const QString& section, const QString& key, int def) const {
+    return parseInteger(readString(section, key, QString())).value_or(def);
+}
+
+bool IniFile::readBool(const QString& section, const QString& key, bool def) const {
+    const auto value = parseInteger(readString(section, key, QString()));
+    return value ? *value != 0 : def;
+}
+
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
+    const QString sectionName = trimmedBlanks(oneLine(section));
+    const QString keyName = trimmedBlanks(oneLine(key));
+    const QString text = oneLine(value);
+
+    qsizetype header = findSection(sectionName);
+    if (header < 0) {
+        if (!m_lines.isEmpty() && m_lines.last().kind != Kind::Blank)
+            insertLine(m_lines.size(), makeLine(QString()));
+        insertLine(m_lines.size(), makeLine(QLatin1Char('[') + sectionName + QLatin1Char(']')));
+        header = m_lines.size() - 1;
+    }
+
+    const qsizetype at = findKey(header, keyName);
+    if (at >= 0) {
+        // Replaced in place; the key keeps the spelling the file already has.
+        m_lines[at] = makeLine(m_lines[at].name + QLatin1Char('=') + text);
+        return;
+    }
+
+    // After the section's last key line, so blank lines that close the section stay last.
+    qsizetype insertAt = header + 1;
+    const qsizetype end = sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i)
+        if (m_lines[i].kind == Kind::Key) insertAt = i + 1;
+    insertLine(insertAt, makeLine(keyName + QLatin1Char('=') + text));
+}
+
+void IniFile::writeInteger(const QString& section, const QString& key, int value) {
+    writeString(section, key, QString::number(value));
+}
+
+void IniFile::writeBool(const QString& section, const QString& key, bool value) {
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void IniFile::eraseSection(const QString& section) {
+    // Every section of that name goes, so no later copy of it comes to light.
+    for (qsizetype header = findSection(section); header >= 0; header = findSection(section)) {
+        const qsizetype end = sectionEnd(header);
+        if (end == m_lines.size()) m_endsWithNewline = true;  // the new last line had its end
+        m_lines.remove(header, end - header);
+    }
+}
+
+void IniFile::save() const {
+    if (m_unreadable) throw IniWriteError(m_path);  // never replace what we could not read
+    QByteArray bytes;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        if (i > 0) bytes.append('\n');
+        bytes.append(m_lines[i].raw);
+    }
+    if (!m_lines.isEmpty() && m_endsWithNewline) bytes.append('\n');
+    writeFileAtomically(m_path, bytes);
+}
+
+void IniFile::writeValue(const QString& path, const QString& section, const QString& key,
+                         const QString& value) {
+    IniFile file(path);
+    file.writeString(section, key, value);
+    file.save();
+}
+
+void IniFile::writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    // Replace the file a link points to, not the link.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink()) target = info.symLinkTarget();
+
+    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
+    const QString dir = slash < 0 ? QStringLiteral(".") : target.left(slash == 0 ? 1 : slash);
+    const QString name = target.mid(slash + 1);
+    const QByteArray encodedTarget = QFile::encodeName(target);
+
+    struct stat old;
+    const bool hadOld = ::stat(encodedTarget.constData(), &old) == 0;
+    if (name.isEmpty() || (hadOld && !S_ISREG(old.st_mode))) throw IniWriteError(path);
+    const mode_t mode = hadOld ? (old.st_mode & 07777) : (0644 & ~currentUmask());
+
+    QByteArray temp =
+        QFile::encodeName(dir + QStringLiteral("/.") + name + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) throw IniWriteError(path);
+
+    bool ok = ::fchmod(fd, mode) == 0;
+    if (ok && hadOld && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Keeps the owner when root edits someone's file; a plain user cannot, and need not.
+        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            ok = false;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.constData(), encodedTarget.constData()) == 0;
+    if (!ok) {
+        ::unlink(temp.constData());
+        throw IniWriteError(path);
+    }
+
+    const int dirFd =
+        ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);  // the rename itself reaches the disk
+        ::close(dirFd);
+    }
+}
+
+}  // namespace hv

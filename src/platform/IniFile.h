@@ -21,12 +21,18 @@ public:
 // dropped, and so are quotes (" or ') that enclose a whole value; when a key stands twice in a
 // section the first counts; key names of a section are listed up to 16384 bytes (each name
 // plus a terminating zero, as UTF-8), values come back with at most 2047 characters.
-// CR LF and LF line ends both read; lines starting with ";" or "#" are comments.
+// CR LF and LF line ends both read; lines starting with ";" or "#" are comments; a line that
+// is no section header, comment or key=value is kept but means nothing. A "[name]" line with
+// more than a comment after the "]" is a key (so a key written as "[x]" cannot open a
+// section). When a section name stands twice, the first such section is the one read and
+// written.
 //
 // Writing: an existing key is replaced in place, a new key goes at the end of its section, a
 // new section at the end of the file. save() writes a temporary file in the same folder and
 // renames it over the old one (keeping its permissions), so a failure leaves the old file
-// whole; lines no write touched stay byte for byte.
+// whole; lines no write touched stay byte for byte. CR and LF inside a written section, key or
+// value become blanks, so no write can add lines of its own. The file keeps its line ends
+// (a new file gets LF). A file that exists but could not be read is never overwritten.
 class IniFile {
 public:
     // Loads the file; a missing or unreadable file reads as empty.
@@ -55,11 +61,32 @@ public:
     static void writeValue(const QString& path, const QString& section, const QString& key,
                            const QString& value);
 
+    // Replaces path with bytes through a temporary file in the same folder and a rename,
+    // keeping the old file's permissions (a new file gets 0644 less the umask). Throws
+    // IniWriteError(path) and removes the temporary file on any failure.
+    static void writeFileAtomically(const QString& path, const QByteArray& bytes);
+
 private:
+    enum class Kind { Blank, Comment, Section, Key, Odd };
+    struct Line {
+        QByteArray raw;  // as in the file, without the "\n" (a CR before it stays)
+        Kind kind = Kind::Blank;
+        QString name;   // section or key name, trimmed
+        QString value;  // key value, trimmed (quotes still on)
+    };
+
+    static Line parseLine(QByteArray raw, bool firstLine);
+    Line makeLine(const QString& text) const;
+    qsizetype findSection(const QString& section) const;
+    qsizetype sectionEnd(qsizetype header) const;
+    qsizetype findKey(qsizetype header, const QString& key) const;
+    void insertLine(qsizetype index, Line line);
+
     QString m_path;
-    QByteArray m_newline;  // "\r\n" or "\n", as the file uses
-    QList<QByteArray> m_lines;  // raw lines without their line ends
+    QByteArray m_newline = "\n";  // "\r\n" or "\n", as the file uses
+    QList<Line> m_lines;
     bool m_endsWithNewline = true;
+    bool m_unreadable = false;  // exists but could not be read
 };
 
 }  // namespace hv
