@@ -18,10 +18,18 @@ public:
     static QString mutexName(const QString& executableDerivedName);
     // $XDG_RUNTIME_DIR, else /tmp/hostvane-<uid> (created 0700, refused when not ours).
     static QString runtimeDir();
+    // The folder at path, made 0700 when missing; empty when it is not a folder of this user's
+    // with mode 0700 (a symbolic link is refused too).
+    static QString privateDir(const QString& path);
 
     explicit InstanceLock(const QString& mutexName, QString runtimeDir = {},
                           QObject* parent = nullptr);
     ~InstanceLock() override;
+
+    // Where the lock and the socket live. A name too long for one file name (255 bytes) or
+    // for a socket address (107 bytes) is shortened there, keeping a hash of the whole name.
+    QString lockPath() const;
+    QString socketPath() const;
 
     // Takes the lock; true only in the copy that holds it (IsFirstInstance). A lock file that
     // cannot be opened counts as held by another copy.
@@ -36,6 +44,9 @@ signals:
     void activationRequested();
 
 private:
+    void listen();
+    void serve();
+
     QString m_name;
     QString m_dir;
     int m_fd = -1;
