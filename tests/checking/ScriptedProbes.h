@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "checking/CheckHosts.h"
+#include "checking/HostProbes.h"
+#include "platform/CancelHandle.h"
+#include "platform/Error.h"
+
+namespace hvtest {
+
+// What one scripted try does.
+enum class Answer {
+    Up,
+    Down,
+    Throw,
+    Hold,  // waits until release() or the cancel handle, then Up (Down when cancelled)
+    Slow,  // waits up to 30 s on the cancel handle, then Down: a host that never answers
+};
+
+struct ProbeCall {
+    std::string host;
+    hv::ProbeKind kind;
+};
+
+// Probes that answer from a script per host (one answer per try, the last one repeating;
+// unscripted hosts are down) and record every call in order.
+class ScriptedProbes : public hv::HostProbes {
+public:
+    void watch(const hv::CancelHandle& cancel) { m_cancel = &cancel; }
+
+    void script(const std::string& host, std::vector<Answer> answers) {
+        std::lock_guard guard(m_lock);
+        m_scripts[host] = std::move(answers);
+        m_used[host] = 0;
+    }
+
+    std::vector<ProbeCall> calls() const {
+        std::lock_guard guard(m_lock);
+        return m_calls;
+    }
+    std::vector<std::string> hostsCalled() const {
+        std::vector<std::string> out;
+        for (const ProbeCall& c : calls()) out.push_back(c.host);
+        return out;
+    }
+    void clearCalls() {
+        std::lock_guard guard(m_lock);
+        m_calls.clear();
+    }
+
+    bool isHeld() const { return m_held.load(); }
+    void release() {
+        std::lock_guard guard(m_lock);
+        m_released = true;
+        m_releasedCv.notify_all();
+    }
+
+    bool icmpTry(const std::string& host) override { return answer(host, hv::ProbeKind::Icmp); }
+    bool tcpTry(const std::string& host) override { return answer(host, hv::ProbeKind::Tcp); }
+
+private:
+    bool answer(const std::string& host, hv::ProbeKind kind) {
+        Answer a = Answer::Down;
+        {
+            std::lock_guard guard(m_lock);
+            m_calls.push_back({host, kind});
+            auto it = m_scripts.find(host);
+            if (it != m_scripts.end() && !it->second.empty()) {
+                std::size_t& used = m_used[host];
+                a = it->second[std::min(used, it->second.size() - 1)];
+                ++used;
+            }
+        }
+        switch (a) {
+            case Answer::Up:
+                return true;
+            case Answer::Down:
+                return false;
+            case Answer::Throw:
+                throw hv::Error(QStringLiteral("Host not found"));
+            case Answer::Hold:
+                return hold();
+            case Answer::Slow:
+                if (m_cancel) m_cancel->waitFor(30000);
+                return false;
+        }
+        return false;
+    }
+
+    bool hold() {
+        m_held = true;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        std::unique_lock guard(m_lock);
+        while (!m_released && std::chrono::steady_clock::now() < deadline) {
+            if (m_cancel && m_cancel->isCancelled()) break;
+            m_releasedCv.wait_for(guard, std::chrono::milliseconds(5));
+        }
+        m_held = false;
+        const bool released = m_released;
+        m_released = false;
+        return released;
+    }
+
+    const hv::CancelHandle* m_cancel = nullptr;
+    mutable std::mutex m_lock;
+    std::condition_variable m_releasedCv;
+    std::map<std::string, std::vector<Answer>> m_scripts;
+    std::map<std::string, std::size_t> m_used;
+    std::vector<ProbeCall> m_calls;
+    std::atomic<bool> m_held{false};
+    bool m_released = false;
+};
+
+// The windows' side of the hand-overs, recorded; runs on the main thread only.
+class RecordingSink : public hv::CheckSink {
+public:
+    void appendLogLine(const QString& line) override {
+        if (!failLog.isEmpty()) throw hv::Error(failLog);
+        if (onLog) onLog(line);
+        lines << line;
+    }
+    void showReport(const QString& report) override { reports << report; }
+    QString timeText() override { return QStringLiteral("14:05:09"); }
+
+    QStringList lines;
+    QStringList reports;
+    QString failLog;  // when set, appendLogLine throws it
+    std::function<void(const QString&)> onLog;
+};
+
+// Runs the main thread's event loop (so hand-overs are served) until pred holds or timeoutMs
+// has passed; returns pred().
+template <typename Pred>
+bool pumpUntil(Pred pred, int timeoutMs = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace hvtest
