@@ -1,0 +1,235 @@
+#include "net/TIdIcmpClient.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "net/EIdException.h"
+#include "net/TIdStack.h"
+
+namespace hv {
+
+namespace {
+
+constexpr std::uint8_t kEchoReply = 0;
+constexpr std::uint8_t kUnreachable = 3;
+constexpr std::uint8_t kEchoRequest = 8;
+constexpr std::uint8_t kTimeExceeded = 11;
+
+std::uint16_t readLe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+void writeLe(std::uint8_t* p, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// Size of the IPv4 header put in front of what a datagram socket delivers, so that both kinds
+// of socket give the parse the same layout.
+constexpr int kIpHeader = 20;
+constexpr int kIcmpHeader = 8;
+
+void writeIpHeader(std::uint8_t* p, std::uint8_t ttl, const std::array<std::uint8_t, 4>& source,
+                   const std::array<std::uint8_t, 4>& destination) {
+    std::fill(p, p + kIpHeader, 0);
+    p[0] = 0x45;
+    p[8] = ttl;
+    p[9] = 1;  // ICMP
+    std::copy(source.begin(), source.end(), p + 12);
+    std::copy(destination.begin(), destination.end(), p + 16);
+}
+
+}  // namespace
+
+TIdIcmpClient::TIdIcmpClient()
+    : m_identifier(static_cast<std::uint16_t>(::getpid() & 0xFFFF)) {}
+
+TIdIcmpClient::~TIdIcmpClient() = default;
+
+std::uint16_t TIdIcmpClient::Checksum(const std::uint8_t* data, std::size_t length) {
+    std::uint32_t sum = 0;
+    std::size_t i = 0;
+    for (; i + 1 < length; i += 2) sum += readLe16(data + i);
+    if (i < length) sum += data[i];
+    sum = (sum >> 16) + (sum & 0xFFFF);
+    sum += sum >> 16;
+    return static_cast<std::uint16_t>(~sum & 0xFFFF);
+}
+
+void TIdIcmpClient::BuildEchoRequest(const std::string& payload) {
+    m_request.fill(0);
+    m_request[0] = kEchoRequest;
+    m_request[1] = 0;
+    writeLe(&m_request[4], m_identifier, 2);
+    writeLe(&m_request[6], EchoSequence, 2);
+    writeLe(&m_request[8], TIdStack::TickCount(), 4);
+    const std::size_t n = std::min<std::size_t>(payload.size(), 32);
+    std::copy(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(n), &m_request[20]);
+    std::fill(m_request.begin() + 20 + static_cast<std::ptrdiff_t>(n), m_request.end(), 'E');
+    writeLe(&m_request[2], Checksum(m_request.data(), m_request.size()), 2);
+}
+
+TIdSocketHandle& TIdIcmpClient::fetchSocket() {
+    if (!m_socket.Allocated()) {
+        m_datagram = false;
+        if (!m_rawRefused) {
+            try {
+                m_socket.OpenHandle(SOCK_RAW, Protocol);
+            } catch (const EIdInvalidSocket&) {
+                m_rawRefused = true;
+            }
+        }
+        if (m_rawRefused) {
+            // Without CAP_NET_RAW: the datagram socket that net.ipv4.ping_group_range allows.
+            // It throws "Cannot allocate socket." when that is refused too.
+            m_socket.OpenHandle(SOCK_DGRAM, IPPROTO_ICMP);
+            m_datagram = true;
+            const int on = 1;
+            m_socket.SetHandleOption(IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+            m_socket.SetHandleOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+        }
+    }
+    const int ttl = TTL;
+    m_socket.SetHandleOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+    return m_socket;
+}
+
+void TIdIcmpClient::RunEcho(const std::string& payload, std::uint16_t sequence) {
+    if (sequence != 0) EchoSequence = sequence;
+    BuildEchoRequest(payload);
+    const std::uint32_t started = TIdStack::TickCount();
+
+    // Resolved before the socket is fetched: a name that does not resolve leaves none open.
+    m_target = Stack().ResolveToDotted(Host);
+    fetchSocket().SendDatagramTo(m_target, Port, m_request.data(), kRequestSize);
+
+    TReplyStatus record = AwaitReply(ReceiveTimeout);
+    const std::uint32_t roundTrip = TIdStack::TickCount() - started;  // modulo 2^32
+    fetchSocket().ShutHandle();
+
+    record.RoundTripMs = roundTrip;
+    m_lastReply = record;
+    if (OnReply) OnReply(*this, m_lastReply);
+    ++EchoSequence;
+}
+
+int TIdIcmpClient::receiveDatagram() {
+    if (!m_datagram) return m_socket.ReceiveInto(m_receive.data(), kReceiveSize);
+
+    // The datagram socket delivers the ICMP message alone, or, in its error queue, the copy of
+    // our request that a router's message quoted. Rebuild the datagram a raw socket would have
+    // seen from the facts the kernel gives (source, TTL, type and code).
+    TIdSocketHandle::DatagramInfo info;
+    const auto destination = TIdStack::AddrFromDotted(m_target);
+    constexpr int kQuoted = kIpHeader + kIcmpHeader + kIpHeader;
+    int got = m_socket.ReceiveFrom(m_receive.data() + kQuoted, kReceiveSize - kQuoted, info, true);
+    if (got >= 0) {
+        std::uint8_t* p = m_receive.data();
+        writeIpHeader(p, static_cast<std::uint8_t>(info.ttl), info.source, {});
+        std::fill(p + kIpHeader, p + kIpHeader + kIcmpHeader, 0);
+        p[kIpHeader] = info.icmpType;
+        p[kIpHeader + 1] = info.icmpCode;
+        writeIpHeader(p + kIpHeader + kIcmpHeader, static_cast<std::uint8_t>(TTL), {}, destination);
+        return got + kQuoted;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+    got = m_socket.ReceiveFrom(m_receive.data() + kIpHeader, kReceiveSize - kIpHeader, info, false);
+    if (got < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? -2 : -1;
+    writeIpHeader(m_receive.data(), static_cast<std::uint8_t>(info.ttl), info.source, destination);
+    return got + kIpHeader;
+}
+
+TReplyStatus TIdIcmpClient::AwaitReply(int timeoutMs) {
+    TReplyStatus record;
+    record.Outcome = TReplyOutcome::roEchoReply;
+    m_receive.fill(0);
+    const std::uint32_t started = TIdStack::TickCount();
+    int remaining = timeoutMs;
+    // Every pass either takes a datagram or reaches the time-out, so the loop is bounded by
+    // the time-out.
+    for (;;) {
+        int count = 0;
+        if (fetchSocket().WaitReadable(timeoutMs < 0 ? -2 : remaining, CancelFd)) {
+            fetchSocket();
+            count = receiveDatagram();
+        }
+        if (count == -1) Stack().CheckSocketCall(-1);
+        // -2: woken without a datagram (the error was consumed elsewhere); wait on.
+        if (count != -2 && ParseReply(count, record)) return record;
+        if (timeoutMs < 0) continue;
+        const auto elapsed = static_cast<std::int64_t>(TIdStack::TickCount() - started);
+        const std::int64_t left = static_cast<std::int64_t>(timeoutMs) - elapsed;
+        if (left <= 0) return record;
+        remaining = static_cast<int>(left);
+    }
+}
+
+bool TIdIcmpClient::ParseReply(int count, TReplyStatus& record) const {
+    const int n = std::clamp(count, -1, kReceiveSize);
+    return ParseReply(m_receive.data(), n, EchoSequence,
+                      m_datagram ? std::nullopt : std::optional<std::uint16_t>(m_identifier),
+                      record);
+}
+
+bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_t sequence,
+                               std::optional<std::uint16_t> identifier, TReplyStatus& record) {
+    if (count == 0) {
+        record.ByteCount = 0;
+        record.SourceAddress = "0.0.0.0";
+        record.IcmpType = 0;
+        record.SeqNumber = sequence;
+        record.ReplyTtl = 0;
+        record.Outcome = TReplyOutcome::roTimedOut;
+        return true;
+    }
+    record.Outcome = TReplyOutcome::roError;
+    const int h = 4 * (data[0] & 0x0F);
+    if (count < 0 || h + kIcmpHeader > count) throw EIdIcmpException("Not enough bytes received");
+
+    const std::uint8_t type = data[h];
+    const std::uint8_t* echo = nullptr;  // the echo header that must carry our numbers
+    switch (type) {
+    case kEchoReply:
+        record.Outcome = TReplyOutcome::roEchoReply;
+        echo = data + h;
+        break;
+    case kEchoRequest:
+        // Our own request looped back to the raw socket, or anybody's: never an answer.
+        record.Outcome = TReplyOutcome::roEchoReply;
+        return false;
+    case kUnreachable:
+    case kTimeExceeded: {
+        record.Outcome =
+            type == kUnreachable ? TReplyOutcome::roUnreachable : TReplyOutcome::roTtlExpired;
+        // The quoted datagram: its own IP header, then at least the 8 bytes of our request's
+        // header. Anything that does not hold a whole one quotes nothing of ours.
+        const int quoted = h + kIcmpHeader;
+        if (quoted >= count) return false;
+        const int qh = 4 * (data[quoted] & 0x0F);
+        if (qh < kIpHeader || quoted + qh + kIcmpHeader > count) return false;
+        echo = data + quoted + qh;
+        if (echo[0] != kEchoRequest) return false;
+        break;
+    }
+    default:
+        throw EIdIcmpException("Non-echo type response received");
+    }
+
+    const std::uint16_t seq = readLe16(echo + 6);
+    if (seq != sequence) return false;
+    if (identifier && readLe16(echo + 4) != *identifier) return false;
+
+    // With a header length below 20 the IP fields may lie beyond the datagram: read as 0.
+    const auto at = [&](int i) { return i < count ? data[i] : std::uint8_t{0}; };
+    record.ByteCount = count;
+    record.SourceAddress = TIdStack::DottedFromAddr({at(12), at(13), at(14), at(15)});
+    record.IcmpType = type;
+    record.SeqNumber = seq;
+    record.ReplyTtl = at(8);
+    return true;
+}
+
+}  // namespace hv

@@ -1,0 +1,277 @@
+#include "net/TIdStack.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "net/EIdException.h"
+#include "platform/IntegerText.h"
+
+namespace hv {
+
+namespace {
+
+std::mutex& componentLock() {
+    static std::mutex lock;
+    return lock;
+}
+int g_componentCount = 0;           // guarded by componentLock()
+std::unique_ptr<TIdStack> g_stack;  // guarded by componentLock()
+
+std::mutex& resolverLock() {
+    static std::mutex lock;
+    return lock;
+}
+NameResolver& resolverSlot() {
+    static NameResolver resolver;
+    return resolver;
+}
+
+struct CodeText {
+    int code;
+    const char* text;
+};
+
+constexpr CodeText kDescriptions[] = {
+    {10004, "Interrupted system call."},
+    {10009, "Bad file number."},
+    {10013, "Access denied."},
+    {10014, "Bad address."},
+    {10022, "Invalid argument."},
+    {10024, "Too many open files."},
+    {10035, "Operation would block. "},
+    {10036, "Operation now in progress."},
+    {10037, "Operation already in progress."},
+    {10038, "Socket operation on non-socket."},
+    {10039, "Destination address required."},
+    {10040, "Message too long."},
+    {10041, "Protocol wrong type for socket."},
+    {10042, "Bad protocol option."},
+    {10043, "Protocol not supported."},
+    {10044, "Socket type not supported."},
+    {10045, "Operation not supported on socket."},
+    {10046, "Protocol family not supported."},
+    {10047, "Address family not supported by protocol family."},
+    {10048, "Address already in use."},
+    {10049, "Cannot assign requested address."},
+    {10050, "Network is down."},
+    {10051, "Network is unreachable."},
+    {10052, "Net dropped connection or reset."},
+    {10053, "Software caused connection abort."},
+    {10054, "Connection reset by peer."},
+    {10055, "No buffer space available."},
+    {10056, "Socket is already connected."},
+    {10057, "Socket is not connected."},
+    {10058, "Cannot send or receive after socket is closed."},
+    {10059, "Too many references, cannot splice."},
+    {10060, "Connection timed out."},
+    {10061, "Connection refused."},
+    {10062, "Too many levels of symbolic links."},
+    {10063, "File name too long."},
+    {10064, "Host is down."},
+    {10065, "No route to host."},
+    {10066, "Directory not empty"},
+    {11001, "Host not found."},
+};
+
+struct ErrnoCode {
+    int err;
+    int code;
+};
+
+// Linux errno → the Windows Sockets code of the same meaning.
+constexpr ErrnoCode kErrnoCodes[] = {
+    {EINTR, 10004},           {EBADF, 10009},          {EACCES, 10013},
+    {EPERM, 10013},           {EFAULT, 10014},         {EINVAL, 10022},
+    {EMFILE, 10024},          {ENFILE, 10024},         {EAGAIN, 10035},
+    {EINPROGRESS, 10036},     {EALREADY, 10037},       {ENOTSOCK, 10038},
+    {EDESTADDRREQ, 10039},    {EMSGSIZE, 10040},       {EPROTOTYPE, 10041},
+    {ENOPROTOOPT, 10042},     {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
+    {EOPNOTSUPP, 10045},      {EPFNOSUPPORT, 10046},   {EAFNOSUPPORT, 10047},
+    {EADDRINUSE, 10048},      {EADDRNOTAVAIL, 10049},  {ENETDOWN, 10050},
+    {ENETUNREACH, 10051},     {ENETRESET, 10052},      {ECONNABORTED, 10053},
+    {ECONNRESET, 10054},      {ENOBUFS, 10055},        {ENOMEM, 10055},
+    {EISCONN, 10056},         {ENOTCONN, 10057},       {ESHUTDOWN, 10058},
+    {EPIPE, 10058},           {ETOOMANYREFS, 10059},   {ETIMEDOUT, 10060},
+    {ECONNREFUSED, 10061},    {ELOOP, 10062},          {ENAMETOOLONG, 10063},
+    {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},   {ENOTEMPTY, 10066},
+};
+
+}  // namespace
+
+TIdStack& TIdStack::AddComponent() {
+    std::lock_guard guard(componentLock());
+    if (!g_stack) g_stack.reset(new TIdStack);
+    ++g_componentCount;
+    return *g_stack;
+}
+
+void TIdStack::RemoveComponent() {
+    std::lock_guard guard(componentLock());
+    if (g_componentCount > 0 && --g_componentCount == 0) g_stack.reset();
+}
+
+int TIdStack::ComponentCount() {
+    std::lock_guard guard(componentLock());
+    return g_componentCount;
+}
+
+TIdStack* TIdStack::Instance() {
+    std::lock_guard guard(componentLock());
+    return g_stack.get();
+}
+
+void TIdStack::SetResolver(NameResolver resolver) {
+    std::lock_guard guard(resolverLock());
+    resolverSlot() = std::move(resolver);
+}
+
+ResolveResult TIdStack::SystemResolve(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    // One socket type, so each address comes once and the first is the name service's first.
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &list);
+    ResolveResult result;
+    if (rc != 0) {
+        switch (rc) {
+        case EAI_NONAME: result.code = 11001; break;  // WSAHOST_NOT_FOUND
+        case EAI_AGAIN: result.code = 11002; break;   // WSATRY_AGAIN
+        case EAI_FAIL: result.code = 11003; break;    // WSANO_RECOVERY
+#ifdef EAI_NODATA
+        case EAI_NODATA: result.code = 11004; break;  // WSANO_DATA
+#endif
+#ifdef EAI_ADDRFAMILY
+        case EAI_ADDRFAMILY: result.code = 11004; break;
+#endif
+        case EAI_MEMORY: result.code = 10055; break;
+        case EAI_SYSTEM: result.code = WsaCodeFromErrno(errno); break;
+        default: result.code = 11003; break;
+        }
+        if (result.code == 0) result.code = 11003;
+        return result;
+    }
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        if (a->ai_family != AF_INET || !a->ai_addr) continue;
+        const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+        std::array<std::uint8_t, 4> bytes{};
+        std::memcpy(bytes.data(), &sin->sin_addr, 4);
+        result.dotted = DottedFromAddr(bytes);
+        break;
+    }
+    ::freeaddrinfo(list);
+    if (result.dotted.empty()) result.code = 11004;
+    return result;
+}
+
+std::string TIdStack::ResolveToDotted(const std::string& host) const {
+    std::string upper = host;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+    if (upper == "LOCALHOST") return "127.0.0.1";
+    if (LooksLikeDotted(host)) return host;
+
+    NameResolver resolver;
+    {
+        std::lock_guard guard(resolverLock());
+        resolver = resolverSlot();
+    }
+    const ResolveResult r = resolver ? resolver(host) : SystemResolve(host);
+    if (r.code != 0 || r.dotted.empty()) throw EIdSocketError(r.code != 0 ? r.code : 11001);
+    return r.dotted;
+}
+
+bool TIdStack::LooksLikeDotted(const std::string& text) {
+    std::string_view rest(text);
+    for (int part = 0; part < 4; ++part) {
+        std::string_view piece;
+        if (part < 3) {
+            const auto dot = rest.find('.');
+            if (dot == std::string_view::npos) return false;
+            piece = rest.substr(0, dot);
+            rest.remove_prefix(dot + 1);
+        } else {
+            piece = rest;
+        }
+        const auto value = parseInteger(piece);
+        if (!value || *value < 0 || *value > 255) return false;
+    }
+    return true;
+}
+
+std::string TIdStack::DottedFromAddr(const std::array<std::uint8_t, 4>& bytes) {
+    std::string out;
+    for (int i = 0; i < 4; ++i) {
+        if (i) out += '.';
+        out += std::to_string(bytes[static_cast<std::size_t>(i)]);
+    }
+    return out;
+}
+
+std::array<std::uint8_t, 4> TIdStack::AddrFromDotted(const std::string& dotted) {
+    std::array<std::uint8_t, 4> bytes{};
+    std::string_view rest(dotted);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto dot = rest.find('.');
+        const std::string_view piece = rest.substr(0, dot);
+        const auto value = parseInteger(piece);
+        bytes[i] = value ? static_cast<std::uint8_t>(static_cast<std::uint32_t>(*value) & 0xFF) : 0;
+        if (dot == std::string_view::npos) break;
+        rest.remove_prefix(dot + 1);
+    }
+    return bytes;
+}
+
+int TIdStack::NewSocket(int type, int protocol) const {
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+    if (fd < 0) throw EIdInvalidSocket();
+    return fd;
+}
+
+bool TIdStack::CheckSocketCall(int result, std::initializer_list<int> ignore) const {
+    if (result != -1) return false;
+    const int code = LastErrorCode();
+    if (std::find(ignore.begin(), ignore.end(), code) != ignore.end()) return true;
+    throw EIdSocketError(code);
+}
+
+int TIdStack::LastErrorCode() { return WsaCodeFromErrno(errno); }
+
+int TIdStack::WsaCodeFromErrno(int err) {
+    for (const ErrnoCode& e : kErrnoCodes) {
+        if (e.err == err) return e.code;
+    }
+    // No Windows Sockets equivalent: keep the number, whose description is then empty.
+    return err;
+}
+
+QString TIdStack::SocketErrorMessage(int code) {
+    const char* text = "";
+    for (const CodeText& c : kDescriptions) {
+        if (c.code == code) {
+            text = c.text;
+            break;
+        }
+    }
+    return QStringLiteral("Socket Error # %1\r\n%2").arg(code).arg(QString::fromLatin1(text));
+}
+
+std::uint32_t TIdStack::TickCount() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                    static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(ms);
+}
+
+}  // namespace hv

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+
+namespace hv {
+
+// What the name service answered: the first IPv4 address as dotted text, or, when code is not
+// 0, the Windows Sockets code of the failure (11001 for a name it does not know).
+struct ResolveResult {
+    std::string dotted;
+    int code = 0;
+};
+using NameResolver = std::function<ResolveResult(const std::string& name)>;
+
+// The socket layer's one process-wide object: name resolution, address conversion and the
+// translation of failed calls into numbered errors. It exists while at least one networking
+// component does; the count and the object's creation are guarded by one process-wide lock.
+class TIdStack {
+public:
+    // Called by every networking component when it is created / destroyed.
+    static TIdStack& AddComponent();
+    static void RemoveComponent();
+    static int ComponentCount();
+    // The live object, or nullptr when no component exists.
+    static TIdStack* Instance();
+
+    // Replaces the name service (getaddrinfo) for the whole process; an empty function
+    // restores it. Lets tests resolve names without depending on DNS.
+    static void SetResolver(NameResolver resolver);
+    // getaddrinfo, IPv4, first address; failures mapped to the Windows Sockets codes.
+    static ResolveResult SystemResolve(const std::string& name);
+
+    // "LOCALHOST" in any case → "127.0.0.1"; a dotted address unchanged; anything else from
+    // the name service, whole. Throws EIdSocketError with the name service's code.
+    std::string ResolveToDotted(const std::string& host) const;
+
+    // Four parts cut at the first three periods, each an integer 0..255 by the runtime's
+    // integer reading ("0x0A.0.0.1" passes, "10.0.0.1.5" fails).
+    static bool LooksLikeDotted(const std::string& text);
+    static std::string DottedFromAddr(const std::array<std::uint8_t, 4>& bytes);
+    // Each part's low 8 bits, in order; a part that does not convert gives 0.
+    static std::array<std::uint8_t, 4> AddrFromDotted(const std::string& dotted);
+
+    // socket(AF_INET, type, protocol); throws EIdInvalidSocket "Cannot allocate socket.".
+    int NewSocket(int type, int protocol) const;
+
+    // false when result is not -1; else the last error's code: true when it is in ignore,
+    // otherwise EIdSocketError is thrown.
+    bool CheckSocketCall(int result, std::initializer_list<int> ignore = {}) const;
+    // The last error (errno) as a Windows Sockets code.
+    static int LastErrorCode();
+    static int WsaCodeFromErrno(int err);
+    // "Socket Error # %d\r\n%s" with the code's description (empty for an unknown code).
+    static QString SocketErrorMessage(int code);
+
+    // The 32-bit millisecond tick counter; differences are taken modulo 2^32.
+    static std::uint32_t TickCount();
+
+private:
+    TIdStack() = default;
+};
+
+}  // namespace hv
