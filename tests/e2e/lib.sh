@@ -62,3 +62,46 @@ program_dir() {
     if [ $# -ge 2 ]; then printf '%s\n' "$2" >"$dir/Hostvane.ini"; else cp "$BUILD_DIR/Hostvane.ini" "$dir/"; fi
     echo "$dir"
 }
+
+# visible_windows PID: the ids of the mapped top-level windows of process PID, one a line
+# (none: empty). A tray icon, which lives inside the notification area, is not one of them.
+visible_windows() {
+    local w root
+    root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
+        xwininfo -children -id "$w" 2>/dev/null | grep -q "Parent window id: $root " && echo "$w"
+    done
+    return 0
+}
+
+# lock_held NAME: true while some process holds the instance lock "PREVINST:NAME".
+lock_held() {
+    local f="$XDG_RUNTIME_DIR/PREVINST:$1"
+    [ -e "$f" ] && ! flock -n "$f" true
+}
+
+# start_program DIR NAME [ARGS...]: starts DIR/NAME in the background with its output in
+# $WORK/NAME.out and .err; sets PROG_PID.
+start_program() {
+    local dir=$1 name=$2; shift 2
+    "$dir/$name" "$@" >"$WORK/$name.out" 2>"$WORK/$name.err" &
+    PROG_PID=$!
+    PIDS+=("$PROG_PID")
+}
+
+# wait_exit PID SECONDS: waits for the background PID (a child of this shell) to end and sets
+# RC to its exit status; 124 on time-out, after which the process is killed.
+wait_exit() {
+    local pid=$1 end=$((SECONDS + $2))
+    while kill -0 "$pid" 2>/dev/null; do
+        if [ $SECONDS -ge $end ]; then
+            kill -9 "$pid" 2>/dev/null || true
+            wait "$pid" 2>/dev/null || true
+            RC=124
+            return 0
+        fi
+        sleep 0.1
+    done
+    RC=0
+    wait "$pid" || RC=$?
+}
