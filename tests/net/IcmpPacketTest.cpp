@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "net/EIdException.h"
+#include "net/NetProbes.h"
+#include "net/TIdIcmpClient.h"
+
+using namespace hv;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t kId = 0x1234;
+constexpr std::uint16_t kSeq = 3489;
+
+void putLe16(Bytes& b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+// An IPv4 header of h bytes from src with the given TTL.
+Bytes ipHeader(int h, std::uint8_t ttl, std::array<std::uint8_t, 4> src) {
+    Bytes b(static_cast<std::size_t>(h), 0);
+    b[0] = static_cast<std::uint8_t>(0x40 | (h / 4));
+    b[8] = ttl;
+    b[9] = 1;
+    std::copy(src.begin(), src.end(), b.begin() + 12);
+    return b;
+}
+
+Bytes echoHeader(std::uint8_t type, std::uint16_t id, std::uint16_t seq) {
+    Bytes b(8, 0);
+    b[0] = type;
+    putLe16(b, 4, id);
+    putLe16(b, 6, seq);
+    return b;
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+const std::array<std::uint8_t, 4> kPeer{198, 51, 100, 2};
+
+Bytes echo(std::uint8_t type, std::uint16_t id, std::uint16_t seq, int h = 20,
+           std::uint8_t ttl = 64) {
+    return cat({ipHeader(h, ttl, kPeer), echoHeader(type, id, seq), Bytes(32, 'E')});
+}
+
+// A router's message of type quoting our request (quoted header qh bytes long).
+Bytes quoting(std::uint8_t type, std::uint16_t id, std::uint16_t seq, int h = 20, int qh = 20) {
+    Bytes icmp(8, 0);
+    icmp[0] = type;
+    return cat({ipHeader(h, 63, kPeer), icmp, ipHeader(qh, 1, {198, 51, 100, 1}),
+                echoHeader(8, id, seq)});
+}
+
+Bytes cut(Bytes b, std::size_t size) {
+    b.resize(size);
+    return b;
+}
+
+struct Parsed {
+    bool done = false;
+    TReplyStatus record;
+};
+
+Parsed parse(const Bytes& b, std::optional<std::uint16_t> id = kId) {
+    Parsed p;
+    p.record.SourceAddress = "";
+    p.done = TIdIcmpClient::ParseReply(b.data(), static_cast<int>(b.size()), kSeq, id, p.record);
+    return p;
+}
+
+}  // namespace
+
+TEST(IcmpRequest, FiftyTwoBytesLittleEndianWithValidChecksum) {
+    TIdIcmpClient client;
+    client.EchoSequence = 3489;
+    client.BuildEchoRequest("");
+    const auto& r = client.Request();
+    EXPECT_EQ(r[0], 8);
+    EXPECT_EQ(r[1], 0);
+    EXPECT_EQ(r[4], client.Identifier() & 0xFF);
+    EXPECT_EQ(r[5], client.Identifier() >> 8);
+    EXPECT_EQ(r[6], 0xA1);
+    EXPECT_EQ(r[7], 0x0D);
+    for (int i = 12; i < 20; ++i) EXPECT_EQ(r[i], 0) << i;
+    for (int i = 20; i < 52; ++i) EXPECT_EQ(r[i], 'E') << i;
+    // Summed with its checksum in place, a valid message gives 0 in complement.
+    EXPECT_EQ(TIdIcmpClient::Checksum(r.data(), r.size()), 0);
+
+    client.BuildEchoRequest(std::string(40, 'a'));
+    for (int i = 20; i < 52; ++i) EXPECT_EQ(client.Request()[i], 'a') << i;
+    client.BuildEchoRequest("hi");
+    EXPECT_EQ(client.Request()[20], 'h');
+    EXPECT_EQ(client.Request()[22], 'E');
+    EXPECT_EQ(TIdIcmpClient::Checksum(client.Request().data(), 52), 0);
+}
+
+TEST(IcmpRequest, ChecksumMatchesRfc1071Example) {
+    // RFC 1071's example words 0001 f203 f4f5 f6f7 sum to ddf2, complement 220d (network
+    // order); stored as the two bytes 0x22 0x0d.
+    const std::uint8_t data[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
+    const std::uint16_t c = TIdIcmpClient::Checksum(data, sizeof data);
+    EXPECT_EQ(c & 0xFF, 0x22);
+    EXPECT_EQ(c >> 8, 0x0d);
+}
+
+TEST(IcmpParse, OnlyOurEchoReplyOrAQuotedRequestEndsTheWait) {
+    const struct {
+        const char* what;
+        Bytes datagram;
+        std::optional<std::uint16_t> id;
+        bool done;
+        TReplyOutcome outcome;
+        bool alive;
+    } cases[] = {
+        {"our reply", echo(0, kId, kSeq), kId, true, TReplyOutcome::roEchoReply, true},
+        {"reply after a 24-byte header", echo(0, kId, kSeq, 24), kId, true,
+         TReplyOutcome::roEchoReply, true},
+        {"reply with a 60-byte header", echo(0, kId, kSeq, 60), kId, true,
+         TReplyOutcome::roEchoReply, true},
+        {"reply with TTL 0", echo(0, kId, kSeq, 20, 0), kId, true, TReplyOutcome::roEchoReply,
+         false},
+        {"late reply to an earlier echo", echo(0, kId, kSeq - 1), kId, false,
+         TReplyOutcome::roEchoReply, false},
+        {"another program's reply", echo(0, kId + 1, kSeq), kId, false,
+         TReplyOutcome::roEchoReply, false},
+        {"any identifier on a datagram socket", echo(0, 0x9999, kSeq), std::nullopt, true,
+         TReplyOutcome::roEchoReply, true},
+        {"our own request looped back", echo(8, kId, kSeq), kId, false,
+         TReplyOutcome::roEchoReply, false},
+        {"unreachable quoting ours", quoting(3, kId, kSeq), kId, true,
+         TReplyOutcome::roUnreachable, false},
+        {"time exceeded quoting ours", quoting(11, kId, kSeq), kId, true,
+         TReplyOutcome::roTtlExpired, false},
+        {"unreachable, outer header 24, quoted 20", quoting(3, kId, kSeq, 24, 20), kId, true,
+         TReplyOutcome::roUnreachable, false},
+        {"time exceeded, quoted header 28", quoting(11, kId, kSeq, 20, 28), kId, true,
+         TReplyOutcome::roTtlExpired, false},
+        {"unreachable quoting another echo", quoting(3, kId, kSeq + 1), kId, false,
+         TReplyOutcome::roUnreachable, false},
+        {"unreachable quoting another program", quoting(3, kId + 1, kSeq), kId, false,
+         TReplyOutcome::roUnreachable, false},
+        {"unreachable cut before the quoted request",
+         cut(quoting(3, kId, kSeq), 20 + 8 + 20 + 4), kId, false,
+         TReplyOutcome::roUnreachable, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Parsed p = parse(c.datagram, c.id);
+        EXPECT_EQ(p.done, c.done);
+        EXPECT_EQ(p.record.Outcome, c.outcome);
+        if (c.done) {
+            EXPECT_EQ(p.record.ByteCount, static_cast<int>(c.datagram.size()));
+            EXPECT_EQ(p.record.SourceAddress, "198.51.100.2");
+            EXPECT_EQ(p.record.SeqNumber, kSeq);
+            EXPECT_EQ(p.record.IcmpType, c.datagram[4 * (c.datagram[0] & 0xF)]);
+        } else {
+            // The record keeps what it had: nothing of ours arrived.
+            EXPECT_EQ(p.record.SourceAddress, "");
+            EXPECT_EQ(p.record.ByteCount, 0);
+        }
+        EXPECT_EQ(NetProbes::ReplyMeansAlive(p.record), c.alive);
+    }
+}
+
+TEST(IcmpParse, NothingReceivedGivesTheTimeOutRecord) {
+    TReplyStatus r;
+    r.SourceAddress = "198.51.100.2";
+    r.ReplyTtl = 64;
+    EXPECT_TRUE(TIdIcmpClient::ParseReply(nullptr, 0, kSeq, kId, r));
+    EXPECT_EQ(r.ByteCount, 0);
+    EXPECT_EQ(r.SourceAddress, "0.0.0.0");
+    EXPECT_EQ(r.IcmpType, 0);
+    EXPECT_EQ(r.SeqNumber, kSeq);
+    EXPECT_EQ(r.ReplyTtl, 0);
+    EXPECT_EQ(r.Outcome, TReplyOutcome::roTimedOut);
+    EXPECT_FALSE(NetProbes::ReplyMeansAlive(r));
+}
+
+TEST(IcmpParse, ShortDatagramsAndOtherTypesRaise) {
+    const auto message = [](const Bytes& b) {
+        try {
+            parse(b);
+        } catch (const EIdIcmpException& e) {
+            return e.message().toStdString();
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(message(cut(echo(0, kId, kSeq), 27)),
+              "Not enough bytes received");
+    // The header length counts: 24 bytes of header and 7 of ICMP are too few.
+    EXPECT_EQ(message(cut(echo(0, kId, kSeq, 24), 31)),
+              "Not enough bytes received");
+    EXPECT_EQ(message(Bytes{0x4F, 0, 0, 0}), "Not enough bytes received");
+    for (std::uint8_t type : {5, 4, 12, 13, 255}) {  // redirect, quench, parameter, timestamp
+        EXPECT_EQ(message(echo(type, kId, kSeq)), "Non-echo type response received") << int(type);
+    }
+    // Exactly the header plus 8 bytes is enough.
+    EXPECT_TRUE(parse(cut(echo(0, kId, kSeq), 28)).done);
+}
+
+TEST(IcmpParse, SuccessRuleNeedsAnEchoReplyFromARealSource) {
+    TReplyStatus r;
+    r.ByteCount = 84;
+    r.SourceAddress = "127.0.0.1";
+    r.IcmpType = 0;
+    r.ReplyTtl = 64;
+    r.Outcome = TReplyOutcome::roEchoReply;
+    EXPECT_TRUE(NetProbes::ReplyMeansAlive(r));
+    TReplyStatus zeroSource = r;
+    zeroSource.SourceAddress = "0.0.0.0";
+    TReplyStatus empty = r;
+    empty.SourceAddress = "";
+    empty.ByteCount = 0;
+    empty.ReplyTtl = 0;
+    TReplyStatus unreachable = r;
+    unreachable.Outcome = TReplyOutcome::roUnreachable;
+    unreachable.IcmpType = 3;
+    for (const TReplyStatus& down : {zeroSource, empty, unreachable})
+        EXPECT_FALSE(NetProbes::ReplyMeansAlive(down)) << down.SourceAddress;
+}

@@ -1,0 +1,256 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/EIdException.h"
+#include "net/TIdSocketHandle.h"
+#include "net/TIdStack.h"
+#include "platform/CancelHandle.h"
+
+using namespace hv;
+
+namespace {
+
+// Keeps the stack object alive for a test, as any networking component does.
+struct StackUser : TIdComponent {
+    TIdStack& stack() const { return Stack(); }
+};
+
+// Restores the system name service however the test ends.
+struct ResolverGuard {
+    explicit ResolverGuard(NameResolver r) { TIdStack::SetResolver(std::move(r)); }
+    ~ResolverGuard() { TIdStack::SetResolver({}); }
+};
+
+long msSince(std::chrono::steady_clock::time_point t) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - t)
+                                 .count());
+}
+
+}  // namespace
+
+TEST(SocketLayer, LooksLikeDotted) {
+    const struct {
+        const char* text;
+        bool dotted;
+    } cases[] = {
+        {"10.0.0.1", true},       {"0.0.0.0", true},         {"255.255.255.255", true},
+        {"0x0A.0.0.1", true},     {"$0A.X1.0x0.+1", true},   {" 10. 0.0.1", true},
+        {"-0.0.0.0", true},       {"10.0.0", false},         {"10.0.0.1.5", false},
+        {"192.168.1.300", false}, {"10..0.1", false},        {"10.0.0.", false},
+        {"", false},              {"...", false},            {"-1.0.0.0", false},
+        {"1.2.3.4 ", false},      {"1e1.0.0.1", false},      {"localhost", false},
+        {"0x100.0.0.1", false},   {"99999999999.0.0.1", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TIdStack::LooksLikeDotted(c.text), c.dotted) << c.text;
+}
+
+TEST(SocketLayer, AddressConversionBothWays) {
+    EXPECT_EQ(TIdStack::DottedFromAddr({10, 0, 200, 7}), "10.0.200.7");
+    EXPECT_EQ(TIdStack::DottedFromAddr({0, 0, 0, 0}), "0.0.0.0");
+    EXPECT_EQ(TIdStack::AddrFromDotted("0x0A.0.0.1"), (std::array<std::uint8_t, 4>{10, 0, 0, 1}));
+    // The low 8 bits of each part.
+    EXPECT_EQ(TIdStack::AddrFromDotted("256.257.1.2"), (std::array<std::uint8_t, 4>{0, 1, 1, 2}));
+}
+
+TEST(SocketLayer, MessagesCarryCodeAndDescription) {
+    EXPECT_EQ(TIdStack::SocketErrorMessage(10061), "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(TIdStack::SocketErrorMessage(11001), "Socket Error # 11001\r\nHost not found.");
+    EXPECT_EQ(TIdStack::SocketErrorMessage(10035), "Socket Error # 10035\r\nOperation would block. ");
+    EXPECT_EQ(TIdStack::SocketErrorMessage(10066), "Socket Error # 10066\r\nDirectory not empty");
+    // Outside the table: the message ends right after the line break.
+    EXPECT_EQ(TIdStack::SocketErrorMessage(10067), "Socket Error # 10067\r\n");
+    EXPECT_EQ(TIdStack::SocketErrorMessage(0), "Socket Error # 0\r\n");
+    EXPECT_EQ(EIdSocketError(10060).code(), 10060);
+    EXPECT_EQ(EIdSocketError(10060).message(), "Socket Error # 10060\r\nConnection timed out.");
+}
+
+TEST(SocketLayer, ErrnoMapsToWindowsSocketsCodes) {
+    const struct {
+        int err;
+        int code;
+    } cases[] = {
+        {EINTR, 10004},        {EBADF, 10009},         {EACCES, 10013},      {EPERM, 10013},
+        {EFAULT, 10014},       {EINVAL, 10022},        {EMFILE, 10024},      {EWOULDBLOCK, 10035},
+        {EINPROGRESS, 10036},  {EALREADY, 10037},      {ENOTSOCK, 10038},    {EDESTADDRREQ, 10039},
+        {EMSGSIZE, 10040},     {EPROTOTYPE, 10041},    {ENOPROTOOPT, 10042}, {EPROTONOSUPPORT, 10043},
+        {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045}, {EPFNOSUPPORT, 10046}, {EAFNOSUPPORT, 10047},
+        {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},    {ENETUNREACH, 10051},
+        {ENETRESET, 10052},    {ECONNABORTED, 10053},  {ECONNRESET, 10054},  {ENOBUFS, 10055},
+        {EISCONN, 10056},      {ENOTCONN, 10057},      {ESHUTDOWN, 10058},   {ETOOMANYREFS, 10059},
+        {ETIMEDOUT, 10060},    {ECONNREFUSED, 10061},  {ELOOP, 10062},       {ENAMETOOLONG, 10063},
+        {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},  {ENOTEMPTY, 10066},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TIdStack::WsaCodeFromErrno(c.err), c.code) << c.err;
+    // Every code of the table has its own description.
+    for (const auto& c : cases) {
+        EXPECT_FALSE(TIdStack::SocketErrorMessage(c.code).endsWith("\r\n")) << c.code;
+    }
+}
+
+TEST(SocketLayer, CheckSocketCallIgnoresOnlyListedCodes) {
+    StackUser user;
+    EXPECT_FALSE(user.stack().CheckSocketCall(0));
+    EXPECT_FALSE(user.stack().CheckSocketCall(5));
+    errno = ECONNREFUSED;
+    EXPECT_TRUE(user.stack().CheckSocketCall(-1, {10009, 10061}));
+    errno = ECONNREFUSED;
+    try {
+        user.stack().CheckSocketCall(-1, {10009});
+        FAIL() << "no error raised";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.code(), 10061);
+        EXPECT_EQ(e.message(), "Socket Error # 10061\r\nConnection refused.");
+    }
+}
+
+TEST(SocketLayer, StackLivesWhileAnyComponentDoes) {
+    const int before = TIdStack::ComponentCount();
+    {
+        StackUser a;
+        TIdStack* stack = TIdStack::Instance();
+        ASSERT_NE(stack, nullptr);
+        {
+            StackUser b;
+            EXPECT_EQ(TIdStack::ComponentCount(), before + 2);
+            EXPECT_EQ(TIdStack::Instance(), stack);
+        }
+        EXPECT_EQ(TIdStack::ComponentCount(), before + 1);
+        EXPECT_EQ(TIdStack::Instance(), stack);
+    }
+    EXPECT_EQ(TIdStack::ComponentCount(), before);
+    if (before == 0) {
+        EXPECT_EQ(TIdStack::Instance(), nullptr);
+    }
+}
+
+TEST(SocketLayer, ResolveAsksTheNameServiceOnlyForNames) {
+    std::vector<std::string> asked;
+    ResolverGuard guard([&](const std::string& name) {
+        asked.push_back(name);
+        if (name == "files") return ResolveResult{"198.51.100.7", 0};
+        return ResolveResult{"", 11001};
+    });
+    StackUser user;
+    EXPECT_EQ(user.stack().ResolveToDotted("LocalHost"), "127.0.0.1");
+    EXPECT_EQ(user.stack().ResolveToDotted("LOCALHOST"), "127.0.0.1");
+    EXPECT_EQ(user.stack().ResolveToDotted("10.1.2.3"), "10.1.2.3");
+    EXPECT_EQ(user.stack().ResolveToDotted("0x0A.0.0.1"), "0x0A.0.0.1");
+    EXPECT_TRUE(asked.empty());
+
+    EXPECT_EQ(user.stack().ResolveToDotted("files"), "198.51.100.7");
+    for (const char* name : {"192.168.1.300", "name:8080", "name/dir"}) {
+        try {
+            user.stack().ResolveToDotted(name);
+            ADD_FAILURE() << name << " resolved";
+        } catch (const EIdSocketError& e) {
+            EXPECT_EQ(e.code(), 11001);
+            EXPECT_EQ(e.message(), "Socket Error # 11001\r\nHost not found.");
+        }
+    }
+    EXPECT_EQ(asked, (std::vector<std::string>{"files", "192.168.1.300", "name:8080", "name/dir"}));
+}
+
+TEST(SocketLayer, SystemResolverReadsHostsFileAndMapsUnknownNames) {
+    // localhost comes from /etc/hosts; an empty name fails without asking any server.
+    const ResolveResult local = TIdStack::SystemResolve("localhost");
+    EXPECT_EQ(local.code, 0);
+    EXPECT_EQ(local.dotted.rfind("127.", 0), 0u) << local.dotted;
+    const ResolveResult bad = TIdStack::SystemResolve("");
+    EXPECT_NE(bad.code, 0);
+    EXPECT_TRUE(bad.dotted.empty());
+}
+
+TEST(SocketLayer, WaitReadableTimesOutWithoutErrorAndWakesOnCancel) {
+    TIdSocketHandle handle;
+    EXPECT_THROW(handle.WaitReadable(10), EIdConnClosedGracefully);
+    handle.OpenHandle(SOCK_DGRAM, 0);
+    handle.LocalAddress = "127.0.0.1";
+    handle.BindLocal();
+    EXPECT_EQ(handle.LocalAddress, "127.0.0.1");
+    EXPECT_NE(handle.LocalPort, 0);
+
+    auto t = std::chrono::steady_clock::now();
+    EXPECT_FALSE(handle.WaitReadable(300));
+    EXPECT_GE(msSince(t), 290);
+
+    CancelHandle cancel;
+    std::thread quit([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancel.cancel();
+    });
+    t = std::chrono::steady_clock::now();
+    EXPECT_THROW(handle.WaitReadable(20000, cancel.fd()), EIdCancelled);
+    quit.join();
+    EXPECT_LT(msSince(t), 10000);
+
+    // A datagram to itself makes it readable.
+    const char byte = 'x';
+    handle.SendDatagramTo("127.0.0.1", handle.LocalPort, &byte, 1);
+    EXPECT_TRUE(handle.WaitReadable(5000));
+    char buf[4];
+    EXPECT_EQ(handle.ReceiveInto(buf, sizeof buf), 1);
+}
+
+TEST(SocketLayer, ReceiveReportsDatagramLongerThanBuffer) {
+    TIdSocketHandle handle;
+    handle.OpenHandle(SOCK_DGRAM, 0);
+    handle.LocalAddress = "127.0.0.1";
+    handle.BindLocal();
+    const std::string big(100, 'x');
+    handle.SendDatagramTo("127.0.0.1", handle.LocalPort, big.data(), static_cast<int>(big.size()));
+    ASSERT_TRUE(handle.WaitReadable(5000));
+    char buf[10];
+    EXPECT_EQ(handle.ReceiveInto(buf, sizeof buf), -1);
+    EXPECT_EQ(TIdStack::LastErrorCode(), 10040);
+}
+
+TEST(SocketLayer, BindToAPortInUseRaisesCouldNotBind) {
+    TIdSocketHandle first;
+    first.OpenHandle(SOCK_STREAM, 0);
+    first.LocalAddress = "127.0.0.1";
+    first.BindLocal();
+    TIdSocketHandle second;
+    second.OpenHandle(SOCK_STREAM, 0);
+    second.LocalAddress = "127.0.0.1";
+    second.LocalPort = first.LocalPort;
+    try {
+        second.BindLocal();
+        FAIL() << "bound twice";
+    } catch (const EIdCouldNotBindSocket& e) {
+        EXPECT_EQ(e.message(), "Could not bind socket. Address and port are already in use.");
+    }
+    // An address that is not ours is a plain socket error.
+    TIdSocketHandle third;
+    third.OpenHandle(SOCK_STREAM, 0);
+    third.LocalAddress = "198.51.100.9";
+    try {
+        third.BindLocal();
+        FAIL() << "bound a foreign address";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.code(), 10049);
+    }
+}
+
+TEST(SocketLayer, ShutHandleIsIdempotentAndOpenReplacesTheSocket) {
+    TIdSocketHandle handle;
+    handle.ShutHandle();
+    handle.OpenHandle(SOCK_DGRAM, 0);
+    EXPECT_TRUE(handle.Allocated());
+    handle.OpenHandle(SOCK_DGRAM, 0);
+    EXPECT_TRUE(handle.Allocated());
+    handle.ShutHandle();
+    handle.ShutHandle();
+    EXPECT_FALSE(handle.Allocated());
+    EXPECT_EQ(handle.Handle(), -1);
+}

@@ -1,0 +1,223 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/EIdException.h"
+#include "net/NetProbes.h"
+#include "net/TIdHTTP.h"
+#include "net/TIdStack.h"
+#include "platform/CancelHandle.h"
+
+using namespace hv;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long msSince(Clock::time_point t) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+// A 127.x address of this test process, so parallel runs never meet on port 80.
+std::string loopbackAddress(int last) {
+    const int pid = static_cast<int>(getpid());
+    return "127." + std::to_string(100 + pid % 100) + "." + std::to_string((pid / 100) % 250) +
+           "." + std::to_string(last);
+}
+
+sockaddr_in addressOf(const std::string& dotted, int port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, dotted.c_str(), &sa.sin_addr);
+    return sa;
+}
+
+// A listening socket on address:80; -1 when port 80 is out of reach for this user.
+int listenOn(const std::string& address, int backlog) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in sa = addressOf(address, 80);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(fd, backlog) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool canBindPort80() {
+    const int fd = listenOn(loopbackAddress(250), 1);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+#define SKIP_WITHOUT_PORT_80() \
+    if (!canBindPort80()) GTEST_SKIP() << "skipped: cannot listen on port 80 (needs root)"
+
+struct Fd {
+    int fd;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+}  // namespace
+
+TEST(TcpConnect, ListenerSeesAConnectionOpenedAndClosedWithoutData) {
+    SKIP_WITHOUT_PORT_80();
+    const std::string host = loopbackAddress(1);
+    Fd server{listenOn(host, 8)};
+    ASSERT_GE(server.fd, 0);
+
+    CancelHandle cancel;
+    NetProbes probes(cancel);
+    EXPECT_TRUE(probes.tcpTry(host)) << probes.lastError();
+    EXPECT_EQ(probes.IdHTTP1().IOHandler(), nullptr);  // freed by the close
+
+    pollfd p{server.fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    Fd conn{::accept(server.fd, nullptr, nullptr)};
+    ASSERT_GE(conn.fd, 0);
+    pollfd c{conn.fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&c, 1, 5000), 1);
+    char buf[16];
+    EXPECT_EQ(::recv(conn.fd, buf, sizeof buf, 0), 0) << "the probe sent data";
+}
+
+TEST(TcpConnect, ClosedPortIsRefusedOnBothTries) {
+    const std::string host = loopbackAddress(2);  // nothing listens there
+    TIdHTTP http;
+    http.Host = host;
+    EXPECT_EQ(http.Port, 80);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            http.OpenConnection(5000);
+            ADD_FAILURE() << "connected to a closed port";
+        } catch (const EIdConnectException& e) {
+            EXPECT_EQ(e.message(), "Socket Error # 10061\r\nConnection refused.");
+        }
+        EXPECT_FALSE(http.IsConnected());
+        // The handler survives a failed open and is reused by the next one.
+        EXPECT_NE(http.IOHandler(), nullptr);
+    }
+
+    CancelHandle cancel;
+    NetProbes probes(cancel);
+    EXPECT_FALSE(probes.tcpTry(host));
+    EXPECT_FALSE(probes.tcpTry(host));
+    EXPECT_EQ(probes.lastError(), "Socket Error # 10061\r\nConnection refused.");
+}
+
+TEST(TcpConnect, HandlerReusedAfterFailureAndRenewedAfterSuccess) {
+    SKIP_WITHOUT_PORT_80();
+    const std::string up = loopbackAddress(3);
+    Fd server{listenOn(up, 8)};
+    ASSERT_GE(server.fd, 0);
+    TIdHTTP http;
+    http.Host = loopbackAddress(4);  // closed
+    EXPECT_THROW(http.OpenConnection(5000), EIdConnectException);
+    TIdIOHandlerSocket* kept = http.IOHandler();
+    ASSERT_NE(kept, nullptr);
+    http.Host = up;
+    http.OpenConnection(5000);
+    EXPECT_EQ(http.IOHandler(), kept);
+    EXPECT_TRUE(http.IsConnected());
+    EXPECT_EQ(http.IOHandler()->Binding->PeerAddress, up);
+    EXPECT_EQ(http.IOHandler()->Binding->PeerPort, 80);
+    EXPECT_THROW(http.OpenConnection(5000), EIdAlreadyConnected);
+    EXPECT_TRUE(http.IsConnected());
+    http.CloseConnection();
+    EXPECT_EQ(http.IOHandler(), nullptr);
+    EXPECT_FALSE(http.IsConnected());
+    // The blocking form (no time-out) connects too.
+    http.OpenConnection(0);
+    EXPECT_TRUE(http.IsConnected());
+    http.CloseConnection();
+}
+
+// A listener with listen(0) whose one queue place is taken and that never accepts drops every
+// further SYN: the connect neither succeeds nor is refused.
+class SilentHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!canBindPort80()) GTEST_SKIP() << "skipped: cannot listen on port 80 (needs root)";
+        host = loopbackAddress(5);
+        server.fd = listenOn(host, 0);
+        ASSERT_GE(server.fd, 0);
+        for (int i = 0; i < 3; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            const sockaddr_in sa = addressOf(host, 80);
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+            fillers.push_back(fd);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    void TearDown() override {
+        for (int fd : fillers) ::close(fd);
+    }
+    std::string host;
+    Fd server{-1};
+    std::vector<int> fillers;
+};
+
+TEST_F(SilentHost, ConnectTimesOutAfterTheLimit) {
+    TIdHTTP http;
+    http.Host = host;
+    const auto t = Clock::now();
+    try {
+        http.OpenConnection(5000);
+        ADD_FAILURE() << "connected to a full backlog";
+    } catch (const EIdConnectTimeout& e) {
+        EXPECT_EQ(e.message(), "Connect timed out.");
+    }
+    const long took = msSince(t);
+    EXPECT_GE(took, 4900);
+    EXPECT_LT(took, 15000);
+    EXPECT_FALSE(http.IsConnected());
+}
+
+TEST_F(SilentHost, CancelEndsTheConnectWaitAtOnce) {
+    CancelHandle cancel;
+    NetProbes probes(cancel);
+    std::thread quit([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        cancel.cancel();
+    });
+    const auto t = Clock::now();
+    EXPECT_FALSE(probes.tcpTry(host));
+    quit.join();
+    EXPECT_LT(msSince(t), 4000);
+    EXPECT_EQ(probes.lastError(), "Operation cancelled.");
+    EXPECT_FALSE(probes.IdHTTP1().IsConnected());
+}
+
+TEST(TcpConnect, HostTextGoesWholeToTheNameService) {
+    std::vector<std::string> asked;
+    TIdStack::SetResolver([&](const std::string& name) {
+        asked.push_back(name);
+        return ResolveResult{"", 11001};
+    });
+    CancelHandle cancel;
+    NetProbes probes(cancel);
+    EXPECT_FALSE(probes.tcpTry("name:8080"));
+    EXPECT_EQ(probes.lastError(), "Socket Error # 11001\r\nHost not found.");
+    EXPECT_FALSE(probes.tcpTry("name/dir"));
+    TIdStack::SetResolver({});
+    EXPECT_EQ(asked, (std::vector<std::string>{"name:8080", "name/dir"}));
+    EXPECT_EQ(probes.IdHTTP1().Port, 80);
+}
