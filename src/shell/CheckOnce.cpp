@@ -1,1 +1,243 @@
 #include "shell/CheckOnce.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMetaObject>
+#include <QTime>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "checking/CheckHosts.h"
+#include "checking/HostProbes.h"
+#include "checking/MainThreadInvoker.h"
+#include "hosts/HostList.h"
+#include "hosts/Settings.h"
+#include "lang/Languages.h"
+#include "net/NetProbes.h"
+#include "platform/ProgramFiles.h"
+#include "platform/TimeFormat.h"
+
+namespace hv {
+
+namespace {
+
+const char kVersionText[] = "Hostvane 1.1.0";
+
+// The checking thread is built with its probes, but the real probes need its cancel handle.
+class ForwardingProbes : public HostProbes {
+public:
+    std::unique_ptr<NetProbes> target;
+    bool icmpTry(const std::string& host) override { return target && target->icmpTry(host); }
+    bool tcpTry(const std::string& host) override { return target && target->tcpTry(host); }
+};
+
+// What the pass would show: the report only; log lines have no place in this output.
+class OnceSink : public CheckSink {
+public:
+    void appendLogLine(const QString&) override {}
+    void showReport(const QString& text) override { report = text; }
+    QString timeText() override {
+        return TimeFormat::fromLocale(QLocale::system()).format(QTime::currentTime());
+    }
+    QString report;  // written on the main thread, inside the hand-over
+};
+
+const char* kindText(ProbeKind kind) {
+    switch (kind) {
+    case ProbeKind::Icmp: return "icmp";
+    case ProbeKind::Tcp: return "tcp";
+    case ProbeKind::Skip: break;
+    }
+    return "-";
+}
+
+void writeOut(QByteArray* output, const QByteArray& text) {
+    if (output) {
+        output->append(text);
+    } else {
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+    }
+}
+
+int runPass(const QString& executablePath, QByteArray* output) {
+    const QString dir = QFileInfo(executablePath).absolutePath();
+    Languages::instance().setExecutable(executablePath);
+    Languages::instance().loadLanguage(false);
+    const Settings settings = readSettings(settingsFilePath(dir));
+
+    HostList hosts;
+    hosts.rebuildFromEntries(settings.hostEntries);  // every host starts at image 1
+    const QList<Host> list = hosts.hosts();
+
+    MainThreadInvoker invoker;
+    OnceSink sink;
+    ForwardingProbes probes;
+    TCheckHosts cycle(hosts, probes, sink, invoker);
+    probes.target = std::make_unique<NetProbes>(cycle.cancelHandle());
+
+    std::mutex lock;
+    std::map<int, HostCheckResult> results;  // guarded by lock
+    QEventLoop loop;
+    cycle.setHostChecked([&](const HostCheckResult& r) {
+        std::lock_guard guard(lock);
+        results[r.index] = r;
+    });
+    cycle.setPassFinished(
+        [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
+    // An error that ends the checking thread ends the pass too.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (cycle.hasEnded()) loop.quit();
+    });
+    watch.start(100);
+
+    cycle.start();
+    cycle.resume();
+    loop.exec();
+    const bool ended = cycle.hasEnded();
+    const QString error = cycle.errorMessage();
+    cycle.stop();
+
+    QByteArray text;
+    bool anyDown = false;
+    {
+        std::lock_guard guard(lock);
+        for (int i = 0; i < list.size(); ++i) {
+            const auto found = results.find(i);
+            const bool known = found != results.end();
+            const ProbeKind kind = known ? found->second.kind : ProbeKind::Skip;
+            const char* state = "skipped";
+            if (kind != ProbeKind::Skip) {
+                const bool alive = known && found->second.alive;
+                state = alive ? "up" : "down";
+                anyDown = anyDown || !alive;
+            } else if (!known && ended) {
+                state = "down";  // never reached
+                anyDown = true;
+            }
+            text += state;
+            text += '\t' + list[i].title.toUtf8() + '\t' + list[i].address.toUtf8() + '\t';
+            text += kindText(kind);
+            text += '\t' + QByteArray::number(known ? found->second.elapsedMs : 0) + '\n';
+        }
+    }
+    text += '\n';
+    QString report = sink.report;
+    report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!report.isEmpty()) text += report.toUtf8() + '\n';
+    writeOut(output, text);
+    if (!output) std::fflush(stdout);
+
+    if (ended) {
+        std::fprintf(stderr, "hostvane: the check could not finish: %s\n",
+                     error.toLocal8Bit().constData());
+        return 1;
+    }
+    return anyDown ? 1 : 0;
+}
+
+// Qt's own options, which the tray program's application object takes; those of the first
+// list are followed by a value.
+bool isQtOption(const QString& arg, bool* takesValue) {
+    static const QStringList withValue = {
+        "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qmljsdebugger",
+        "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-session", "-style",
+        "-stylesheet", "-display", "-geometry", "-title", "-name"};
+    static const QStringList alone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync",
+                                      "-visual"};
+    const QString name = arg.section(QLatin1Char('='), 0, 0);
+    *takesValue = withValue.contains(name) && !arg.contains(QLatin1Char('='));
+    return withValue.contains(name) || alone.contains(name);
+}
+
+}  // namespace
+
+QString commandLineHelp() {
+    return QStringLiteral(
+        "Usage: hostvane [--once | --version | --help]\n"
+        "\n"
+        "Without an option Hostvane starts in the system tray.\n"
+        "\n"
+        "  --once     check every host of Hostvane.ini once, without a display, and print\n"
+        "             one line per host (state, title, address, probe, milliseconds),\n"
+        "             then the report; exit status 0 when every checked host is up,\n"
+        "             1 when any is down, 2 on a usage error\n"
+        "  --version  print the version and exit\n"
+        "  --help     print this help and exit\n");
+}
+
+int runCheckOnce(const QString& executablePath) { return runCheckOnce(executablePath, nullptr); }
+
+int runCheckOnce(const QString& executablePath, QByteArray* output) {
+    if (QCoreApplication::instance()) return runPass(executablePath, output);
+    static int argc = 1;
+    static char name[] = "hostvane";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    return runPass(executablePath, output);
+}
+
+std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    enum class Mode { Tray, Once, Version, Help };
+    Mode mode = Mode::Tray;
+    QString bad;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        Mode wanted = Mode::Tray;
+        if (arg == QLatin1String("--once")) {
+            wanted = Mode::Once;
+        } else if (arg == QLatin1String("--version")) {
+            wanted = Mode::Version;
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            wanted = Mode::Help;
+        } else {
+            bool takesValue = false;
+            if (isQtOption(arg, &takesValue)) {
+                if (takesValue) ++i;
+                continue;
+            }
+            bad = arg;
+            break;
+        }
+        if (mode != Mode::Tray && mode != wanted) {
+            bad = arg;  // two terminal modes at once
+            break;
+        }
+        mode = wanted;
+    }
+
+    if (!bad.isEmpty()) {
+        std::fprintf(err, "hostvane: unknown or conflicting option: %s\n\n%s",
+                     bad.toLocal8Bit().constData(), commandLineHelp().toLocal8Bit().constData());
+        return 2;
+    }
+    switch (mode) {
+    case Mode::Tray:
+        return std::nullopt;
+    case Mode::Version:
+        std::fprintf(out, "%s\n", kVersionText);
+        return 0;
+    case Mode::Help:
+        std::fputs(commandLineHelp().toLocal8Bit().constData(), out);
+        return 0;
+    case Mode::Once:
+        break;
+    }
+    QByteArray text;
+    const int status = runCheckOnce(ProgramFiles::executablePath(), &text);
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), out);
+    std::fflush(out);
+    return status;
+}
+
+std::optional<int> runCommandLine(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return runCommandLine(arguments, stdout, stderr);
+}
+
+}  // namespace hv

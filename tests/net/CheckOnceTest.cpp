@@ -1,0 +1,151 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <cstdio>
+#include <string>
+
+#include "TestSupport.h"
+#include "shell/CheckOnce.h"
+
+using namespace hv;
+
+namespace {
+
+struct Outcome {
+    std::optional<int> status;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    char buf[512];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    std::fclose(f);
+    return text;
+}
+
+Outcome commandLine(const QStringList& args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Outcome r;
+    r.status = runCommandLine(args, out, err);
+    r.out = readAll(out);
+    r.err = readAll(err);
+    return r;
+}
+
+std::string loopbackAddress(int last) {
+    const int pid = static_cast<int>(getpid());
+    return "127." + std::to_string(100 + pid % 100) + "." + std::to_string((pid / 100) % 250) +
+           "." + std::to_string(last);
+}
+
+int listenOn80(const std::string& address) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(80);
+    ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 16) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A program folder: the executable's name, its settings file and the English language.
+QString programFolder(const hvtest::TempDir& dir, const QByteArray& hostList) {
+    QFile lng(hvtest::sourceDir() + "/dist/Languages/English.lng");
+    EXPECT_TRUE(lng.open(QIODevice::ReadOnly));
+    dir.write("Languages/English.lng", lng.readAll());
+    dir.write("Hostvane.ini", "[HostList]\r\n" + hostList + "[General]\r\nLanguage=English\r\n");
+    return dir.file("hostvane");
+}
+
+}  // namespace
+
+TEST(CommandLine, TerminalModesAndUsageErrors) {
+    const Outcome version = commandLine({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "Hostvane 1.1.0\n");
+
+    const Outcome help = commandLine({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, commandLineHelp().toStdString());
+    EXPECT_NE(help.out.find("--once"), std::string::npos);
+
+    // The tray program: no option, or only Qt's own.
+    for (const QStringList& tray :
+         {QStringList{}, QStringList{"-platform", "offscreen"}, QStringList{"-style=fusion"}}) {
+        const Outcome r = commandLine(tray);
+        EXPECT_FALSE(r.status.has_value()) << tray.join(' ').toStdString();
+        EXPECT_TRUE(r.out.empty() && r.err.empty());
+    }
+    for (const QStringList& bad : {QStringList{"--bogus"}, QStringList{"stray"},
+                                   QStringList{"--once", "--version"}, QStringList{"-x"}}) {
+        const Outcome r = commandLine(bad);
+        EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_NE(r.err.find("Usage: hostvane"), std::string::npos);
+    }
+}
+
+TEST(CheckOnce, OneLinePerHostThenTheReport) {
+    if (!hvtest::isRoot()) GTEST_SKIP() << "skipped: raw sockets and port 80 need root";
+    const std::string web = loopbackAddress(7);
+    const int server = listenOn80(web);
+    ASSERT_GE(server, 0);
+    const std::string closed = loopbackAddress(8);
+    hvtest::TempDir dir;
+    const QString exe = programFolder(
+        dir, "This computer=127.0.0.1\r\n"
+             "Web=http://" + QByteArray::fromStdString(web) + "\r\n"
+             "Shut=HTTP://" + QByteArray::fromStdString(closed) + "\r\n"
+             "Blank=   \r\n");
+
+    QByteArray out;
+    EXPECT_EQ(runCheckOnce(exe, &out), 1);
+    ::close(server);
+
+    const QString text = QString::fromUtf8(out);
+    EXPECT_FALSE(text.contains('\r'));
+    const QStringList lines = text.split('\n');
+    ASSERT_GE(lines.size(), 8) << text.toStdString();
+    const QString n = QStringLiteral("\\t\\d+$");
+    EXPECT_TRUE(QRegularExpression("^up\\tThis computer\\t127\\.0\\.0\\.1\\ticmp" + n)
+                    .match(lines[0]).hasMatch()) << lines[0].toStdString();
+    EXPECT_TRUE(QRegularExpression("^up\\tWeb\\thttp://" + QRegularExpression::escape(
+                                       QString::fromStdString(web)) + "\\ttcp" + n)
+                    .match(lines[1]).hasMatch()) << lines[1].toStdString();
+    EXPECT_TRUE(QRegularExpression("^down\\tShut\\tHTTP://" + QRegularExpression::escape(
+                                       QString::fromStdString(closed)) + "\\ttcp" + n)
+                    .match(lines[2]).hasMatch()) << lines[2].toStdString();
+    // A host without an address is no host of the list; the report follows an empty line.
+    EXPECT_EQ(lines.mid(3).join('\n'), "\nAppeared hosts:\n  This computer\n  Web\n");
+}
+
+TEST(CheckOnce, AllUpIsStatusZeroAndEmptyListPrintsNothingButTheBreak) {
+    if (!hvtest::isRoot()) GTEST_SKIP() << "skipped: raw sockets need root";
+    hvtest::TempDir dir;
+    QByteArray out;
+    EXPECT_EQ(runCheckOnce(programFolder(dir, "Me=localhost\r\n"), &out), 0);
+    EXPECT_TRUE(out.startsWith("up\tMe\tlocalhost\ticmp\t")) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("\n\nAppeared hosts:\n  Me\n")) << out.toStdString();
+
+    hvtest::TempDir empty;
+    out.clear();
+    EXPECT_EQ(runCheckOnce(programFolder(empty, ""), &out), 0);
+    EXPECT_EQ(out, "\n");
+}
