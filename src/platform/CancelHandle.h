@@ -24,7 +24,7 @@ public:
     bool waitFor(int timeoutMs) const;
 
 private:
-    int m_fd = -1;  // eventfd
+    int m_fd = -1;        // eventfd
     std::mutex m_change;  // keeps the flag and the eventfd's counter in step
     std::atomic<bool> m_cancelled{false};
 };

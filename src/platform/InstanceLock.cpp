@@ -18,7 +18,7 @@ namespace hv {
 namespace {
 
 constexpr int kMaxNameLength = 512;
-constexpr qsizetype kMaxFileName = 255;   // NAME_MAX
+constexpr qsizetype kMaxFileName = 255;    // NAME_MAX
 constexpr qsizetype kMaxSocketPath = 107;  // sun_path less its terminating zero
 constexpr int kMaxRequest = 64;
 constexpr int kRequestTimeoutMs = 2000;
@@ -54,8 +54,7 @@ QString InstanceLock::runtimeDir() {
     const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
     if (!xdg.isEmpty()) {
         struct stat st {};
-        if (::stat(xdg.constData(), &st) == 0 && S_ISDIR(st.st_mode))
-            return QFile::decodeName(xdg);
+        if (::stat(xdg.constData(), &st) == 0 && S_ISDIR(st.st_mode)) return QFile::decodeName(xdg);
     }
     // Our own folder under /tmp; one that someone else made or opened up is not used, since
     // whoever controls it controls which copy believes it is the first.

@@ -13,9 +13,7 @@ struct Token {
     QString text;
 };
 
-bool isPatternLetter(QChar c) {
-    return QStringLiteral("hHmszaAtdMyg").contains(c);
-}
+bool isPatternLetter(QChar c) { return QStringLiteral("hHmszaAtdMyg").contains(c); }
 
 QList<Token> tokenize(const QString& format) {
     QList<Token> tokens;
@@ -49,6 +47,10 @@ QList<Token> tokenize(const QString& format) {
                 text += format.at(i++);
             }
             literal(text);
+        } else if ((c == QLatin1Char('a') || c == QLatin1Char('A')) && i + 1 < format.size() &&
+                   (format.at(i + 1) == QLatin1Char('p') || format.at(i + 1) == QLatin1Char('P'))) {
+            tokens.append(Token{c, 2, {}});  // "AP" / "ap": one marker
+            i += 2;
         } else if (isPatternLetter(c)) {
             qsizetype j = i;
             while (j < format.size() && format.at(j) == c) ++j;
@@ -117,8 +119,8 @@ TimeFormat TimeFormat::fromLocale(const QLocale& locale) {
         f.separator = longForm.separator;
     } else {
         const Parsed shortForm = parse(locale.timeFormat(QLocale::ShortFormat));
-        f.separator = usableSeparator(shortForm.separator) ? shortForm.separator
-                                                           : QStringLiteral(":");
+        f.separator =
+            usableSeparator(shortForm.separator) ? shortForm.separator : QStringLiteral(":");
     }
     f.amText = locale.amText();
     f.pmText = locale.pmText();

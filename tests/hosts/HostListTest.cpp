@@ -67,7 +67,10 @@ TEST(HostList, SplitHostLine) {
         QString line, title, address;
     } cases[] = {
         {"Mail :  10.0.0.5", "Mail", "10.0.0.5"},
-        {"-" " :  " "10.0.0.1", "-", "10.0.0.1"},
+        {"-"
+         " :  "
+         "10.0.0.1",
+         "-", "10.0.0.1"},
         // A title that holds the separator is split at its first occurrence.
         {"a :  b :  10.0.0.1", "a", "b :  10.0.0.1"},
         {" :  10.0.0.1", "", "10.0.0.1"},
@@ -111,8 +114,9 @@ TEST(HostList, StateImagesAndRebuildResetsThem) {
     HostList list;
     list.rebuildFromLines({"A :  1", "B :  2", "C :  3"});
     QList<QPair<int, int>> changed;
-    QObject::connect(&list, &HostList::stateImageChanged,
-                     [&](int index, int image) { changed.append({index, image}); });
+    QObject::connect(&list, &HostList::stateImageChanged, [&](int index, int image) {
+        changed.append({index, image});
+    });
     list.setStateImage(1, hv::kImageAnswered);
     list.setStateImage(3, hv::kImageAnswered);   // out of range: ignored
     list.setStateImage(-1, hv::kImageAnswered);  // likewise

@@ -118,13 +118,12 @@ TEST_F(LanguagesTest, LoadLanguageReadsTheSettingsFileOfTheExecutable) {
 }
 
 TEST_F(LanguagesTest, ListLanguagesKeepsNamesWithLowerCaseLng) {
-    for (const char* name : {"English.lng", "German.lng", "readme.txt", "Old.lng.bak",
-                             "French.LNG", ".Hidden.lng", "Twice.lng.lng", "noext"})
+    for (const char* name : {"English.lng", "German.lng", "readme.txt", "Old.lng.bak", "French.LNG",
+                             ".Hidden.lng", "Twice.lng.lng", "noext"})
         dir.write(QStringLiteral("Languages/") + name, "[Messages]\n");
     QDir().mkpath(dir.file("Languages/Folder.lng"));
     const QStringList names = lang().listLanguages();
-    EXPECT_EQ(sorted(names),
-              sorted({"English", "German", "Old", ".Hidden", "Twice", "Folder"}));
+    EXPECT_EQ(sorted(names), sorted({"English", "German", "Old", ".Hidden", "Twice", "Folder"}));
 
     // The file system's order is kept: the same as an unsorted listing.
     QStringList expected;
