@@ -26,3 +26,9 @@ void SpinEdit::setSpinValue(int value) {
 }
 
 }  // namespace hv
+
+namespace hv {
+
+void SpinEdit::setSpinText(const QString& text) { lineEdit()->setText(text); }
+
+}  // namespace hv

@@ -13,6 +13,8 @@ public:
 
     int spinValue() const;
     void setSpinValue(int value);
+    // The text as the user leaves it, unchecked.
+    void setSpinText(const QString& text);
 };
 
 }  // namespace hv

@@ -11,7 +11,7 @@ namespace hv {
 namespace ErrorBox {
 
 // The message as shown: a full stop is added when the last character sorts after "."
-// (compared as UTF-16 code units), so "Disk full" gets one and "Done." or "Why?" do not.
+// (compared as UTF-16 code units): "Disk full" and "Why?" get one, "Done." and "Oops!" do not.
 QString text(const QString& message);
 
 // Modal box: caption "Hostvane", error icon, OK only.

@@ -1,0 +1,518 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#include "TestSupport.h"
+#include "dialogs/SpinEdit.h"
+#include "dialogs/TfrmSettings.h"
+#include "lang/Languages.h"
+#include "platform/AutostartEntry.h"
+#include "platform/CancelHandle.h"
+#include "shell/AskTimer.h"
+#include "shell/ErrorBox.h"
+#include "shell/OwnerDrawItem.h"
+#include "shell/TfrmMain.h"
+#include "views/ImageList.h"
+#include "views/TfrmLog.h"
+
+namespace {
+
+using hv::TfrmMain;
+
+bool waitFor(const std::function<bool()>& done, int ms = 15000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+void settle(int ms = 300) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Probes that answer from a script: hosts in `up` answer, all others do not; the host
+// `gated` blocks inside its try until released or cancelled.
+struct Script {
+    std::mutex lock;
+    std::condition_variable cv;
+    std::set<std::string> up;
+    std::string gated;
+    bool released = false;
+    bool inGate = false;
+    bool sawCancel = false;
+    std::atomic<int> calls{0};
+
+    void release() {
+        std::lock_guard g(lock);
+        released = true;
+        cv.notify_all();
+    }
+    bool waitingInGate() {
+        std::lock_guard g(lock);
+        return inGate;
+    }
+};
+
+class ScriptedProbes : public hv::HostProbes {
+public:
+    ScriptedProbes(std::shared_ptr<Script> s, const hv::CancelHandle& cancel)
+        : m_s(std::move(s)), m_cancel(cancel) {}
+    bool icmpTry(const std::string& host) override { return answer(host); }
+    bool tcpTry(const std::string& host) override { return answer(host); }
+
+private:
+    bool answer(const std::string& host) {
+        ++m_s->calls;
+        if (host == m_s->gated) {
+            std::unique_lock g(m_s->lock);
+            m_s->inGate = true;
+            for (int i = 0; i < 600 && !m_s->released && !m_cancel.isCancelled(); ++i)
+                m_s->cv.wait_for(g, std::chrono::milliseconds(50));
+            m_s->inGate = false;
+            if (m_cancel.isCancelled()) m_s->sawCancel = true;
+        }
+        std::lock_guard g(m_s->lock);
+        return m_s->up.count(host) > 0;
+    }
+    std::shared_ptr<Script> m_s;
+    const hv::CancelHandle& m_cancel;
+};
+
+const QByteArray kIni =
+    "[HostList]\r\nA=10.0.0.1\r\nB=   \r\nC= 10.0.0.2 \r\n-=10.0.0.3\r\n\r\n"
+    "[View]\r\nFontStyleBold=1\r\nFontStyleItalic=1\r\nFontSize=12\r\nFontColor=$FF\r\n"
+    "FontName=DejaVu Sans\r\n\r\n[CheckParams]\r\nCheckPeriod=123456\r\nPopUpInterval=7000\r\n\r\n"
+    "[General]\r\nLanguage=English\r\n";
+
+bool sameImage(const QIcon& icon, int image) {
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
+           hv::ImageList1::pixmap(image).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(dir.file("skins"));
+        QDir().mkpath(dir.file("Languages"));
+        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn", dir.file("skins/hostvane.skn"));
+        QFile::copy(hvtest::sourceDir() + "/dist/Languages/English.lng",
+                    dir.file("Languages/English.lng"));
+        exe = dir.write("hostvane", "#!/bin/sh\n");
+        hv::Languages::instance().setExecutable(exe);
+        hv::Languages::instance().loadLanguage(false);
+        hv::AutostartEntry().remove();
+        hv::ErrorBox::setPresenter([this](const QString& t) { errors << t; });
+    }
+    void TearDown() override {
+        main.reset();
+        hv::ErrorBox::setPresenter(nullptr);
+        hv::AutostartEntry().remove();
+    }
+
+    TfrmMain& make(const QByteArray* ini = &kIni) {
+        if (ini) dir.write("Hostvane.ini", *ini);
+        TfrmMain::Options o;
+        o.executablePath = exe;
+        o.trayIcon = false;
+        o.probes = [s = script](const hv::CancelHandle& c) {
+            return std::make_unique<ScriptedProbes>(s, c);
+        };
+        o.brokenFilesMessage = [this] { ++brokenMessages; };
+        main = std::make_unique<TfrmMain>(o);
+        main->setWindows(&log, nullptr);
+        main->CheckThread->setPassFinished([this] { ++passes; });
+        return *main;
+    }
+
+    QStringList menuTexts() const {
+        QStringList out;
+        for (QAction* a : main->miHoststate->actions())
+            out << (a->isSeparator() ? QStringLiteral("|") + a->text() : a->text());
+        return out;
+    }
+
+    hvtest::TempDir dir;
+    QString exe;
+    std::shared_ptr<Script> script = std::make_shared<Script>();
+    hv::TfrmLog log;
+    std::unique_ptr<TfrmMain> main;
+    std::atomic<int> passes{0};
+    int brokenMessages = 0;
+    QStringList errors;
+};
+
+TEST_F(ShellTest, LoadSettingsBuildsHostMenuIntervalsAndFont) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    // Table, separator, A and C; B had a blank address; "-" is a separator line in its place.
+    EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "A", "C", "|-"}));
+    const QList<QAction*> items = m.miHoststate->actions();
+    EXPECT_TRUE(sameImage(items[0]->icon(), 4));
+    EXPECT_EQ(items[2]->data().toString(), "10.0.0.1");
+    EXPECT_EQ(items[3]->data().toString(), "10.0.0.2");
+    for (int i : {2, 3}) EXPECT_TRUE(sameImage(items[i]->icon(), 1));
+    EXPECT_EQ(m.hosts.itemsCount(), 4);
+    EXPECT_EQ(m.trmAsk->interval(), 123456);
+    EXPECT_TRUE(m.trmAsk->isActive());
+    EXPECT_EQ(m.popUpInterval(), 7000);
+    EXPECT_EQ(m.tmrHide->interval(), 7000);
+    const hv::ReportFont f = m.reportFont();
+    EXPECT_TRUE(f.bold);
+    EXPECT_TRUE(f.italic);
+    EXPECT_EQ(f.size, 12);
+    EXPECT_EQ(f.name, "DejaVu Sans");
+    EXPECT_EQ(m.memReport->palette().color(QPalette::Text), QColor(255, 0, 0));
+    // The first pass starts at once and probes the three hosts with addresses.
+    EXPECT_TRUE(waitFor([&] { return passes >= 1; }));
+    EXPECT_EQ(script->calls, 3 * 2);  // nobody answers: two tries each
+}
+
+TEST_F(ShellTest, MissingSettingsFileGivesDefaults) {
+    TfrmMain& m = make(nullptr);
+    m.LoadSettings();
+    EXPECT_EQ(menuTexts(), QStringList({"Table", "|"}));
+    EXPECT_EQ(m.trmAsk->interval(), 60000);
+    EXPECT_EQ(m.popUpInterval(), 5000);
+    EXPECT_EQ(m.reportFont(), hv::ReportFont{});
+    EXPECT_TRUE(waitFor([&] { return passes >= 1; }));
+}
+
+TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
+    script->up = {"127.0.0.1"};
+    const QByteArray ini = "[HostList]\nup=127.0.0.1\ndown=127.0.0.2\n[CheckParams]\nCheckPeriod=0\n";
+    TfrmMain& m = make(&ini);
+    EXPECT_EQ(m.miStartImage(), 3);
+    EXPECT_EQ(m.miStart->text(), "Stop");
+    m.LoadSettings();
+    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(waitFor([&] { return m.hosts.hosts()[0].stateImage == 0; }));
+    EXPECT_TRUE(sameImage(m.miHoststate->actions()[2]->icon(), 0));
+    EXPECT_TRUE(sameImage(m.miHoststate->actions()[3]->icon(), 1));
+
+    m.miStartClick();  // Stop
+    EXPECT_EQ(m.miStartImage(), 2);
+    EXPECT_EQ(m.miStart->text(), "Start");
+    EXPECT_TRUE(sameImage(m.miStart->icon(), 2));
+    EXPECT_FALSE(m.trmAsk->isEnabled());
+    for (const hv::Host& h : m.hosts.hosts()) EXPECT_EQ(h.stateImage, 1);
+    for (int i : {2, 3}) EXPECT_TRUE(sameImage(m.miHoststate->actions()[i]->icon(), 1));
+    settle();
+    EXPECT_EQ(passes, 1);
+
+    m.miStartClick();  // Start: a pass at once that reports the answering host again
+    EXPECT_EQ(m.miStartImage(), 3);
+    EXPECT_EQ(m.miStart->text(), "Stop");
+    EXPECT_TRUE(m.trmAsk->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    EXPECT_EQ(log.text().count("Host appeared: up"), 2);
+    EXPECT_EQ(log.text().count("down"), 0);
+}
+
+TEST_F(ShellTest, TicksDuringAPassAreDroppedNotQueued) {
+    script->gated = "127.0.0.9";
+    script->up = {"127.0.0.9"};
+    const QByteArray ini = "[HostList]\nslow=127.0.0.9\n[CheckParams]\nCheckPeriod=0\n";
+    TfrmMain& m = make(&ini);
+    m.LoadSettings();
+    ASSERT_TRUE(waitFor([&] { return script->waitingInGate(); }));
+    for (int i = 0; i < 5; ++i) m.trmAskTimer();
+    m.miStartClick();  // Stop during the pass: the pass still ends and reports
+    m.miStartClick();  // Start: the thread is in a pass, so nothing more
+    script->release();
+    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    settle();
+    EXPECT_EQ(passes, 1);
+    EXPECT_EQ(script->calls, 1);
+    m.trmAskTimer();  // suspended now: a tick wakes it
+    EXPECT_TRUE(waitFor([&] { return passes >= 2; }));
+}
+
+TEST_F(ShellTest, StopCheckingWakesAWaitingProbeAndJoins) {
+    script->gated = "127.0.0.9";
+    const QByteArray ini = "[HostList]\nslow=127.0.0.9\nnext=127.0.0.10\n";
+    TfrmMain& m = make(&ini);
+    m.LoadSettings();
+    ASSERT_TRUE(waitFor([&] { return script->waitingInGate(); }));
+    m.stopChecking();
+    EXPECT_EQ(m.CheckThread, nullptr);
+    EXPECT_TRUE(script->sawCancel);
+    m.trmAskTimer();  // no thread any more: nothing happens
+    m.stopChecking();
+}
+
+TEST_F(ShellTest, StartItemIsDrawnBoldInItsColourWithItsImage) {
+    TfrmMain& m = make();
+    for (int state : {3, 2}) {
+        if (state == 2) m.miStartClick();
+        const QImage img = m.miStart->render(false).convertToFormat(QImage::Format_ARGB32);
+        const QImage icon = hv::ImageList1::pixmap(state).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_GE(img.width(), 40);
+        ASSERT_GE(img.height(), 19);
+        int opaque = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                if (qAlpha(icon.pixel(x, y)) == 255) {
+                    ++opaque;
+                    EXPECT_EQ(img.pixel(7 + x, 3 + y), icon.pixel(x, y)) << x << "," << y;
+                }
+        EXPECT_GT(opaque, 20);
+        // Caption pixels in the item colour, all right of left + 22 and below top + 2.
+        int captionPixels = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                if (qAbs(c.red() - 113) + qAbs(c.green() - 75) + qAbs(c.blue() - 57) < 12) {
+                    ++captionPixels;
+                    EXPECT_GE(x, 22);
+                    EXPECT_GE(y, 2);
+                }
+            }
+        EXPECT_GT(captionPixels, 10) << "state " << state;
+    }
+    // Hovering shows a highlight behind the item.
+    EXPECT_NE(m.miStart->render(true).pixel(2, 2), m.miStart->render(false).pixel(2, 2));
+}
+
+TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    hv::TfrmSettings dialog;
+    m.frmSettings = &dialog;
+    dialog.cbAutorun->setChecked(true);
+    m.SaveSettings();
+    const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
+    for (const char* line :
+         {"FontStyleBold=1", "FontStyleItalic=1", "FontSize=12", "FontColor=255",
+          "FontName=DejaVu Sans", "CheckPeriod=123456", "PopUpInterval=7000", "Language=English",
+          "A=10.0.0.1", "C=10.0.0.2", "-=10.0.0.3"})
+        EXPECT_TRUE(saved.contains(line)) << line;
+    EXPECT_GT(saved.indexOf("[HostList]"), saved.indexOf("[General]"));  // erased, written anew
+    EXPECT_TRUE(hv::AutostartEntry().isSetTo(exe));
+
+    dialog.cbAutorun->setChecked(false);
+    m.SaveSettings();
+    EXPECT_FALSE(QFile::exists(hv::AutostartEntry().entryPath()));
+    m.frmSettings = nullptr;
+
+    // What was saved loads back the same.
+    const hv::ReportFont font = m.reportFont();
+    main.reset();
+    TfrmMain& again = make(nullptr);
+    again.LoadSettings();
+    EXPECT_EQ(again.reportFont(), font);
+    EXPECT_EQ(again.trmAsk->interval(), 123456);
+    EXPECT_EQ(again.popUpInterval(), 7000);
+    EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "A", "C", "|-"}));
+}
+
+TEST_F(ShellTest, SaveSettingsFailuresReachTheErrorBox) {
+    // A folder in the settings file's place cannot be replaced, not even by root.
+    TfrmMain& m = make(nullptr);
+    QDir().mkpath(dir.file("Hostvane.ini"));
+    m.LoadSettings();
+    m.runSettingsDialog = [](hv::TfrmSettings& d) {
+        d.cbAutorun->setChecked(true);
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettings->trigger();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith("Unable to write to ")) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains("Hostvane.ini"));
+    EXPECT_FALSE(QFile::exists(hv::AutostartEntry().entryPath()));  // nothing after the failure
+    EXPECT_EQ(m.frmSettings, nullptr);
+    EXPECT_TRUE(m.trmAsk->isEnabled());
+
+    // The autostart entry cannot be written: the settings file still is.
+    QDir(dir.file("Hostvane.ini")).removeRecursively();
+    hvtest::TempDir config;
+    config.write("autostart", "a file where the folder should be");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    m.miSettings->trigger();
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors[1], "Failed to set data for 'Hostvane'");
+    EXPECT_TRUE(QString::fromUtf8(dir.read("Hostvane.ini")).contains("Language=English"));
+}
+
+TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
+    script->up = {"127.0.0.5"};
+    TfrmMain& m = make();
+    hv::AutostartEntry().set(exe);
+    m.LoadSettings();
+    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    int shown = 0;
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        ++shown;
+        EXPECT_EQ(m.frmSettings, &d);
+        EXPECT_FALSE(m.trmAsk->isEnabled());
+        EXPECT_EQ(d.Notebook1->currentIndex(), 0);
+        EXPECT_EQ(d.lbSettings->currentRow(), 0);
+        QStringList lines;
+        for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
+        EXPECT_EQ(lines, QStringList({"A :  10.0.0.1", "C :  10.0.0.2", "- :  10.0.0.3"}));
+        EXPECT_TRUE(d.cbAutorun->isChecked());
+        EXPECT_EQ(d.sePopUpInt->spinValue(), 7000);
+        EXPECT_EQ(d.seCheckPeriod->spinValue(), 123456);
+        EXPECT_EQ(d.FontDialog1->currentFont().family(), "DejaVu Sans");
+        EXPECT_EQ(d.FontDialog1->currentFont().pointSize(), 12);
+        EXPECT_EQ(d.btnFontInPopUp->font().pointSize(), 12);
+        EXPECT_EQ(d.FontDialog1Color, QColor(255, 0, 0));
+        EXPECT_EQ(d.cbLang->currentText(), "English");
+        m.miSettingsClick();  // a second Settings command while open does nothing
+        d.lbxHosts->clear();
+        d.lbxHosts->addItems({"New :  127.0.0.5", "Other :  127.0.0.6"});
+        d.sePopUpInt->setSpinText("9000");
+        d.seCheckPeriod->setSpinText("");  // a cleared box hands back 0
+        QFont f = d.FontDialog1->currentFont();
+        f.setPointSize(9);
+        d.FontDialog1->setCurrentFont(f);
+        d.cbAutorun->setChecked(false);
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(m.frmSettings, nullptr);
+    EXPECT_EQ(m.hosts.hostLines(), QStringList({"New :  127.0.0.5", "Other :  127.0.0.6"}));
+    EXPECT_EQ(m.hosts.itemsCount(), 2);
+    EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "New", "Other"}));
+    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    EXPECT_EQ(m.popUpInterval(), 9000);
+    EXPECT_EQ(m.trmAsk->interval(), 0);
+    EXPECT_TRUE(m.trmAsk->isEnabled());
+    EXPECT_FALSE(m.trmAsk->isActive());  // a period of 0 never fires
+    EXPECT_EQ(m.reportFont().size, 9);
+    const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
+    EXPECT_TRUE(saved.contains("New=127.0.0.5"));
+    EXPECT_TRUE(saved.contains("CheckPeriod=0"));
+    EXPECT_TRUE(saved.contains("FontSize=9"));
+    EXPECT_FALSE(saved.contains("A=10.0.0.1"));
+    EXPECT_FALSE(QFile::exists(hv::AutostartEntry().entryPath()));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
+TEST_F(ShellTest, CancelRestoresLanguageAndTakesNothing) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    const QByteArray before = dir.read("Hostvane.ini");
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        hv::Languages::instance().setCurrentLanguage("Germ");  // as typing into cbLang does
+        d.lbxHosts->clear();
+        d.seCheckPeriod->setSpinValue(5);
+        return int(hv::TfrmSettings::kCancel);
+    };
+    m.miSettingsClick();
+    EXPECT_EQ(hv::Languages::instance().currentLanguage(), "English");
+    EXPECT_EQ(dir.read("Hostvane.ini"), before);
+    EXPECT_EQ(m.hosts.hostLines().size(), 3);
+    EXPECT_EQ(m.trmAsk->interval(), 123456);
+    EXPECT_TRUE(m.trmAsk->isActive());  // the countdown starts anew
+    settle();
+    EXPECT_EQ(passes, 1);
+}
+
+TEST_F(ShellTest, StoppedMonitorStaysStoppedAcrossTheDialog) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    m.miStartClick();
+    m.runSettingsDialog = [](hv::TfrmSettings&) { return int(hv::TfrmSettings::kOk); };
+    m.miSettingsClick();
+    EXPECT_FALSE(m.trmAsk->isEnabled());
+    EXPECT_EQ(m.miStartImage(), 2);
+    settle();
+    EXPECT_EQ(passes, 1);
+    m.miStartClick();
+    EXPECT_TRUE(waitFor([&] { return passes >= 2; }));
+}
+
+TEST_F(ShellTest, UnreadableAutorunEntryKeepsTheDialogClosed) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    QDir().mkpath(QFileInfo(hv::AutostartEntry().entryPath()).absolutePath());
+    QFile f(hv::AutostartEntry().entryPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is no desktop entry\n");
+    f.close();
+    bool shown = false;
+    m.runSettingsDialog = [&](hv::TfrmSettings&) {
+        shown = true;
+        return 1;
+    };
+    m.miSettings->trigger();
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(errors, QStringList({"Invalid data type for 'Hostvane'"}));
+    EXPECT_EQ(m.frmSettings, nullptr);
+    EXPECT_TRUE(m.trmAsk->isEnabled());
+}
+
+TEST_F(ShellTest, BrokenSkinRequestsTermination) {
+    QDir(dir.file("skins")).removeRecursively();
+    TfrmMain& m = make();
+    EXPECT_EQ(brokenMessages, 1);
+    EXPECT_TRUE(m.terminateRequested());
+    EXPECT_EQ(m.skin(), nullptr);
+    ASSERT_NE(m.CheckThread, nullptr);  // FormCreate goes on
+    main.reset();
+
+    dir.write("skins/hostvane.skn", "[Skin]\nVersion=1\nWindow=#zzzzzz\n");
+    make();
+    EXPECT_EQ(brokenMessages, 2);
+    main.reset();
+
+    // Found ignoring case, as a program file.
+    QDir(dir.file("skins")).removeRecursively();
+    QDir().mkpath(dir.file("SKINS"));
+    QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn", dir.file("SKINS/HostVane.SKN"));
+    EXPECT_FALSE(make().terminateRequested());
+    EXPECT_EQ(brokenMessages, 2);
+}
+
+TEST(AskTimerTest, NonPositiveIntervalNeverFiresAndChangesRestart) {
+    const struct {
+        int interval;
+        bool enabled;
+        bool active;
+    } cases[] = {{3000, true, true}, {3000, false, false}, {0, true, false}, {-5, true, false}};
+    for (const auto& c : cases) {
+        hv::AskTimer t(c.interval, c.enabled);
+        EXPECT_EQ(t.isActive(), c.active) << c.interval << " " << c.enabled;
+    }
+    hv::AskTimer t(0, true);
+    int fired = 0;
+    QObject::connect(&t, &hv::AskTimer::timeout, [&] { ++fired; });
+    settle(100);
+    EXPECT_EQ(fired, 0);
+    t.setInterval(20);
+    EXPECT_TRUE(waitFor([&] { return fired >= 1; }, 5000));
+    t.setEnabled(false);
+    const int now = fired;
+    settle(100);
+    EXPECT_EQ(fired, now);
+    t.setEnabled(true);
+    EXPECT_EQ(t.interval(), 20);
+    EXPECT_TRUE(t.isActive());
+}
+
+}  // namespace
