@@ -23,9 +23,9 @@ public:
 // plus a terminating zero, as UTF-8), values come back with at most 2047 characters.
 // CR LF and LF line ends both read; lines starting with ";" or "#" are comments; a line that
 // is no section header, comment or key=value is kept but means nothing. A "[name]" line with
-// more than a comment after the "]" is a key (so a key written as "[x]" cannot open a
+// more than a comment after the "]" is no header (so a key written as "[x]" cannot open a
 // section). When a section name stands twice, the first such section is the one read and
-// written.
+// written, and eraseSection() removes them all.
 //
 // Writing: an existing key is replaced in place, a new key goes at the end of its section, a
 // new section at the end of the file. save() writes a temporary file in the same folder and
