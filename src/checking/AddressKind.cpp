@@ -26,8 +26,8 @@ ProbeTarget classifyAddress(const QString& address) {
     if (text.isEmpty()) return target;
     if (text.startsWith(QLatin1String("http:"))) {
         target.kind = ProbeKind::Tcp;
-        const bool longPrefix = text.contains(QLatin1String("http://")) ||
-                                text.contains(QLatin1String("http:\\\\"));
+        const bool longPrefix =
+            text.contains(QLatin1String("http://")) || text.contains(QLatin1String("http:\\\\"));
         target.host = text.mid(longPrefix ? 7 : 5).toStdString();
         return target;
     }

@@ -55,8 +55,8 @@ TEST_F(CheckHostsStress, RebuildsWhilePassesRunNeverReportAHostOfAnOldList) {
     sink.reports.clear();
     hosts.rebuildFromLines(hostLinesOfRound(round, 4));
     runPass();
-    EXPECT_EQ(sink.reports, QStringList{QStringLiteral("Appeared hosts:\r\n  g%1-0\r\n  g%1-2")
-                                            .arg(round)});
+    EXPECT_EQ(sink.reports,
+              QStringList{QStringLiteral("Appeared hosts:\r\n  g%1-0\r\n  g%1-2").arg(round)});
     EXPECT_EQ(images(), (std::vector<int>{0, 1, 0, 1}));
 }
 

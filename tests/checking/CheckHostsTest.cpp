@@ -125,8 +125,7 @@ TEST_F(CheckHosts, TheLanguageFileGivesTheTextsAndTheKeysStandInForMissingOnes) 
     hosts.setStateImage(0, hv::kImageAnswered);
     probes.script("b", {Answer::Up});
     runPass();
-    EXPECT_EQ(sink.lines,
-              QStringList({"14:05:09.  Alpha", "14:05:09. AppearHost Bravo"}));
+    EXPECT_EQ(sink.lines, QStringList({"14:05:09.  Alpha", "14:05:09. AppearHost Bravo"}));
     EXPECT_EQ(sink.reports, QStringList{"LoseHosts\r\n  Alpha\r\n\r\nAppearHosts\r\n  Bravo"});
 }
 

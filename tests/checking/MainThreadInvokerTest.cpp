@@ -61,8 +61,8 @@ TEST(MainThreadInvoker, CancelWakesAWaitingCallerAndTheStepNeverRuns) {
     auto invoker = std::make_unique<hv::MainThreadInvoker>();
     std::atomic<bool> stepRan{false};
     // The owner does not pump: the step stays queued until cancel().
-    auto pending = std::async(std::launch::async,
-                              [&] { return invoker->invoke([&] { stepRan = true; }); });
+    auto pending =
+        std::async(std::launch::async, [&] { return invoker->invoke([&] { stepRan = true; }); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     invoker->cancel();
     ASSERT_EQ(pending.wait_for(std::chrono::seconds(10)), std::future_status::ready);
