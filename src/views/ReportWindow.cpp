@@ -17,6 +17,27 @@ namespace hv {
 namespace {
 constexpr int kWidth = 245;
 constexpr int kDefaultInterval = 5000;
+
+// An ellipse region as the platform's window regions make it: every pixel whose centre lies
+// inside the ellipse inscribed in box. QRegion's own ellipse is a coarse polygon that cuts the
+// corners short of the outline.
+QRegion circleRegion(const QRect& box) {
+    QRegion region;
+    const double cx = box.x() + box.width() / 2.0;
+    const double cy = box.y() + box.height() / 2.0;
+    const double rx = box.width() / 2.0;
+    const double ry = box.height() / 2.0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const double dy = (y + 0.5 - cy) / ry;
+        const double s = 1.0 - dy * dy;
+        if (s <= 0) continue;
+        const double half = rx * std::sqrt(s);
+        const int x0 = static_cast<int>(std::floor(cx - half - 0.5)) + 1;
+        const int x1 = static_cast<int>(std::ceil(cx + half - 0.5)) - 1;
+        if (x1 >= x0) region += QRect(x0, y, x1 - x0 + 1, 1);
+    }
+    return region;
+}
 }  // namespace
 
 ReportWindow::ReportWindow(QWidget* parent) : QWidget(parent) {
@@ -99,10 +120,10 @@ QRect ReportWindow::reportGeometry(int lineCount, int pixelHeight, const QSize& 
 }
 
 QRegion ReportWindow::balloonRegion(int w, int h) {
-    QRegion region(QRect(0, 0, 20, 20), QRegion::Ellipse);
-    region += QRegion(QRect(w - 20, 0, 20, 20), QRegion::Ellipse);
-    region += QRegion(QRect(0, h - 40, 20, 20), QRegion::Ellipse);
-    region += QRegion(QRect(w - 20, h - 40, 20, 20), QRegion::Ellipse);
+    QRegion region = circleRegion(QRect(0, 0, 20, 20));
+    region += circleRegion(QRect(w - 20, 0, 20, 20));
+    region += circleRegion(QRect(0, h - 40, 20, 20));
+    region += circleRegion(QRect(w - 20, h - 40, 20, 20));
     const QPolygon outline({QPoint(10, 0), QPoint(0, 10), QPoint(0, h - 30), QPoint(10, h - 20),
                             QPoint(w - 80, h - 20), QPoint(w - 71, h), QPoint(w - 70, h - 20),
                             QPoint(w - 12, h - 20), QPoint(w, h - 32), QPoint(w, 10),
@@ -145,35 +166,34 @@ void ReportWindow::paintEvent(QPaintEvent* event) {
     const int h = height();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, false);
-    // Flat caps leave out a line's end point, as the outline's lines want.
-    p.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    // A one-pixel cosmetic pen: unbroken arcs. Lines take both end points; each end lies on
+    // the outline anyway, and what would stick out is outside the region.
+    QPen pen(Qt::black, 0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+    pen.setCosmetic(true);
+    p.setPen(pen);
     p.setBrush(Qt::NoBrush);
 
-    // An arc's box (left, top, right, bottom) as QPainter takes it: the stroke of a
-    // QRect(l, t, r - l, b - t) runs from column l to column r.
-    auto box = [](int l, int t, int r, int b) { return QRect(l, t, r - l, b - t); };
-    // Counter-clockwise from the ray through start to the ray through end.
-    auto arc = [&](const QRect& r, QPointF start, QPointF end) {
-        const QPointF c = QRectF(r).center();
-        auto angle = [&](QPointF pt) {
-            double a = std::atan2(c.y() - pt.y(), pt.x() - c.x()) * 180.0 / M_PI;
-            return a < 0 ? a + 360.0 : a;
-        };
-        const double a0 = angle(start);
-        double span = angle(end) - a0;
-        if (span <= 0) span += 360.0;
-        p.drawArc(r, static_cast<int>(std::lround(a0 * 16)), static_cast<int>(std::lround(span * 16)));
+    // The corners are quarter circles traced along the region's own corner circles of diameter
+    // 20 with their box at (l, t), so that they lie on its outermost pixels as the straight
+    // parts do (the half-pixel inset is how an aliased cosmetic arc meets those pixels).
+    auto corner = [&](int l, int t, int startDegrees) {
+        p.drawArc(QRectF(l + 0.5, t + 0.5, 19, 19), startDegrees * 16, 90 * 16);
     };
 
-    arc(box(0, 0, 20, 20), QPointF(10, 0), QPointF(0, 10));
-    p.drawLine(QPoint(0, 9), QPoint(0, h - 30));
-    arc(box(0, h - 41, 20, h - 21), QPointF(0, h - 31), QPointF(10, h - 21));
-    p.drawPolyline(QPolygon({QPoint(9, h - 21), QPoint(w - 80, h - 21), QPoint(w - 71, h - 1),
-                             QPoint(w - 71, h - 21), QPoint(w - 11, h - 21)}));
-    arc(box(w - 21, h - 41, w - 1, h - 21), QPointF(w - 11, h - 21), QPointF(w - 1, h - 31));
-    p.drawLine(QPoint(w - 1, h - 31), QPoint(w - 1, 9));
-    arc(box(w - 21, 0, w - 1, 20), QPointF(w, 9), QPointF(w - 11, 0));
-    p.drawLine(QPoint(w - 10, 0), QPoint(10, 0));
+    corner(0, 0, 90);                          // top left
+    p.drawLine(QPoint(0, 9), QPoint(0, h - 30));  // left edge
+    corner(0, h - 40, 180);                    // bottom left
+    // Lower edge with the pointer: (9, h-21), (w-80, h-21), the tip (w-71, h-1), back up to
+    // (w-71, h-21), on to (w-11, h-21). The slant is traced through pixel centres so that it
+    // keeps to the pointer's pixels rather than stepping outside the region.
+    p.drawLine(QPoint(9, h - 21), QPoint(w - 80, h - 21));
+    p.drawLine(QPointF(w - 79.5, h - 20.5), QPointF(w - 70.3, h - 0.5));
+    p.drawLine(QPoint(w - 71, h - 1), QPoint(w - 71, h - 21));
+    p.drawLine(QPoint(w - 71, h - 21), QPoint(w - 11, h - 21));
+    corner(w - 20, h - 40, 270);                   // bottom right
+    p.drawLine(QPoint(w - 1, h - 31), QPoint(w - 1, 9));  // right edge
+    corner(w - 20, 0, 0);                          // top right
+    p.drawLine(QPoint(w - 10, 0), QPoint(10, 0));  // top edge
 }
 
 void ReportWindow::mousePressEvent(QMouseEvent* event) {
