@@ -1,6 +1,7 @@
 #include "shell/StartupSequence.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QWidget>
 #include <cstdlib>
@@ -72,7 +73,20 @@ int StartupSequence::run(int& argc, char** argv) {
         lock.activatePreviousInstance();
         return 0;
     }
+    // SIGTERM and SIGINT do what Quit does; before the message loop runs (Quit cannot end a
+    // loop that has not started) they end the start-up and close a message box it waits in.
     QuitSignals quitSignals;
+    bool quitDuringStartup = false;
+    bool looping = false;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, [&] {
+        if (looping) {
+            QCoreApplication::quit();
+            return;
+        }
+        quitDuringStartup = true;
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
 
     // 6. The application title.
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Hostvane"));
@@ -90,8 +104,6 @@ int StartupSequence::run(int& argc, char** argv) {
         skin->applyTo(frmState.get(), Skin::Element::Window);
     }
 
-    QObject::connect(&quitSignals, &QuitSignals::quitRequested, frmMain.get(),
-                     [&frmMain] { frmMain->miQuitClick(); });
     QObject::connect(&lock, &InstanceLock::activationRequested, &app, [] {
         if (QWidget* w = windowToActivate()) {
             if (w->isMinimized()) w->showNormal();
@@ -106,7 +118,13 @@ int StartupSequence::run(int& argc, char** argv) {
     ErrorBox::guard([&] { languages.loadLanguage(true); });
 
     // 10. The message loop; broken program files end it before it starts.
-    const int status = frmMain->terminateRequested() ? 1 : app.exec();
+    int status = 0;
+    if (frmMain->terminateRequested()) {
+        status = 1;
+    } else if (!quitDuringStartup) {
+        looping = true;
+        status = app.exec();
+    }
 
     // 11. The end: the checking thread before any window it reports to, then the windows,
     // then the lock (with the object).

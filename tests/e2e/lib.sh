@@ -105,3 +105,28 @@ wait_exit() {
     RC=0
     wait "$pid" || RC=$?
 }
+
+# start_own_x [tray]: as start_x, but the X server picks a display number no other server
+# holds (-displayfd), so test runs started side by side never share one.
+start_own_x() {
+    need Xvfb
+    local fifo="$WORK/displayfd" n=""
+    Xvfb -displayfd 7 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 7>"$fifo" \
+        >"$WORK/xvfb.log" 2>&1 &
+    PIDS+=($!)
+    local end=$((SECONDS + 10))
+    while [ -z "$n" ] && [ $SECONDS -lt $end ]; do
+        n=$(head -n1 "$fifo" 2>/dev/null || true)
+        [ -n "$n" ] || sleep 0.1
+    done
+    [ -n "$n" ] || fail "Xvfb did not start"
+    export DISPLAY=":$n"
+    wait_until 10 xdpyinfo || fail "Xvfb did not start"
+    if [ "${1:-}" = tray ]; then
+        need trayer
+        trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel \
+            --height 24 --SetDockType true --transparent false >"$WORK/trayer.log" 2>&1 &
+        PIDS+=($!)
+        wait_until 10 sh -c 'xwininfo -root -tree | grep -qi "panel"' || fail "trayer did not start"
+    fi
+}

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# SIGTERM and SIGINT end the running program as Quit does, with status 0, also while a probe
-# waits (a web host on a port nothing listens on would keep the pass busy).
+# SIGTERM and SIGINT end the running program as Quit does, with status 0, while passes run
+# over loopback hosts every second.
 source "$(dirname "$0")/lib.sh"
 need flock
 
-start_x
+start_own_x
 ini='[HostList]
 Self=127.0.0.1
 Web=http://127.0.0.1

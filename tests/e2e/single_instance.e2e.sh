@@ -5,7 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 need xdotool flock
 
-start_x tray
+start_own_x tray
 # No hosts: no report pops up, so any window shown would come from the activation.
 dir=$(program_dir hostvane "[HostList]")
 start_program "$dir" hostvane

@@ -17,7 +17,7 @@ lock_held hostvane && fail "no display: the lock was taken"
 
 # A host list with no hosts: the first pass reports nothing, so no window may show.
 dir=$(program_dir hostvane "[HostList]")
-start_x tray
+start_own_x tray
 start_program "$dir" hostvane
 wait_until 15 lock_held hostvane || fail "the running program does not hold PREVINST:hostvane"
 sleep 1.5  # the first pass and any window it could wrongly show
