@@ -24,11 +24,11 @@ private:
     int m_code;
 };
 
-#define HV_ID_ERROR(Name, Base, Text)                                   \
-    class Name : public Base {                                          \
-    public:                                                             \
-        Name() : Base(QStringLiteral(Text)) {}                          \
-        explicit Name(const QString& message) : Base(message) {}        \
+#define HV_ID_ERROR(Name, Base, Text)                            \
+    class Name : public Base {                                   \
+    public:                                                      \
+        Name() : Base(QStringLiteral(Text)) {}                   \
+        explicit Name(const QString& message) : Base(message) {} \
     };
 
 HV_ID_ERROR(EIdInvalidSocket, EIdException, "Cannot allocate socket.")
@@ -52,8 +52,9 @@ public:
 class EIdCouldNotBindSocket : public EIdSocketError {
 public:
     EIdCouldNotBindSocket()
-        : EIdSocketError(10048, QStringLiteral(
-                                    "Could not bind socket. Address and port are already in use.")) {}
+        : EIdSocketError(
+              10048,
+              QStringLiteral("Could not bind socket. Address and port are already in use.")) {}
 };
 
 }  // namespace hv

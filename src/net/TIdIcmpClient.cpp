@@ -44,8 +44,7 @@ void writeIpHeader(std::uint8_t* p, std::uint8_t ttl, const std::array<std::uint
 
 }  // namespace
 
-TIdIcmpClient::TIdIcmpClient()
-    : m_identifier(static_cast<std::uint16_t>(::getpid() & 0xFFFF)) {}
+TIdIcmpClient::TIdIcmpClient() : m_identifier(static_cast<std::uint16_t>(::getpid() & 0xFFFF)) {}
 
 TIdIcmpClient::~TIdIcmpClient() = default;
 
@@ -192,30 +191,30 @@ bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_
     const std::uint8_t type = data[h];
     const std::uint8_t* echo = nullptr;  // the echo header that must carry our numbers
     switch (type) {
-    case kEchoReply:
-        record.Outcome = TReplyOutcome::roEchoReply;
-        echo = data + h;
-        break;
-    case kEchoRequest:
-        // Our own request looped back to the raw socket, or anybody's: never an answer.
-        record.Outcome = TReplyOutcome::roEchoReply;
-        return false;
-    case kUnreachable:
-    case kTimeExceeded: {
-        record.Outcome =
-            type == kUnreachable ? TReplyOutcome::roUnreachable : TReplyOutcome::roTtlExpired;
-        // The quoted datagram: its own IP header, then at least the 8 bytes of our request's
-        // header. Anything that does not hold a whole one quotes nothing of ours.
-        const int quoted = h + kIcmpHeader;
-        if (quoted >= count) return false;
-        const int qh = 4 * (data[quoted] & 0x0F);
-        if (qh < kIpHeader || quoted + qh + kIcmpHeader > count) return false;
-        echo = data + quoted + qh;
-        if (echo[0] != kEchoRequest) return false;
-        break;
-    }
-    default:
-        throw EIdIcmpException("Non-echo type response received");
+        case kEchoReply:
+            record.Outcome = TReplyOutcome::roEchoReply;
+            echo = data + h;
+            break;
+        case kEchoRequest:
+            // Our own request looped back to the raw socket, or anybody's: never an answer.
+            record.Outcome = TReplyOutcome::roEchoReply;
+            return false;
+        case kUnreachable:
+        case kTimeExceeded: {
+            record.Outcome =
+                type == kUnreachable ? TReplyOutcome::roUnreachable : TReplyOutcome::roTtlExpired;
+            // The quoted datagram: its own IP header, then at least the 8 bytes of our request's
+            // header. Anything that does not hold a whole one quotes nothing of ours.
+            const int quoted = h + kIcmpHeader;
+            if (quoted >= count) return false;
+            const int qh = 4 * (data[quoted] & 0x0F);
+            if (qh < kIpHeader || quoted + qh + kIcmpHeader > count) return false;
+            echo = data + quoted + qh;
+            if (echo[0] != kEchoRequest) return false;
+            break;
+        }
+        default:
+            throw EIdIcmpException("Non-echo type response received");
     }
 
     const std::uint16_t seq = readLe16(echo + 6);

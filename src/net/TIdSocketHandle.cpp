@@ -23,8 +23,8 @@ sockaddr_in socketAddress(const std::string& dotted, int port) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<std::uint16_t>(port));
-    const auto bytes = dotted.empty() ? std::array<std::uint8_t, 4>{}
-                                      : TIdStack::AddrFromDotted(dotted);
+    const auto bytes =
+        dotted.empty() ? std::array<std::uint8_t, 4>{} : TIdStack::AddrFromDotted(dotted);
     std::memcpy(&sa.sin_addr, bytes.data(), 4);
     return sa;
 }
@@ -88,8 +88,7 @@ void TIdSocketHandle::Reset() {
     PeerPort = 0;
 }
 
-void TIdSocketHandle::SetHandleOption(int level, int option, const void* value,
-                                      socklen_t length) {
+void TIdSocketHandle::SetHandleOption(int level, int option, const void* value, socklen_t length) {
     Stack().CheckSocketCall(::setsockopt(m_handle, level, option, value, length));
 }
 

@@ -90,20 +90,20 @@ struct ErrnoCode {
 
 // Linux errno → the Windows Sockets code of the same meaning.
 constexpr ErrnoCode kErrnoCodes[] = {
-    {EINTR, 10004},           {EBADF, 10009},          {EACCES, 10013},
-    {EPERM, 10013},           {EFAULT, 10014},         {EINVAL, 10022},
-    {EMFILE, 10024},          {ENFILE, 10024},         {EAGAIN, 10035},
-    {EINPROGRESS, 10036},     {EALREADY, 10037},       {ENOTSOCK, 10038},
-    {EDESTADDRREQ, 10039},    {EMSGSIZE, 10040},       {EPROTOTYPE, 10041},
-    {ENOPROTOOPT, 10042},     {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
-    {EOPNOTSUPP, 10045},      {EPFNOSUPPORT, 10046},   {EAFNOSUPPORT, 10047},
-    {EADDRINUSE, 10048},      {EADDRNOTAVAIL, 10049},  {ENETDOWN, 10050},
-    {ENETUNREACH, 10051},     {ENETRESET, 10052},      {ECONNABORTED, 10053},
-    {ECONNRESET, 10054},      {ENOBUFS, 10055},        {ENOMEM, 10055},
-    {EISCONN, 10056},         {ENOTCONN, 10057},       {ESHUTDOWN, 10058},
-    {EPIPE, 10058},           {ETOOMANYREFS, 10059},   {ETIMEDOUT, 10060},
-    {ECONNREFUSED, 10061},    {ELOOP, 10062},          {ENAMETOOLONG, 10063},
-    {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},   {ENOTEMPTY, 10066},
+    {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},
+    {EPERM, 10013},        {EFAULT, 10014},          {EINVAL, 10022},
+    {EMFILE, 10024},       {ENFILE, 10024},          {EAGAIN, 10035},
+    {EINPROGRESS, 10036},  {EALREADY, 10037},        {ENOTSOCK, 10038},
+    {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},
+    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
+    {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},
+    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},
+    {ENETUNREACH, 10051},  {ENETRESET, 10052},       {ECONNABORTED, 10053},
+    {ECONNRESET, 10054},   {ENOBUFS, 10055},         {ENOMEM, 10055},
+    {EISCONN, 10056},      {ENOTCONN, 10057},        {ESHUTDOWN, 10058},
+    {EPIPE, 10058},        {ETOOMANYREFS, 10059},    {ETIMEDOUT, 10060},
+    {ECONNREFUSED, 10061}, {ELOOP, 10062},           {ENAMETOOLONG, 10063},
+    {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
 };
 
 }  // namespace
@@ -145,18 +145,34 @@ ResolveResult TIdStack::SystemResolve(const std::string& name) {
     ResolveResult result;
     if (rc != 0) {
         switch (rc) {
-        case EAI_NONAME: result.code = 11001; break;  // WSAHOST_NOT_FOUND
-        case EAI_AGAIN: result.code = 11002; break;   // WSATRY_AGAIN
-        case EAI_FAIL: result.code = 11003; break;    // WSANO_RECOVERY
+            case EAI_NONAME:
+                result.code = 11001;
+                break;  // WSAHOST_NOT_FOUND
+            case EAI_AGAIN:
+                result.code = 11002;
+                break;  // WSATRY_AGAIN
+            case EAI_FAIL:
+                result.code = 11003;
+                break;  // WSANO_RECOVERY
 #ifdef EAI_NODATA
-        case EAI_NODATA: result.code = 11004; break;  // WSANO_DATA
+            case EAI_NODATA:
+                result.code = 11004;
+                break;  // WSANO_DATA
 #endif
 #ifdef EAI_ADDRFAMILY
-        case EAI_ADDRFAMILY: result.code = 11004; break;
+            case EAI_ADDRFAMILY:
+                result.code = 11004;
+                break;
 #endif
-        case EAI_MEMORY: result.code = 10055; break;
-        case EAI_SYSTEM: result.code = WsaCodeFromErrno(errno); break;
-        default: result.code = 11003; break;
+            case EAI_MEMORY:
+                result.code = 10055;
+                break;
+            case EAI_SYSTEM:
+                result.code = WsaCodeFromErrno(errno);
+                break;
+            default:
+                result.code = 11003;
+                break;
         }
         if (result.code == 0) result.code = 11003;
         return result;

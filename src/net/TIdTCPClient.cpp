@@ -16,8 +16,10 @@ void TIdTCPClient::OpenConnection(int timeoutMs) {
     }
     try {
         auto& binding = m_ioHandler->Binding;
-        if (!binding) binding = std::make_unique<TIdSocketHandle>();
-        else binding->Reset();
+        if (!binding)
+            binding = std::make_unique<TIdSocketHandle>();
+        else
+            binding->Reset();
         m_closed = false;
 
         binding->OpenHandle(SOCK_STREAM, 0);
@@ -47,16 +49,16 @@ void TIdTCPClient::ConnectWithDeadline(int timeoutMs) {
         throw EIdConnectException(e.message());
     }
     switch (outcome) {
-    case TIdSocketHandle::ConnectWait::Connected:
-        return;
-    case TIdSocketHandle::ConnectWait::Failed:
-        throw EIdConnectException(TIdStack::SocketErrorMessage(code));
-    case TIdSocketHandle::ConnectWait::TimedOut:
-        m_ioHandler->Close();
-        throw EIdConnectTimeout();
-    case TIdSocketHandle::ConnectWait::Cancelled:
-        m_ioHandler->Close();
-        throw EIdCancelled();
+        case TIdSocketHandle::ConnectWait::Connected:
+            return;
+        case TIdSocketHandle::ConnectWait::Failed:
+            throw EIdConnectException(TIdStack::SocketErrorMessage(code));
+        case TIdSocketHandle::ConnectWait::TimedOut:
+            m_ioHandler->Close();
+            throw EIdConnectTimeout();
+        case TIdSocketHandle::ConnectWait::Cancelled:
+            m_ioHandler->Close();
+            throw EIdCancelled();
     }
 }
 

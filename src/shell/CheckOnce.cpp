@@ -48,9 +48,12 @@ public:
 
 const char* kindText(ProbeKind kind) {
     switch (kind) {
-    case ProbeKind::Icmp: return "icmp";
-    case ProbeKind::Tcp: return "tcp";
-    case ProbeKind::Skip: break;
+        case ProbeKind::Icmp:
+            return "icmp";
+        case ProbeKind::Tcp:
+            return "tcp";
+        case ProbeKind::Skip:
+            break;
     }
     return "-";
 }
@@ -143,12 +146,16 @@ int runPass(const QString& executablePath, QByteArray* output) {
 // Qt's own options, which the tray program's application object takes; those of the first
 // list are followed by a value.
 bool isQtOption(const QString& arg, bool* takesValue) {
-    static const QStringList withValue = {
-        "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qmljsdebugger",
-        "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-session", "-style",
-        "-stylesheet", "-display", "-geometry", "-title", "-name"};
-    static const QStringList alone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync",
-                                      "-visual"};
+    static const QStringList withValue = {"-platform",      "-platformpluginpath",
+                                          "-platformtheme", "-plugin",
+                                          "-qmljsdebugger", "-qwindowgeometry",
+                                          "-qwindowicon",   "-qwindowtitle",
+                                          "-session",       "-style",
+                                          "-stylesheet",    "-display",
+                                          "-geometry",      "-title",
+                                          "-name"};
+    static const QStringList alone = {"-reverse", "-widgetcount", "-nograb",
+                                      "-dograb",  "-sync",        "-visual"};
     const QString name = arg.section(QLatin1Char('='), 0, 0);
     *takesValue = withValue.contains(name) && !arg.contains(QLatin1Char('='));
     return withValue.contains(name) || alone.contains(name);
@@ -216,16 +223,16 @@ std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, 
         return 2;
     }
     switch (mode) {
-    case Mode::Tray:
-        return std::nullopt;
-    case Mode::Version:
-        std::fprintf(out, "%s\n", kVersionText);
-        return 0;
-    case Mode::Help:
-        std::fputs(commandLineHelp().toLocal8Bit().constData(), out);
-        return 0;
-    case Mode::Once:
-        break;
+        case Mode::Tray:
+            return std::nullopt;
+        case Mode::Version:
+            std::fprintf(out, "%s\n", kVersionText);
+            return 0;
+        case Mode::Help:
+            std::fputs(commandLineHelp().toLocal8Bit().constData(), out);
+            return 0;
+        case Mode::Once:
+            break;
     }
     QByteArray text;
     const int status = runCheckOnce(ProgramFiles::executablePath(), &text);

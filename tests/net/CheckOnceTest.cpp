@@ -58,7 +58,8 @@ int listenOn80(const std::string& address) {
     sa.sin_family = AF_INET;
     sa.sin_port = htons(80);
     ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(fd, 16) != 0) {
         ::close(fd);
         return -1;
     }
@@ -109,11 +110,15 @@ TEST(CheckOnce, OneLinePerHostThenTheReport) {
     ASSERT_GE(server, 0);
     const std::string closed = loopbackAddress(8);
     hvtest::TempDir dir;
-    const QString exe = programFolder(
-        dir, "This computer=127.0.0.1\r\n"
-             "Web=http://" + QByteArray::fromStdString(web) + "\r\n"
-             "Shut=HTTP://" + QByteArray::fromStdString(closed) + "\r\n"
-             "Blank=   \r\n");
+    const QString exe = programFolder(dir,
+                                      "This computer=127.0.0.1\r\n"
+                                      "Web=http://" +
+                                          QByteArray::fromStdString(web) +
+                                          "\r\n"
+                                          "Shut=HTTP://" +
+                                          QByteArray::fromStdString(closed) +
+                                          "\r\n"
+                                          "Blank=   \r\n");
 
     QByteArray out;
     EXPECT_EQ(runCheckOnce(exe, &out), 1);
@@ -125,13 +130,21 @@ TEST(CheckOnce, OneLinePerHostThenTheReport) {
     ASSERT_GE(lines.size(), 8) << text.toStdString();
     const QString n = QStringLiteral("\\t\\d+$");
     EXPECT_TRUE(QRegularExpression("^up\\tThis computer\\t127\\.0\\.0\\.1\\ticmp" + n)
-                    .match(lines[0]).hasMatch()) << lines[0].toStdString();
-    EXPECT_TRUE(QRegularExpression("^up\\tWeb\\thttp://" + QRegularExpression::escape(
-                                       QString::fromStdString(web)) + "\\ttcp" + n)
-                    .match(lines[1]).hasMatch()) << lines[1].toStdString();
-    EXPECT_TRUE(QRegularExpression("^down\\tShut\\tHTTP://" + QRegularExpression::escape(
-                                       QString::fromStdString(closed)) + "\\ttcp" + n)
-                    .match(lines[2]).hasMatch()) << lines[2].toStdString();
+                    .match(lines[0])
+                    .hasMatch())
+        << lines[0].toStdString();
+    EXPECT_TRUE(QRegularExpression("^up\\tWeb\\thttp://" +
+                                   QRegularExpression::escape(QString::fromStdString(web)) +
+                                   "\\ttcp" + n)
+                    .match(lines[1])
+                    .hasMatch())
+        << lines[1].toStdString();
+    EXPECT_TRUE(QRegularExpression("^down\\tShut\\tHTTP://" +
+                                   QRegularExpression::escape(QString::fromStdString(closed)) +
+                                   "\\ttcp" + n)
+                    .match(lines[2])
+                    .hasMatch())
+        << lines[2].toStdString();
     // A host without an address is no host of the list; the report follows an empty line.
     EXPECT_EQ(lines.mid(3).join('\n'), "\nAppeared hosts:\n  This computer\n  Web\n");
 }

@@ -91,10 +91,10 @@ struct FailingResolver {
     ~FailingResolver() { TIdStack::SetResolver({}); }
 };
 
-#define SKIP_WITHOUT_NAMESPACES()                                                     \
-    do {                                                                              \
-        const QString why = NetNamespace::unavailableReason();                        \
-        if (!why.isEmpty()) GTEST_SKIP() << "skipped: " << why.toStdString();         \
+#define SKIP_WITHOUT_NAMESPACES()                                             \
+    do {                                                                      \
+        const QString why = NetNamespace::unavailableReason();                \
+        if (!why.isEmpty()) GTEST_SKIP() << "skipped: " << why.toStdString(); \
     } while (0)
 
 }  // namespace
@@ -103,8 +103,8 @@ TEST(IcmpEcho, LoopbackAddressesAnswer) {
     if (!canEcho()) GTEST_SKIP() << "skipped: neither raw nor ICMP datagram sockets are allowed";
     CancelHandle cancel;
     NetProbes probes(cancel);
-    for (const std::string& host : {std::string("127.0.0.1"), loopbackAddress(1), std::string("localhost"),
-                                   std::string("LOCALHOST")}) {
+    for (const std::string& host : {std::string("127.0.0.1"), loopbackAddress(1),
+                                    std::string("localhost"), std::string("LOCALHOST")}) {
         EXPECT_TRUE(probes.icmpTry(host)) << host << ": " << probes.lastError();
         const TReplyStatus& r = probes.IdIcmpClient1().ReplyStatus();
         EXPECT_EQ(r.Outcome, TReplyOutcome::roEchoReply);

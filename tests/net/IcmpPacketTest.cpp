@@ -56,8 +56,8 @@ Bytes echo(std::uint8_t type, std::uint16_t id, std::uint16_t seq, int h = 20,
 Bytes quoting(std::uint8_t type, std::uint16_t id, std::uint16_t seq, int h = 20, int qh = 20) {
     Bytes icmp(8, 0);
     icmp[0] = type;
-    return cat({ipHeader(h, 63, kPeer), icmp, ipHeader(qh, 1, {198, 51, 100, 1}),
-                echoHeader(8, id, seq)});
+    return cat(
+        {ipHeader(h, 63, kPeer), icmp, ipHeader(qh, 1, {198, 51, 100, 1}), echoHeader(8, id, seq)});
 }
 
 Bytes cut(Bytes b, std::size_t size) {
@@ -130,14 +130,14 @@ TEST(IcmpParse, OnlyOurEchoReplyOrAQuotedRequestEndsTheWait) {
          false},
         {"late reply to an earlier echo", echo(0, kId, kSeq - 1), kId, false,
          TReplyOutcome::roEchoReply, false},
-        {"another program's reply", echo(0, kId + 1, kSeq), kId, false,
-         TReplyOutcome::roEchoReply, false},
+        {"another program's reply", echo(0, kId + 1, kSeq), kId, false, TReplyOutcome::roEchoReply,
+         false},
         {"any identifier on a datagram socket", echo(0, 0x9999, kSeq), std::nullopt, true,
          TReplyOutcome::roEchoReply, true},
-        {"our own request looped back", echo(8, kId, kSeq), kId, false,
-         TReplyOutcome::roEchoReply, false},
-        {"unreachable quoting ours", quoting(3, kId, kSeq), kId, true,
-         TReplyOutcome::roUnreachable, false},
+        {"our own request looped back", echo(8, kId, kSeq), kId, false, TReplyOutcome::roEchoReply,
+         false},
+        {"unreachable quoting ours", quoting(3, kId, kSeq), kId, true, TReplyOutcome::roUnreachable,
+         false},
         {"time exceeded quoting ours", quoting(11, kId, kSeq), kId, true,
          TReplyOutcome::roTtlExpired, false},
         {"unreachable, outer header 24, quoted 20", quoting(3, kId, kSeq, 24, 20), kId, true,
@@ -148,9 +148,8 @@ TEST(IcmpParse, OnlyOurEchoReplyOrAQuotedRequestEndsTheWait) {
          TReplyOutcome::roUnreachable, false},
         {"unreachable quoting another program", quoting(3, kId + 1, kSeq), kId, false,
          TReplyOutcome::roUnreachable, false},
-        {"unreachable cut before the quoted request",
-         cut(quoting(3, kId, kSeq), 20 + 8 + 20 + 4), kId, false,
-         TReplyOutcome::roUnreachable, false},
+        {"unreachable cut before the quoted request", cut(quoting(3, kId, kSeq), 20 + 8 + 20 + 4),
+         kId, false, TReplyOutcome::roUnreachable, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -194,11 +193,9 @@ TEST(IcmpParse, ShortDatagramsAndOtherTypesRaise) {
         }
         return std::string("no error");
     };
-    EXPECT_EQ(message(cut(echo(0, kId, kSeq), 27)),
-              "Not enough bytes received");
+    EXPECT_EQ(message(cut(echo(0, kId, kSeq), 27)), "Not enough bytes received");
     // The header length counts: 24 bytes of header and 7 of ICMP are too few.
-    EXPECT_EQ(message(cut(echo(0, kId, kSeq, 24), 31)),
-              "Not enough bytes received");
+    EXPECT_EQ(message(cut(echo(0, kId, kSeq, 24), 31)), "Not enough bytes received");
     EXPECT_EQ(message(Bytes{0x4F, 0, 0, 0}), "Not enough bytes received");
     for (std::uint8_t type : {5, 4, 12, 13, 255}) {  // redirect, quench, parameter, timestamp
         EXPECT_EQ(message(echo(type, kId, kSeq)), "Non-echo type response received") << int(type);

@@ -66,11 +66,12 @@ NetNamespace::NetNamespace(const char* tag) {
         sweepStale();
     }
     // At most 15 characters, so the name also serves for a veth device.
-    m_name = "hvt" + std::to_string(getpid() % 10000000) + "_" +
-             std::to_string(g_serial++ % 100) + tag;
-    m_ok = runIp({QStringLiteral("netns"), QStringLiteral("add"), QString::fromStdString(m_name)}) &&
-           ip({QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-               QStringLiteral("up")});
+    m_name =
+        "hvt" + std::to_string(getpid() % 10000000) + "_" + std::to_string(g_serial++ % 100) + tag;
+    m_ok =
+        runIp({QStringLiteral("netns"), QStringLiteral("add"), QString::fromStdString(m_name)}) &&
+        ip({QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
+            QStringLiteral("up")});
 }
 
 NetNamespace::~NetNamespace() {
@@ -85,12 +86,13 @@ bool NetNamespace::ip(const QStringList& args) const {
 
 bool NetNamespace::sysctl(const QString& assignment) const {
     QByteArray err;
-    const int rc = runCommand(QStringLiteral("ip"),
-                              {QStringLiteral("netns"), QStringLiteral("exec"),
-                               QString::fromStdString(m_name), QStringLiteral("sysctl"),
-                               QStringLiteral("-q"), QStringLiteral("-w"), assignment},
-                              kCommandMs, nullptr, &err);
-    if (rc != 0) ADD_FAILURE() << "sysctl " << assignment.toStdString() << ": " << err.toStdString();
+    const int rc = runCommand(
+        QStringLiteral("ip"),
+        {QStringLiteral("netns"), QStringLiteral("exec"), QString::fromStdString(m_name),
+         QStringLiteral("sysctl"), QStringLiteral("-q"), QStringLiteral("-w"), assignment},
+        kCommandMs, nullptr, &err);
+    if (rc != 0)
+        ADD_FAILURE() << "sysctl " << assignment.toStdString() << ": " << err.toStdString();
     return rc == 0;
 }
 

@@ -32,9 +32,9 @@ struct ResolverGuard {
 };
 
 long msSince(std::chrono::steady_clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - t)
-                                 .count());
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
+            .count());
 }
 
 }  // namespace
@@ -44,13 +44,26 @@ TEST(SocketLayer, LooksLikeDotted) {
         const char* text;
         bool dotted;
     } cases[] = {
-        {"10.0.0.1", true},       {"0.0.0.0", true},         {"255.255.255.255", true},
-        {"0x0A.0.0.1", true},     {"$0A.X1.0x0.+1", true},   {" 10. 0.0.1", true},
-        {"-0.0.0.0", true},       {"10.0.0", false},         {"10.0.0.1.5", false},
-        {"192.168.1.300", false}, {"10..0.1", false},        {"10.0.0.", false},
-        {"", false},              {"...", false},            {"-1.0.0.0", false},
-        {"1.2.3.4 ", false},      {"1e1.0.0.1", false},      {"localhost", false},
-        {"0x100.0.0.1", false},   {"99999999999.0.0.1", false},
+        {"10.0.0.1", true},
+        {"0.0.0.0", true},
+        {"255.255.255.255", true},
+        {"0x0A.0.0.1", true},
+        {"$0A.X1.0x0.+1", true},
+        {" 10. 0.0.1", true},
+        {"-0.0.0.0", true},
+        {"10.0.0", false},
+        {"10.0.0.1.5", false},
+        {"192.168.1.300", false},
+        {"10..0.1", false},
+        {"10.0.0.", false},
+        {"", false},
+        {"...", false},
+        {"-1.0.0.0", false},
+        {"1.2.3.4 ", false},
+        {"1e1.0.0.1", false},
+        {"localhost", false},
+        {"0x100.0.0.1", false},
+        {"99999999999.0.0.1", false},
     };
     for (const auto& c : cases) EXPECT_EQ(TIdStack::LooksLikeDotted(c.text), c.dotted) << c.text;
 }
@@ -66,7 +79,8 @@ TEST(SocketLayer, AddressConversionBothWays) {
 TEST(SocketLayer, MessagesCarryCodeAndDescription) {
     EXPECT_EQ(TIdStack::SocketErrorMessage(10061), "Socket Error # 10061\r\nConnection refused.");
     EXPECT_EQ(TIdStack::SocketErrorMessage(11001), "Socket Error # 11001\r\nHost not found.");
-    EXPECT_EQ(TIdStack::SocketErrorMessage(10035), "Socket Error # 10035\r\nOperation would block. ");
+    EXPECT_EQ(TIdStack::SocketErrorMessage(10035),
+              "Socket Error # 10035\r\nOperation would block. ");
     EXPECT_EQ(TIdStack::SocketErrorMessage(10066), "Socket Error # 10066\r\nDirectory not empty");
     // Outside the table: the message ends right after the line break.
     EXPECT_EQ(TIdStack::SocketErrorMessage(10067), "Socket Error # 10067\r\n");
@@ -80,16 +94,19 @@ TEST(SocketLayer, ErrnoMapsToWindowsSocketsCodes) {
         int err;
         int code;
     } cases[] = {
-        {EINTR, 10004},        {EBADF, 10009},         {EACCES, 10013},      {EPERM, 10013},
-        {EFAULT, 10014},       {EINVAL, 10022},        {EMFILE, 10024},      {EWOULDBLOCK, 10035},
-        {EINPROGRESS, 10036},  {EALREADY, 10037},      {ENOTSOCK, 10038},    {EDESTADDRREQ, 10039},
-        {EMSGSIZE, 10040},     {EPROTOTYPE, 10041},    {ENOPROTOOPT, 10042}, {EPROTONOSUPPORT, 10043},
-        {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045}, {EPFNOSUPPORT, 10046}, {EAFNOSUPPORT, 10047},
-        {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},    {ENETUNREACH, 10051},
-        {ENETRESET, 10052},    {ECONNABORTED, 10053},  {ECONNRESET, 10054},  {ENOBUFS, 10055},
-        {EISCONN, 10056},      {ENOTCONN, 10057},      {ESHUTDOWN, 10058},   {ETOOMANYREFS, 10059},
-        {ETIMEDOUT, 10060},    {ECONNREFUSED, 10061},  {ELOOP, 10062},       {ENAMETOOLONG, 10063},
-        {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},  {ENOTEMPTY, 10066},
+        {EINTR, 10004},           {EBADF, 10009},           {EACCES, 10013},
+        {EPERM, 10013},           {EFAULT, 10014},          {EINVAL, 10022},
+        {EMFILE, 10024},          {EWOULDBLOCK, 10035},     {EINPROGRESS, 10036},
+        {EALREADY, 10037},        {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039},
+        {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},
+        {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},
+        {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},
+        {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},        {ENETUNREACH, 10051},
+        {ENETRESET, 10052},       {ECONNABORTED, 10053},    {ECONNRESET, 10054},
+        {ENOBUFS, 10055},         {EISCONN, 10056},         {ENOTCONN, 10057},
+        {ESHUTDOWN, 10058},       {ETOOMANYREFS, 10059},    {ETIMEDOUT, 10060},
+        {ECONNREFUSED, 10061},    {ELOOP, 10062},           {ENAMETOOLONG, 10063},
+        {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
     };
     for (const auto& c : cases) EXPECT_EQ(TIdStack::WsaCodeFromErrno(c.err), c.code) << c.err;
     // Every code of the table has its own description.
