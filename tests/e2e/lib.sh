@@ -130,3 +130,92 @@ start_own_x() {
         wait_until 10 sh -c 'xwininfo -root -tree | grep -qi "panel"' || fail "trayer did not start"
     fi
 }
+
+# start_trayer: (re)starts trayer as the notification area at the bottom right of the screen;
+# sets TRAYER_PID.
+start_trayer() {
+    need trayer
+    trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel \
+        --height 24 --SetDockType true --transparent false >>"$WORK/trayer.log" 2>&1 &
+    TRAYER_PID=$!
+    PIDS+=("$TRAYER_PID")
+    wait_until 10 sh -c 'xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
+        fail "trayer did not start"
+}
+
+# tray_panel: the id of trayer's panel window (empty when there is none).
+tray_panel() {
+    xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {print $1; exit}'
+}
+
+# tray_icons: the program's icon windows docked in trayer's panel, one id a line.
+tray_icons() {
+    local panel
+    panel=$(tray_panel)
+    [ -n "$panel" ] || return 0
+    xwininfo -tree -id "$panel" | awk '/\("hostvane" "[Hh]ostvane"\)/ {print $1}'
+}
+
+tray_icon_docked() { [ -n "$(tray_icons)" ]; }
+
+# tray_icon_centre: "X Y" of the middle of the docked icon on the screen.
+tray_icon_centre() {
+    local id
+    id=$(tray_icons | head -n1)
+    [ -n "$id" ] || return 1
+    xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x + int(w / 2), y + int(h / 2)}'
+}
+
+# window_geometry ID: "W H X Y" of a window, X and Y on the screen.
+window_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print w, h, x, y}'
+}
+
+# mapped_windows PID: the program's mapped top-level windows, menus included, one id a line.
+mapped_windows() {
+    local root
+    root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+    xwininfo -root -children | awk '/^ +0x/ {print $1}' | while read -r w; do
+        xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable" || continue
+        xprop -id "$w" _NET_WM_PID 2>/dev/null | grep -q "= $1\$" && echo "$w"
+    done
+    return 0
+}
+
+# balloon_window PID: the mapped pop-up report of the program (245 pixels wide), if any.
+balloon_window() {
+    local w
+    for w in $(mapped_windows "$1"); do
+        [ "$(window_geometry "$w" | cut -d' ' -f1)" = 245 ] && { echo "$w"; return 0; }
+    done
+    return 1
+}
+
+# need_icmp: skips unless this user may send ICMP echo requests (raw sockets as root, or the
+# ping group range).
+need_icmp() {
+    [ "$(id -u)" -eq 0 ] && return 0
+    local range gid
+    range=$(cat /proc/sys/net/ipv4/ping_group_range 2>/dev/null || echo "1 0")
+    gid=$(id -g)
+    set -- $range
+    [ "$gid" -ge "$1" ] && [ "$gid" -le "$2" ] && return 0
+    skip "ICMP echo needs root or net.ipv4.ping_group_range covering gid $gid"
+}
+
+# tray_menu_open PID: the id of the open tray menu (a mapped window of the program that is
+# neither the balloon nor 1 x 1).
+tray_menu_open() {
+    local w g
+    for w in $(mapped_windows "$1"); do
+        g=$(window_geometry "$w")
+        case "$g" in 245\ *|1\ 1\ *) continue ;; esac
+        echo "$w"; return 0
+    done
+    return 1
+}
+
+# window_unmapped ID: true when the window is not mapped (or gone).
+window_unmapped() { ! xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"; }
