@@ -180,9 +180,9 @@ void ReportWindow::paintEvent(QPaintEvent* event) {
         p.drawArc(QRectF(l + 0.5, t + 0.5, 19, 19), startDegrees * 16, 90 * 16);
     };
 
-    corner(0, 0, 90);                          // top left
+    corner(0, 0, 90);                             // top left
     p.drawLine(QPoint(0, 9), QPoint(0, h - 30));  // left edge
-    corner(0, h - 40, 180);                    // bottom left
+    corner(0, h - 40, 180);                       // bottom left
     // Lower edge with the pointer: (9, h-21), (w-80, h-21), the tip (w-71, h-1), back up to
     // (w-71, h-21), on to (w-11, h-21). The slant is traced through pixel centres so that it
     // keeps to the pointer's pixels rather than stepping outside the region.
@@ -190,10 +190,10 @@ void ReportWindow::paintEvent(QPaintEvent* event) {
     p.drawLine(QPointF(w - 79.5, h - 20.5), QPointF(w - 70.3, h - 0.5));
     p.drawLine(QPoint(w - 71, h - 1), QPoint(w - 71, h - 21));
     p.drawLine(QPoint(w - 71, h - 21), QPoint(w - 11, h - 21));
-    corner(w - 20, h - 40, 270);                   // bottom right
+    corner(w - 20, h - 40, 270);                          // bottom right
     p.drawLine(QPoint(w - 1, h - 31), QPoint(w - 1, 9));  // right edge
-    corner(w - 20, 0, 0);                          // top right
-    p.drawLine(QPoint(w - 10, 0), QPoint(10, 0));  // top edge
+    corner(w - 20, 0, 0);                                 // top right
+    p.drawLine(QPoint(w - 10, 0), QPoint(10, 0));         // top edge
 }
 
 void ReportWindow::mousePressEvent(QMouseEvent* event) {

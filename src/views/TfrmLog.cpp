@@ -31,9 +31,8 @@ namespace {
 // that would clash with the message around it.
 QString systemErrorText(int error) {
     QString text = QString::fromLocal8Bit(std::strerror(error));
-    while (!text.isEmpty() &&
-           (text.back() == u' ' || text.back() == u'\r' || text.back() == u'\n' ||
-            text.back() == u'.' || text.back() == u'\t'))
+    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\r' ||
+                               text.back() == u'\n' || text.back() == u'.' || text.back() == u'\t'))
         text.chop(1);
     return text;
 }

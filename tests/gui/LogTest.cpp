@@ -132,7 +132,9 @@ TEST(Log, SaveWritesTheWholeTextAndReplacesWithoutAsking) {
 
     log.appendLine("14:05:09. Host lost \u00c9cole");
     log.saveTo(dir.file("a.log"));
-    EXPECT_EQ(dir.read("a.log"), kHeader + "14:05:09. Host lost \xc3\x89" "cole\r\n");
+    EXPECT_EQ(dir.read("a.log"), kHeader +
+                                     "14:05:09. Host lost \xc3\x89"
+                                     "cole\r\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary left behind";
     log.appendLine("more");  // the log goes on growing after a save
@@ -192,16 +194,18 @@ TEST(Log, SaveDialogStartsInLogsOrExeFolderAndAddsTheExtension) {
             title = d->windowTitle();
             shownDir = d->directory().absolutePath();
             shownName = QFileInfo(d->selectedFiles().value(0)).fileName();
-            if (c.typed.isEmpty()) static_cast<QDialog*>(d)->accept();
-            else typeNameAndAccept(d, c.typed);
+            if (c.typed.isEmpty())
+                static_cast<QDialog*>(d)->accept();
+            else
+                typeNameAndAccept(d, c.typed);
         });
         log.miSaveLogClick(exe.path());
         EXPECT_EQ(title, "Save log...");
         EXPECT_EQ(shownDir, folder);
         EXPECT_TRUE(proposed.match(shownName).hasMatch()) << shownName.toStdString();
-        const QString saved = c.typed.isEmpty()       ? shownName
-                              : c.typed == "mylog"    ? QStringLiteral("mylog.log")
-                                                      : c.typed;
+        const QString saved = c.typed.isEmpty()    ? shownName
+                              : c.typed == "mylog" ? QStringLiteral("mylog.log")
+                                                   : c.typed;
         QFile f(folder + "/" + saved);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << saved.toStdString();
         EXPECT_EQ(f.readAll(), kHeader);

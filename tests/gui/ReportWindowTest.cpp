@@ -62,14 +62,14 @@ TEST(ReportWindow, RegionIsTheBalloonWithItsPointer) {
     const int h = 95;
     const QRegion r = ReportWindow::balloonRegion(kW, h);
     const QPoint inside[] = {
-        {kW / 2, h / 2}, {0, h / 2},        {kW - 1, h / 2},     {kW / 2, 0},
+        {kW / 2, h / 2},  {0, h / 2},       {kW - 1, h / 2},   {kW / 2, 0},
         {kW / 2, h - 21}, {kW - 71, h - 1}, {kW - 75, h - 15},  // pointer body and tip
-        {10, 0},          {0, 10},          {kW - 1, 10},        {3, 3},
+        {10, 0},          {0, 10},          {kW - 1, 10},      {3, 3},
     };
     const QPoint outside[] = {
-        {0, 0},           {kW - 1, 0},      {0, h - 21},         {kW - 1, h - 21},
-        {kW / 2, h - 20}, {kW / 2, h - 10}, {kW - 90, h - 5},    {kW - 60, h - 5},
-        {kW - 72, h - 1}, {kW - 70, h - 1}, {kW, h / 2},         {kW - 71, h},
+        {0, 0},           {kW - 1, 0},      {0, h - 21},      {kW - 1, h - 21},
+        {kW / 2, h - 20}, {kW / 2, h - 10}, {kW - 90, h - 5}, {kW - 60, h - 5},
+        {kW - 72, h - 1}, {kW - 70, h - 1}, {kW, h / 2},      {kW - 71, h},
     };
     for (const QPoint& p : inside) EXPECT_TRUE(r.contains(p)) << p.x() << "," << p.y();
     for (const QPoint& p : outside) EXPECT_FALSE(r.contains(p)) << p.x() << "," << p.y();
@@ -86,9 +86,8 @@ TEST(ReportWindow, PositionReportSizesPlacesAndShapes) {
 
     QScreen* screen = QGuiApplication::primaryScreen();
     const int px = ReportWindow::fontPixelHeight(10, screen->logicalDotsPerInchY());
-    const QRect expected =
-        ReportWindow::reportGeometry(5, px, screen->geometry().size())
-            .translated(screen->geometry().topLeft());
+    const QRect expected = ReportWindow::reportGeometry(5, px, screen->geometry().size())
+                               .translated(screen->geometry().topLeft());
     EXPECT_EQ(w.geometry(), expected);
     EXPECT_EQ(w.memReport->geometry(), QRect(10, 10, kW - 20, expected.height() - 40));
     EXPECT_EQ(w.mask(), ReportWindow::balloonRegion(kW, expected.height()));
@@ -151,8 +150,9 @@ TEST(ReportWindow, OutlineRunsOnTheOutermostPixels) {
     EXPECT_FALSE(isBlack(img.pixel(kW - 75, h - 15)));
     // Rounded corners: in each of their rows the outermost pixel of the balloon, or the one
     // next to it, is outline.
-    for (int y : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, h - 31, h - 30, h - 29, h - 28, h - 27,
-                  h - 26, h - 25, h - 24, h - 23, h - 22, h - 21}) {
+    for (int y :
+         {0,      1,      2,      3,      4,      5,      6,      7,      8,      9,      10,
+          h - 31, h - 30, h - 29, h - 28, h - 27, h - 26, h - 25, h - 24, h - 23, h - 22, h - 21}) {
         EXPECT_TRUE(outlineAtRowEnd(y, 0, 1)) << "left corner, row " << y;
         EXPECT_TRUE(outlineAtRowEnd(y, kW - 1, -1)) << "right corner, row " << y;
     }
