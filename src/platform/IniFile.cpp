@@ -115,7 +115,8 @@ IniFile::Line IniFile::parseLine(QByteArray raw, bool firstLine) {
         line.kind = Kind::Blank;
         return line;
     }
-    if (text.startsWith(QLatin1Char(';')) || text.startsWith(QLatin1Char('#'))) {
+    // Only ";" opens a comment: a host title such as "#1 server" must come back as a key.
+    if (text.startsWith(QLatin1Char(';'))) {
         line.kind = Kind::Comment;
         return line;
     }

@@ -21,7 +21,7 @@ public:
 // dropped, and so are quotes (" or ') that enclose a whole value; when a key stands twice in a
 // section the first counts; key names of a section are listed up to 16384 bytes (each name
 // plus a terminating zero, as UTF-8), values come back with at most 2047 characters.
-// CR LF and LF line ends both read; lines starting with ";" or "#" are comments; a line that
+// CR LF and LF line ends both read; lines starting with ";" are comments; a line that
 // is no section header, comment or key=value is kept but means nothing. A "[name]" line with
 // more than a comment after the "]" is no header (so a key written as "[x]" cannot open a
 // section). When a section name stands twice, the first such section is the one read and
