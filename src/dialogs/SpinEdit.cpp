@@ -16,9 +16,7 @@ SpinEdit::SpinEdit(QWidget* parent) : QSpinBox(parent) {
     setKeyboardTracking(true);
 }
 
-int SpinEdit::spinValue() const {
-    return parseInteger(lineEdit()->text().trimmed()).value_or(0);
-}
+int SpinEdit::spinValue() const { return parseInteger(lineEdit()->text().trimmed()).value_or(0); }
 
 void SpinEdit::setSpinValue(int value) {
     setValue(value);

@@ -135,7 +135,8 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
         named(new QLabel(QStringLiteral("Check period, ms"), gbCheckParams), "lbCheckInterval");
     seCheckPeriod = named(new SpinEdit(gbCheckParams), "seCheckPeriod");
     // Its hint is kept for translation but not shown.
-    seCheckPeriod->setProperty("hint", QStringLiteral("Time interval between check of hosts state"));
+    seCheckPeriod->setProperty("hint",
+                               QStringLiteral("Time interval between check of hosts state"));
     {
         auto* lay = new QVBoxLayout(gbCheckParams);
         lay->addWidget(lbPopUpDelay);
@@ -148,8 +149,7 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
 
     // Page 3: view.
     gbView = page(Notebook1, QStringLiteral("View"), "gbView");
-    btnFontInPopUp =
-        button(QStringLiteral("Font in pop-up window"), "btnFontInPopUp", gbView);
+    btnFontInPopUp = button(QStringLiteral("Font in pop-up window"), "btnFontInPopUp", gbView);
     FontDialog1 = named(new QFontDialog(this), "FontDialog1");
     {
         auto* lay = new QVBoxLayout(gbView);

@@ -83,7 +83,8 @@ TfrmMain::TfrmMain(Options options)
     // Created enabled with 3000 ms; LoadSettings sets the check period.
     trmAsk = new AskTimer(3000, true, this);
     trmAsk->setObjectName(QStringLiteral("trmAsk"));
-    connect(trmAsk, &AskTimer::timeout, this, [this] { ErrorBox::guard([this] { trmAskTimer(); }); });
+    connect(trmAsk, &AskTimer::timeout, this,
+            [this] { ErrorBox::guard([this] { trmAskTimer(); }); });
     m_timeFormat = TimeFormat::fromLocale(QLocale::system());
 
     buildMenu();
@@ -105,7 +106,8 @@ TfrmMain::TfrmMain(Options options)
 
     // FormCreate 2: the skin; any failure ends the program once start-up is through.
     try {
-        m_skin = Skin::load(ProgramFiles::resolvePath(m_exeDir, QStringLiteral("skins/hostvane.skn")));
+        m_skin =
+            Skin::load(ProgramFiles::resolvePath(m_exeDir, QStringLiteral("skins/hostvane.skn")));
         m_skin->applyTo(this, Skin::Element::Balloon);
         m_skin->applyTo(pmMain, Skin::Element::Menu);
     } catch (const Error& e) {
@@ -152,14 +154,17 @@ void TfrmMain::buildMenu() {
 
     miStart = new OwnerDrawItem(pmMain);
     miStart->setObjectName(QStringLiteral("miStart"));
-    miStart->setDrawItem(
-        [this](QPainter& canvas, const QRect& rect, bool selected) { miStartDrawItem(canvas, rect, selected); });
-    connect(miStart, &QAction::triggered, this, [this] { ErrorBox::guard([this] { miStartClick(); }); });
+    miStart->setDrawItem([this](QPainter& canvas, const QRect& rect, bool selected) {
+        miStartDrawItem(canvas, rect, selected);
+    });
+    connect(miStart, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miStartClick(); }); });
     pmMain->addAction(miStart);
     pmMain->setDefaultAction(miStart);
     setMiStart(kImageRunning);
 
-    miHoststate = pmMain->addMenu(ImageList1::icon(kImageHostsState), QStringLiteral("Hosts state "));
+    miHoststate =
+        pmMain->addMenu(ImageList1::icon(kImageHostsState), QStringLiteral("Hosts state "));
     miHoststate->setObjectName(QStringLiteral("miHoststate"));
     miHoststate->menuAction()->setObjectName(QStringLiteral("miHoststate"));
 
@@ -182,21 +187,26 @@ void TfrmMain::buildMenu() {
     N1 = pmMain->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     miSettings = item(pmMain, QStringLiteral("Settings"), "miSettings", kImageSettings);
-    connect(miSettings, &QAction::triggered, this, [this] { ErrorBox::guard([this] { miSettingsClick(); }); });
+    connect(miSettings, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miSettingsClick(); }); });
     miHelp = item(pmMain, QStringLiteral("Help"), "miHelp", kImageHelp);
-    connect(miHelp, &QAction::triggered, this, [this] { ErrorBox::guard([this] { miHelpClick(); }); });
+    connect(miHelp, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miHelpClick(); }); });
     miAbout = item(pmMain, QStringLiteral("About"), "miAbout", kImageAbout);
-    connect(miAbout, &QAction::triggered, this, [this] { ErrorBox::guard([this] { miAboutClick(); }); });
+    connect(miAbout, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miAboutClick(); }); });
     N2 = pmMain->addSeparator();
     N2->setObjectName(QStringLiteral("N2"));
     miQuit = item(pmMain, QStringLiteral("Quit"), "miQuit", -1);
-    connect(miQuit, &QAction::triggered, this, [this] { ErrorBox::guard([this] { miQuitClick(); }); });
+    connect(miQuit, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miQuitClick(); }); });
 }
 
 void TfrmMain::rebuildHostMenu() {
     miHoststate->clear();
     m_hostItems.clear();
-    QAction* table = item(miHoststate, LangMessage(QStringLiteral("Table")), "miTable", kImageHostsState);
+    QAction* table =
+        item(miHoststate, LangMessage(QStringLiteral("Table")), "miTable", kImageHostsState);
     connect(table, &QAction::triggered, this, [this] {
         ErrorBox::guard([this] {
             if (frmState) frmState->miShowStateTable();
@@ -216,7 +226,8 @@ void TfrmMain::rebuildHostMenu() {
 void TfrmMain::setMiStart(int image) {
     m_miStartImage = image;
     miStart->setIcon(ImageList1::icon(image));
-    miStart->setText(LangMessage(image == kImageStopped ? QStringLiteral("Start") : QStringLiteral("Stop")));
+    miStart->setText(
+        LangMessage(image == kImageStopped ? QStringLiteral("Start") : QStringLiteral("Stop")));
 }
 
 void TfrmMain::trmAskTimer() {

@@ -39,8 +39,7 @@ Skin Skin::load(const QString& path) {
     if (!ini.hasSection(section))
         throw Error(QStringLiteral("Skin file \"%1\" has no [Skin] section").arg(path));
     const QString version = ini.readString(section, QStringLiteral("Version"), QString());
-    if (version.isEmpty())
-        throw Error(QStringLiteral("Skin file \"%1\" has no version").arg(path));
+    if (version.isEmpty()) throw Error(QStringLiteral("Skin file \"%1\" has no version").arg(path));
     if (parseInteger(version) != kFormatVersion)
         throw Error(
             QStringLiteral("Skin file \"%1\" has the unknown version \"%2\"").arg(path, version));
@@ -79,12 +78,12 @@ void Skin::applyTo(QWidget* widget, Element element) const {
             pal.setColor(QPalette::ButtonText, text);
             widget->setPalette(pal);
             const QColor hover = menu.darker(112);
-            widget->setStyleSheet(QStringLiteral("QMenu { background-color: %1; color: %2; }"
-                                                 "QMenu::item:selected { background-color: %3; }"
-                                                 "QMenu::separator { height: 1px; background: %4;"
-                                                 " margin: 3px 6px; }")
-                                      .arg(menu.name(), text.name(), hover.name(),
-                                           menu.darker(130).name()));
+            widget->setStyleSheet(
+                QStringLiteral("QMenu { background-color: %1; color: %2; }"
+                               "QMenu::item:selected { background-color: %3; }"
+                               "QMenu::separator { height: 1px; background: %4;"
+                               " margin: 3px 6px; }")
+                    .arg(menu.name(), text.name(), hover.name(), menu.darker(130).name()));
             break;
         }
     }

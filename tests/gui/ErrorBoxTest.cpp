@@ -18,12 +18,12 @@ TEST(ErrorBoxTest, FullStopAddedOnlyAfterCharactersSortingAfterDot) {
     } cases[] = {
         {u"Disk full", u"Disk full."},
         {u"Done.", u"Done."},
-        {u"Why?", u"Why?."},         // '?' sorts after '.'
-        {u"Oops!", u"Oops!"},        // '!' sorts before '.'
+        {u"Why?", u"Why?."},   // '?' sorts after '.'
+        {u"Oops!", u"Oops!"},  // '!' sorts before '.'
         {u"(see log)", u"(see log)"},
         {u"a-", u"a-"},
         {u"for 'Hostvane'", u"for 'Hostvane'"},
-        {u"path/", u"path/."},       // '/' is the first character after '.'
+        {u"path/", u"path/."},  // '/' is the first character after '.'
         {u"Error 42", u"Error 42."},
         {u"Fehler: Datei \u00e4", u"Fehler: Datei \u00e4."},
         {u"", u""},
@@ -36,7 +36,8 @@ TEST(ErrorBoxTest, FullStopAddedOnlyAfterCharactersSortingAfterDot) {
 TEST(ErrorBoxTest, GuardShowsEveryErrorAndCarriesOn) {
     QStringList shown;
     hv::ErrorBox::setPresenter([&](const QString& text) { shown << text; });
-    EXPECT_FALSE(hv::ErrorBox::guard([] { throw hv::Error("Unable to write to /x/Hostvane.ini"); }));
+    EXPECT_FALSE(
+        hv::ErrorBox::guard([] { throw hv::Error("Unable to write to /x/Hostvane.ini"); }));
     EXPECT_FALSE(hv::ErrorBox::guard([] { throw std::runtime_error("bad thing"); }));
     EXPECT_TRUE(hv::ErrorBox::guard([] {}));
     hv::ErrorBox::setPresenter(nullptr);

@@ -5,11 +5,11 @@
 #include <QComboBox>
 #include <QFontDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QKeyEvent>
 #include <QTimer>
 #include <limits>
 
@@ -74,8 +74,7 @@ TEST(SettingsDialogTest, PageListSelectsPagesAndControlsBearTheirNames) {
     ASSERT_EQ(d.lbSettings->count(), 5);
     EXPECT_EQ(d.lbSettings->item(2)->text(), "Check parametrs");
     ASSERT_EQ(d.Notebook1->count(), 5);
-    QGroupBox* pageBoxes[] = {d.gbHostList, d.gbGenaral, d.gbCheckParams, d.gbView,
-                              d.gbLanguages};
+    QGroupBox* pageBoxes[] = {d.gbHostList, d.gbGenaral, d.gbCheckParams, d.gbView, d.gbLanguages};
     for (int k : {3, 1, 4, 0, 2}) {
         d.lbSettings->setCurrentRow(k);
         EXPECT_EQ(d.Notebook1->currentIndex(), k);
@@ -86,11 +85,12 @@ TEST(SettingsDialogTest, PageListSelectsPagesAndControlsBearTheirNames) {
 
     // Translation finds the controls by name.
     for (const char* name :
-         {"lbSettings", "Notebook1", "btnHelp", "btnCancel", "btnOK", "gbHostList", "lbxHosts",
-          "btnAddIP", "btnAddHTTP", "btnAddLan", "btnEdit", "btnDelete", "gbGenaral",
-          "lbAutorun", "cbAutorun", "gbCheckParams", "lbPopUpDelay", "sePopUpInt",
-          "lbCheckInterval", "seCheckPeriod", "gbView", "btnFontInPopUp", "FontDialog1",
-          "gbLanguages", "lbSelectLang", "cbLang"})
+         {"lbSettings",    "Notebook1",      "btnHelp",     "btnCancel",       "btnOK",
+          "gbHostList",    "lbxHosts",       "btnAddIP",    "btnAddHTTP",      "btnAddLan",
+          "btnEdit",       "btnDelete",      "gbGenaral",   "lbAutorun",       "cbAutorun",
+          "gbCheckParams", "lbPopUpDelay",   "sePopUpInt",  "lbCheckInterval", "seCheckPeriod",
+          "gbView",        "btnFontInPopUp", "FontDialog1", "gbLanguages",     "lbSelectLang",
+          "cbLang"})
         EXPECT_NE(d.findChild<QObject*>(name), nullptr) << name;
     EXPECT_EQ(d.objectName(), "frmSettings");
     EXPECT_EQ(d.windowTitle(), "Settings");
@@ -106,7 +106,12 @@ TEST(SettingsDialogTest, SpinEditsHaveNoBoundsAndReadBadTextAsZero) {
         const char* text;
         int value;
     } cases[] = {
-        {"", 0}, {"abc", 0}, {"0", 0}, {"-5", -5}, {"+7", 7}, {"60000", 60000},
+        {"", 0},
+        {"abc", 0},
+        {"0", 0},
+        {"-5", -5},
+        {"+7", 7},
+        {"60000", 60000},
         {"2147483647", std::numeric_limits<int>::max()},
         {"-2147483648", std::numeric_limits<int>::min()},
         {"2147483648", 0},  // beyond 32 bits is not an integer
@@ -148,7 +153,8 @@ TEST(SettingsDialogTest, ConfirmedFontReachesTheReportAtOnceCancelledChangesNoth
         f.setPointSize(14);
         fd->setCurrentFont(f);
         QTimer::singleShot(0, [] {
-            if (QWidget* w = QApplication::activeModalWidget()) QMetaObject::invokeMethod(w, "reject");
+            if (QWidget* w = QApplication::activeModalWidget())
+                QMetaObject::invokeMethod(w, "reject");
         });
         fd->accept();
     });

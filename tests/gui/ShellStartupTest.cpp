@@ -44,11 +44,13 @@ TEST(ShellStartupTest, DisplayIsFoundFromTheEnvironment) {
         const char* platform;
         bool has;
     } cases[] = {
-        {nullptr, nullptr, nullptr, false}, {"", "", "", false},     {":0", nullptr, nullptr, true},
-        {nullptr, "wayland-0", nullptr, true}, {nullptr, nullptr, "offscreen", true},
+        {nullptr, nullptr, nullptr, false},    {"", "", "", false},
+        {":0", nullptr, nullptr, true},        {nullptr, "wayland-0", nullptr, true},
+        {nullptr, nullptr, "offscreen", true},
     };
     for (const auto& c : cases) {
-        EnvScope env({{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", c.wayland},
+        EnvScope env({{"DISPLAY", c.display},
+                      {"WAYLAND_DISPLAY", c.wayland},
                       {"QT_QPA_PLATFORM", c.platform}});
         EXPECT_EQ(hv::StartupSequence::hasDisplay(), c.has)
             << (c.display ? c.display : "-") << " " << (c.wayland ? c.wayland : "-");

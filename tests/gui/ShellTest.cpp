@@ -114,7 +114,8 @@ protected:
     void SetUp() override {
         QDir().mkpath(dir.file("skins"));
         QDir().mkpath(dir.file("Languages"));
-        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn", dir.file("skins/hostvane.skn"));
+        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn",
+                    dir.file("skins/hostvane.skn"));
         QFile::copy(hvtest::sourceDir() + "/dist/Languages/English.lng",
                     dir.file("Languages/English.lng"));
         exe = dir.write("hostvane", "#!/bin/sh\n");
@@ -199,7 +200,8 @@ TEST_F(ShellTest, MissingSettingsFileGivesDefaults) {
 
 TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
     script->up = {"127.0.0.1"};
-    const QByteArray ini = "[HostList]\nup=127.0.0.1\ndown=127.0.0.2\n[CheckParams]\nCheckPeriod=0\n";
+    const QByteArray ini =
+        "[HostList]\nup=127.0.0.1\ndown=127.0.0.2\n[CheckParams]\nCheckPeriod=0\n";
     TfrmMain& m = make(&ini);
     EXPECT_EQ(m.miStartImage(), 3);
     EXPECT_EQ(m.miStart->text(), "Stop");
@@ -265,7 +267,8 @@ TEST_F(ShellTest, StartItemIsDrawnBoldInItsColourWithItsImage) {
     for (int state : {3, 2}) {
         if (state == 2) m.miStartClick();
         const QImage img = m.miStart->render(false).convertToFormat(QImage::Format_ARGB32);
-        const QImage icon = hv::ImageList1::pixmap(state).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage icon =
+            hv::ImageList1::pixmap(state).toImage().convertToFormat(QImage::Format_ARGB32);
         ASSERT_GE(img.width(), 40);
         ASSERT_GE(img.height(), 19);
         int opaque = 0;
@@ -301,10 +304,9 @@ TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
     dialog.cbAutorun->setChecked(true);
     m.SaveSettings();
     const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
-    for (const char* line :
-         {"FontStyleBold=1", "FontStyleItalic=1", "FontSize=12", "FontColor=255",
-          "FontName=DejaVu Sans", "CheckPeriod=123456", "PopUpInterval=7000", "Language=English",
-          "A=10.0.0.1", "C=10.0.0.2", "-=10.0.0.3"})
+    for (const char* line : {"FontStyleBold=1", "FontStyleItalic=1", "FontSize=12", "FontColor=255",
+                             "FontName=DejaVu Sans", "CheckPeriod=123456", "PopUpInterval=7000",
+                             "Language=English", "A=10.0.0.1", "C=10.0.0.2", "-=10.0.0.3"})
         EXPECT_TRUE(saved.contains(line)) << line;
     EXPECT_GT(saved.indexOf("[HostList]"), saved.indexOf("[General]"));  // erased, written anew
     EXPECT_TRUE(hv::AutostartEntry().isSetTo(exe));

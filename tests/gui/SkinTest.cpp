@@ -46,9 +46,10 @@ TEST(SkinTest, LoadingFailsForEveryDamage) {
 TEST(SkinTest, GoodFilesLoadTheirColours) {
     hvtest::TempDir dir;
     // Names and keys in any case, CR LF line ends and blanks, as a hand-edited file has them.
-    const hv::Skin s = hv::Skin::load(dir.write(
-        "a.skn", "; comment\r\n[skin]\r\nversion = 1\r\nWINDOW=#F3F0E6\r\ntext=#1e2a3a\r\n"
-                 "Balloon= #fff8d6 \r\nMenu=#fbfaf6\r\n"));
+    const hv::Skin s = hv::Skin::load(
+        dir.write("a.skn",
+                  "; comment\r\n[skin]\r\nversion = 1\r\nWINDOW=#F3F0E6\r\ntext=#1e2a3a\r\n"
+                  "Balloon= #fff8d6 \r\nMenu=#fbfaf6\r\n"));
     EXPECT_EQ(s.window, QColor(0xf3, 0xf0, 0xe6));
     EXPECT_EQ(s.text, QColor(0x1e, 0x2a, 0x3a));
     EXPECT_EQ(s.balloon, QColor(0xff, 0xf8, 0xd6));
