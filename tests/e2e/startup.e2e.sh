@@ -24,7 +24,7 @@ sleep 1.5  # the first pass and any window it could wrongly show
 kill -0 "$PROG_PID" || fail "the program ended by itself: $(cat "$WORK/hostvane.err")"
 [ -z "$(visible_windows "$PROG_PID")" ] || fail "a window is shown at start"
 
-# Quit through the tray menu's last item is covered by the views' tests; here SIGTERM.
+# Quit from the tray menu is menu.e2e.sh's; here SIGTERM.
 kill -TERM "$PROG_PID"
 wait_exit "$PROG_PID" 10; rc=$RC
 [ "$rc" -eq 0 ] || fail "SIGTERM: exit status $rc"
