@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "checking/CheckHosts.h"
+#include "checking/DeferredProbes.h"
 #include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
@@ -26,14 +27,6 @@ namespace hv {
 namespace {
 
 const char kVersionText[] = "Hostvane 1.1.0";
-
-// The checking thread is built with its probes, but the real probes need its cancel handle.
-class ForwardingProbes : public HostProbes {
-public:
-    std::unique_ptr<NetProbes> target;
-    bool icmpTry(const std::string& host) override { return target && target->icmpTry(host); }
-    bool tcpTry(const std::string& host) override { return target && target->tcpTry(host); }
-};
 
 // What the pass would show: the report only; log lines have no place in this output.
 class OnceSink : public CheckSink {
@@ -78,9 +71,9 @@ int runPass(const QString& executablePath, QByteArray* output) {
 
     MainThreadInvoker invoker;
     OnceSink sink;
-    ForwardingProbes probes;
+    DeferredProbes probes;
     TCheckHosts cycle(hosts, probes, sink, invoker);
-    probes.target = std::make_unique<NetProbes>(cycle.cancelHandle());
+    probes.setTarget(std::make_unique<NetProbes>(cycle.cancelHandle()));
 
     std::mutex lock;
     std::map<int, HostCheckResult> results;  // guarded by lock

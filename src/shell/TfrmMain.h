@@ -11,7 +11,7 @@
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"
-#include "shell/DeferredProbes.h"
+#include "checking/DeferredProbes.h"
 #include "skin/Skin.h"
 #include "views/ReportWindow.h"
 

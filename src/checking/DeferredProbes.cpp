@@ -1,4 +1,4 @@
-#include "shell/DeferredProbes.h"
+#include "checking/DeferredProbes.h"
 
 namespace hv {
 
