@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <functional>
 
 #include "TestSupport.h"
@@ -175,6 +177,34 @@ TEST(Log, FailedReplaceLeavesTheOldFile) {
     EXPECT_THROW(log.saveTo(ro + "/old.log"), hv::Error);
     ::chmod(ro.toLocal8Bit().constData(), 0755);
     EXPECT_EQ(dir.read("ro/old.log"), "old text\r\n");
+}
+
+TEST(Log, WriteFailureLeavesNoHalfFile) {
+    // A file size limit below the log's size makes every write fail part-way, as root too.
+    hvtest::TempDir dir;
+    dir.write("old.log", "old text\r\n");
+    TfrmLog log(nullptr, kStart);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 8;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QStringList messages;
+    for (const QString name : {"old.log", "new.log"}) {
+        try {
+            log.saveTo(dir.file(name));
+        } catch (const hv::Error& e) {
+            messages << e.message();
+        }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(messages,
+              QStringList({"Cannot create file \"" + dir.file("old.log") + "\". File too large.",
+                           "Cannot create file \"" + dir.file("new.log") + "\". File too large."}));
+    EXPECT_EQ(dir.read("old.log"), "old text\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.log"});
 }
 
 TEST(Log, SaveDialogStartsInLogsOrExeFolderAndAddsTheExtension) {
