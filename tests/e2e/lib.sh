@@ -31,27 +31,6 @@ wait_until() {
     done
 }
 
-# start_x [with_tray]: Xvfb at 96 DPI on a free display; with "tray", trayer as the
-# notification area. Exports DISPLAY.
-start_x() {
-    need Xvfb
-    local n
-    for n in $(seq 90 140); do
-        [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-    done
-    Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    PIDS+=($!)
-    export DISPLAY=":$n"
-    wait_until 10 xdpyinfo || fail "Xvfb did not start"
-    if [ "${1:-}" = tray ]; then
-        need trayer
-        trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel \
-            --height 24 --SetDockType true --transparent false >"$WORK/trayer.log" 2>&1 &
-        PIDS+=($!)
-        wait_until 10 sh -c 'xwininfo -root -tree | grep -qi "panel"' || fail "trayer did not start"
-    fi
-}
-
 # program_dir NAME [INI_TEXT]: a folder with the built program under file NAME, its files, and
 # a settings file (the shipped one unless INI_TEXT is given). Prints the folder.
 program_dir() {
@@ -106,8 +85,9 @@ wait_exit() {
     wait "$pid" || RC=$?
 }
 
-# start_own_x [tray]: as start_x, but the X server picks a display number no other server
-# holds (-displayfd), so test runs started side by side never share one.
+# start_own_x [tray]: Xvfb at 96 DPI (1280 x 1024) on a display number the server picks itself
+# (-displayfd), so runs side by side never share one; with "tray", trayer as the
+# notification area. Exports DISPLAY.
 start_own_x() {
     need Xvfb
     local fifo="$WORK/displayfd" n=""

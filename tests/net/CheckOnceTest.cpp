@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <string>
 
+#include "NetTestSupport.h"
 #include "TestSupport.h"
 #include "shell/CheckOnce.h"
 
 using namespace hv;
+using hvtest::loopbackAddress;
 
 namespace {
 
@@ -42,12 +44,6 @@ Outcome commandLine(const QStringList& args) {
     r.out = readAll(out);
     r.err = readAll(err);
     return r;
-}
-
-std::string loopbackAddress(int last) {
-    const int pid = static_cast<int>(getpid());
-    return "127." + std::to_string(100 + pid % 100) + "." + std::to_string((pid / 100) % 250) +
-           "." + std::to_string(last);
 }
 
 int listenOn80(const std::string& address) {

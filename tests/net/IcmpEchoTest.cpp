@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "NetNamespace.h"
+#include "NetTestSupport.h"
 #include "net/EIdException.h"
 #include "net/NetProbes.h"
 #include "net/TIdIcmpClient.h"
@@ -19,23 +20,12 @@
 #include "platform/CancelHandle.h"
 
 using namespace hv;
+using hvtest::Clock;
+using hvtest::loopbackAddress;
+using hvtest::msSince;
 using hvtest::NetNamespace;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-long msSince(Clock::time_point t) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
-
-// A 127.x address of this test process, so parallel runs never see each other's echoes.
-std::string loopbackAddress(int last) {
-    const int pid = static_cast<int>(getpid());
-    return "127." + std::to_string(100 + pid % 100) + "." + std::to_string((pid / 100) % 250) +
-           "." + std::to_string(last);
-}
 
 bool canEcho() {
     for (int type : {SOCK_RAW, SOCK_DGRAM}) {

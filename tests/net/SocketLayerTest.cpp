@@ -11,12 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "NetTestSupport.h"
 #include "net/EIdException.h"
 #include "net/TIdSocketHandle.h"
 #include "net/TIdStack.h"
 #include "platform/CancelHandle.h"
 
 using namespace hv;
+using hvtest::msSince;
 
 namespace {
 
@@ -30,12 +32,6 @@ struct ResolverGuard {
     explicit ResolverGuard(NameResolver r) { TIdStack::SetResolver(std::move(r)); }
     ~ResolverGuard() { TIdStack::SetResolver({}); }
 };
-
-long msSince(std::chrono::steady_clock::time_point t) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
-            .count());
-}
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "NetTestSupport.h"
 #include "net/EIdException.h"
 #include "net/NetProbes.h"
 #include "net/TIdHTTP.h"
@@ -20,22 +21,11 @@
 #include "platform/CancelHandle.h"
 
 using namespace hv;
+using hvtest::Clock;
+using hvtest::loopbackAddress;
+using hvtest::msSince;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-long msSince(Clock::time_point t) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
-
-// A 127.x address of this test process, so parallel runs never meet on port 80.
-std::string loopbackAddress(int last) {
-    const int pid = static_cast<int>(getpid());
-    return "127." + std::to_string(100 + pid % 100) + "." + std::to_string((pid / 100) % 250) +
-           "." + std::to_string(last);
-}
 
 sockaddr_in addressOf(const std::string& dotted, int port) {
     sockaddr_in sa{};

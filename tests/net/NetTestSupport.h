@@ -1,0 +1,25 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+namespace hvtest {
+
+using Clock = std::chrono::steady_clock;
+
+inline long msSince(Clock::time_point t) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+// A 127.x address of this test process, so parallel runs never see each other's echoes or
+// meet on port 80.
+inline std::string loopbackAddress(int last) {
+    const int pid = static_cast<int>(getpid());
+    return "127." + std::to_string(100 + pid % 100) + "." + std::to_string((pid / 100) % 250) +
+           "." + std::to_string(last);
+}
+
+}  // namespace hvtest
