@@ -348,6 +348,7 @@ void TfrmMain::fillSettingsDialog(TfrmSettings& d) {
     d.seCheckPeriod->setSpinValue(trmAsk->interval());
     const ReportFont f = reportFont();
     d.setFontChoice(memReport->font(), fromColorRef(f.color));
+    m_fontShownInDialog = d.FontDialog1->currentFont();
     d.cbLang->setEditText(Languages::instance().currentLanguage());
     d.reportFont = [this] {
         return qMakePair(memReport->font(), memReport->palette().color(QPalette::Text));
@@ -366,7 +367,10 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     hosts.rebuildFromLines(lines);
     // A stopped monitor stays stopped: the new list is checked at the next Start.
     if (isRunning()) trmAskTimer();
-    memReport->setFont(d.FontDialog1->currentFont());
+    // The font dialog shows a family the system lacks as a stand-in without bold or italic:
+    // a font the user left alone keeps its name and styles.
+    if (d.FontDialog1->currentFont() != m_fontShownInDialog)
+        memReport->setFont(d.FontDialog1->currentFont());
     {
         QPalette pal = memReport->palette();
         pal.setColor(QPalette::Text, d.FontDialog1Color);

@@ -135,6 +135,7 @@ private:
     int m_popUpInterval = 5000;
     TimeFormat m_timeFormat;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
+    QFont m_fontShownInDialog;    // FontDialog1's font as the settings dialog was filled
 
     MainThreadInvoker m_invoker;
     DeferredProbes m_probes;

@@ -449,6 +449,29 @@ TEST_F(ShellTest, StoppedMonitorStaysStoppedAcrossTheDialog) {
     EXPECT_TRUE(waitFor([&] { return passes >= 2; }));
 }
 
+TEST_F(ShellTest, OkKeepsAReportFontTheSystemLacksWhenTheFontWasLeftAlone) {
+    // The font dialog shows a family it does not have as another one, without bold or italic;
+    // a dialog confirmed for other reasons must not save that stand-in.
+    const QByteArray ini =
+        "[HostList]\nA=10.0.0.1\n\n[View]\nFontStyleBold=1\nFontStyleItalic=1\nFontSize=11\n"
+        "FontColor=255\nFontName=Hostvane No Such Font\n";
+    TfrmMain& m = make(&ini);
+    m.LoadSettings();
+    const hv::ReportFont before = m.reportFont();
+    ASSERT_TRUE(before.bold && before.italic);
+    m.runSettingsDialog = [](hv::TfrmSettings& d) {
+        d.seCheckPeriod->setSpinValue(90000);
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    EXPECT_EQ(m.reportFont(), before);
+    const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
+    for (const char* line : {"FontStyleBold=1", "FontStyleItalic=1", "FontSize=11",
+                             "FontName=Hostvane No Such Font", "CheckPeriod=90000"})
+        EXPECT_TRUE(saved.contains(line)) << line << "\n" << saved.toStdString();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
 TEST_F(ShellTest, UnreadableAutorunEntryKeepsTheDialogClosed) {
     TfrmMain& m = make();
     m.LoadSettings();
