@@ -242,7 +242,11 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     const qsizetype at = findKey(header, keyName);
     if (at >= 0) {
         // Replaced in place; the key keeps the spelling the file already has.
-        m_lines[at] = makeLine(m_lines[at].name + QLatin1Char('=') + text);
+        Line line = makeLine(m_lines[at].name + QLatin1Char('=') + text);
+        // A last line without its line end gets no stray half of one.
+        if (at == m_lines.size() - 1 && !m_endsWithNewline && line.raw.endsWith('\r'))
+            line.raw.chop(1);
+        m_lines[at] = std::move(line);
         return;
     }
 

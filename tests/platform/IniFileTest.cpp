@@ -154,6 +154,8 @@ TEST(IniFile, WritesAndKeepsEverythingElse) {
          "[A]\r\nk=2\r\nj=3\r\n\r\n[B]\r\nx=1\r\n\r\n[C]\r\nz=4\r\n"},
         {"CR LF without final line end", "[A]\r\nk=1",
          [](IniFile& f) { f.writeString("A", "j", "2"); }, "[A]\r\nk=1\r\nj=2\r\n"},
+        {"CR LF, last line replaced without a line end", "[A]\r\nk=1",
+         [](IniFile& f) { f.writeString("A", "k", "2"); }, "[A]\r\nk=2"},
         {"erase a section and its lines", "[A]\nk=1\n\n[H]\na=1\n; c\n\n[B]\nx=1\n",
          [](IniFile& f) { f.eraseSection("h"); }, "[A]\nk=1\n\n[B]\nx=1\n"},
         {"erase every section of the name", "[H]\na=1\n[B]\nx=1\n[h]\nb=2\n",
