@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace hv {
 
@@ -101,11 +102,18 @@ QString InstanceLock::socketPath() const {
 
 bool InstanceLock::acquire() {
     if (m_first) return true;
+    m_failure.clear();
     const QString path = lockPath();
-    if (path.isEmpty()) return false;
+    if (path.isEmpty()) {
+        m_failure = QStringLiteral("no usable runtime folder");
+        return false;
+    }
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_CREAT | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        m_failure = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;

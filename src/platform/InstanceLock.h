@@ -35,6 +35,9 @@ public:
     // cannot be opened counts as held by another copy.
     bool acquire();
     bool isFirstInstance() const { return m_first; }
+    // Why the last acquire() could not even try the lock (no usable runtime folder, a lock
+    // file that cannot be opened); empty when another copy simply holds it.
+    const QString& failureReason() const { return m_failure; }
 
     // In a later copy: asks the running copy to come forward; returns within about a second.
     void activatePreviousInstance();
@@ -51,6 +54,7 @@ private:
     QString m_dir;
     int m_fd = -1;
     bool m_first = false;
+    QString m_failure;
     QLocalServer* m_server = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QWidget>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -69,6 +70,11 @@ int StartupSequence::run(int& argc, char** argv) {
     // 3. The single-instance guard.
     InstanceLock lock(InstanceLock::mutexName(derivedName));
     if (!lock.acquire()) {
+        // A lock that cannot be taken at all counts as held (as a mutex that cannot be
+        // created does), but the user should learn why nothing started.
+        if (!lock.failureReason().isEmpty())
+            std::fprintf(stderr, "hostvane: cannot take the single-instance lock (%s)\n",
+                         qPrintable(lock.failureReason()));
         // 4. A later copy: bring the running one forward and end, with no window.
         lock.activatePreviousInstance();
         return 0;

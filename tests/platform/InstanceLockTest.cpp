@@ -66,6 +66,23 @@ TEST(InstanceLock, OneHolderPerName) {
     // The lock ends with its holder; the lock file may stay.
     first.reset();
     EXPECT_TRUE(second.acquire());
+    EXPECT_TRUE(second.failureReason().isEmpty());
+}
+
+TEST(InstanceLock, ALockFileThatCannotBeOpenedSaysWhy) {
+    hvtest::TempDir dir;
+    InstanceLock held("PREVINST:hostvane", dir.path());
+    ASSERT_TRUE(held.acquire());
+    InstanceLock later("PREVINST:hostvane", dir.path());
+    EXPECT_FALSE(later.acquire());
+    EXPECT_TRUE(later.failureReason().isEmpty());  // simply held by another copy
+
+    // A folder where the lock file should be: not held by anybody, yet not ours to take.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("PREVINST:other"));
+    InstanceLock blocked("PREVINST:other", dir.path());
+    EXPECT_FALSE(blocked.acquire());
+    EXPECT_TRUE(blocked.failureReason().contains("PREVINST:other"))
+        << blocked.failureReason().toStdString();
 }
 
 TEST(InstanceLock, LongNamesStayDistinct) {
