@@ -306,9 +306,13 @@ ReportFont TfrmMain::reportFont() const {
 }
 
 void TfrmMain::setReportFont(const ReportFont& f) {
-    memReport->setFont(toQFont(f));
+    applyReportFont(toQFont(f), fromColorRef(f.color));
+}
+
+void TfrmMain::applyReportFont(const QFont& font, const QColor& color) {
+    memReport->setFont(font);
     QPalette pal = memReport->palette();
-    pal.setColor(QPalette::Text, fromColorRef(f.color));
+    pal.setColor(QPalette::Text, color);
     memReport->setPalette(pal);
 }
 
@@ -354,10 +358,7 @@ void TfrmMain::fillSettingsDialog(TfrmSettings& d) {
         return qMakePair(memReport->font(), memReport->palette().color(QPalette::Text));
     };
     d.setReportFont = [this](const QFont& font, const QColor& color) {
-        memReport->setFont(font);
-        QPalette pal = memReport->palette();
-        pal.setColor(QPalette::Text, color);
-        memReport->setPalette(pal);
+        applyReportFont(font, color);
     };
 }
 
@@ -369,13 +370,10 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     if (isRunning()) trmAskTimer();
     // The font dialog shows a family the system lacks as a stand-in without bold or italic:
     // a font the user left alone keeps its name and styles.
-    if (d.FontDialog1->currentFont() != m_fontShownInDialog)
-        memReport->setFont(d.FontDialog1->currentFont());
-    {
-        QPalette pal = memReport->palette();
-        pal.setColor(QPalette::Text, d.FontDialog1Color);
-        memReport->setPalette(pal);
-    }
+    applyReportFont(d.FontDialog1->currentFont() != m_fontShownInDialog
+                        ? d.FontDialog1->currentFont()
+                        : memReport->font(),
+                    d.FontDialog1Color);
     setPopUpInterval(d.sePopUpInt->spinValue());
     trmAsk->setInterval(d.seCheckPeriod->spinValue());
     SaveSettings();

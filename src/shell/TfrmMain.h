@@ -123,6 +123,8 @@ private:
     void rebuildHostMenu();
     void setMiStart(int image);
     void setPopUpInterval(int ms);
+    // memReport's font and text colour, as the report shows them.
+    void applyReportFont(const QFont& font, const QColor& color);
     void fillSettingsDialog(TfrmSettings& dialog);
     void applySettingsDialog(TfrmSettings& dialog);
 
