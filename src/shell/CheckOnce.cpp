@@ -26,7 +26,7 @@ namespace hv {
 
 namespace {
 
-const char kVersionText[] = "Hostvane 1.1.0";
+const char kVersionText[] = "Hostvane " HV_VERSION;
 
 // What the pass would show: the report only; log lines have no place in this output.
 class OnceSink : public CheckSink {

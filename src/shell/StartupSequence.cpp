@@ -11,7 +11,7 @@
 #include "lang/Languages.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
-#include "shell/ErrorBox.h"
+#include "views/ErrorBox.h"
 #include "shell/QuitSignals.h"
 #include "shell/TfrmMain.h"
 #include "views/TfrmLog.h"

@@ -23,7 +23,7 @@
 #include "platform/AutostartEntry.h"
 #include "platform/ProgramFiles.h"
 #include "shell/AskTimer.h"
-#include "shell/ErrorBox.h"
+#include "views/ErrorBox.h"
 #include "shell/OwnerDrawItem.h"
 #include "views/ImageList.h"
 #include "views/TfrmLog.h"

@@ -20,7 +20,7 @@
 
 #include "platform/Error.h"
 #include "platform/ProgramFiles.h"
-#include "shell/ErrorBox.h"
+#include "views/ErrorBox.h"
 #include "views/MinimizeToTray.h"
 
 namespace hv {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "platform/Error.h"
-#include "shell/ErrorBox.h"
+#include "views/ErrorBox.h"
 
 namespace {
 

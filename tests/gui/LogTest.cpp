@@ -15,7 +15,7 @@
 
 #include "TestSupport.h"
 #include "platform/Error.h"
-#include "shell/ErrorBox.h"
+#include "views/ErrorBox.h"
 #include "views/TfrmLog.h"
 
 using hv::TfrmLog;

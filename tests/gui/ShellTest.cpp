@@ -27,7 +27,7 @@
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
 #include "shell/AskTimer.h"
-#include "shell/ErrorBox.h"
+#include "views/ErrorBox.h"
 #include "shell/OwnerDrawItem.h"
 #include "shell/TfrmMain.h"
 #include "views/ImageList.h"

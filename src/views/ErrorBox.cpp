@@ -1,4 +1,4 @@
-#include "shell/ErrorBox.h"
+#include "views/ErrorBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
