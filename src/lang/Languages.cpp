@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "platform/IniFile.h"
+#include "lang/LanguageFile.h"
 #include "platform/ProgramFiles.h"
 
 namespace hv {
@@ -54,8 +54,19 @@ QString Languages::languageFilePath() const {
 
 QString Languages::message(const QString& key) const {
     // Read afresh every time, so a new language or an edited file counts at the next lookup.
-    const IniFile file(languageFilePath());
+    const IniFile file = LanguageFile::read(languageFilePath());
     return file.readString(QStringLiteral("Messages"), key, key);
+}
+
+const QStringList& Languages::messageKeys() {
+    static const QStringList keys = {
+        QStringLiteral("Start"),     QStringLiteral("Stop"),       QStringLiteral("Table"),
+        QStringLiteral("items"),     QStringLiteral("NewIP"),      QStringLiteral("NewHTTP"),
+        QStringLiteral("NewLAN"),    QStringLiteral("EditIP"),     QStringLiteral("EditHTTP"),
+        QStringLiteral("EditLAN"),   QStringLiteral("InputIP"),    QStringLiteral("InputHost"),
+        QStringLiteral("InputLAN"),  QStringLiteral("AppearHost"), QStringLiteral("LoseHost"),
+        QStringLiteral("LoseHosts"), QStringLiteral("AppearHosts")};
+    return keys;
 }
 
 void Languages::loadLanguage(bool apply) {

@@ -36,6 +36,9 @@ public:
     void setTranslateAllForms(std::function<void()> translateAll);
     void translateAllForms() const;
 
+    // The keys of section "Messages" that the program asks for.
+    static const QStringList& messageKeys();
+
     // Names of the entries of the language folder that contain ".lng" (lower case), each cut
     // before its first ".lng", in the file system's order; no sorting, no de-duplication.
     QStringList listLanguages() const;

@@ -90,8 +90,11 @@ mode_t currentUmask() {
 IniWriteError::IniWriteError(const QString& path)
     : Error(QStringLiteral("Unable to write to %1").arg(path)) {}
 
-IniFile::IniFile(const QString& path) : m_path(path) {
-    const QByteArray data = readWhole(path, &m_unreadable);
+IniFile::IniFile(const QString& path) : m_path(path) { load(readWhole(path, &m_unreadable)); }
+
+IniFile::IniFile(const QString& path, const QByteArray& data) : m_path(path) { load(data); }
+
+void IniFile::load(const QByteArray& data) {
     if (data.isEmpty()) return;
 
     const qsizetype firstBreak = data.indexOf('\n');
@@ -193,6 +196,13 @@ QStringList IniFile::keys(const QString& section) const {
         used += bytes;
         names.append(line.name);
     }
+    return names;
+}
+
+QStringList IniFile::sections() const {
+    QStringList names;
+    for (const Line& line : m_lines)
+        if (line.kind == Kind::Section) names.append(line.name);
     return names;
 }
 

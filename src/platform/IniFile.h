@@ -37,10 +37,14 @@ class IniFile {
 public:
     // Loads the file; a missing or unreadable file reads as empty.
     explicit IniFile(const QString& path);
+    // The same with data as the file's content; the file itself is not read.
+    IniFile(const QString& path, const QByteArray& data);
 
     const QString& path() const { return m_path; }
 
     QStringList keys(const QString& section) const;
+    // The section names in file order, as written.
+    QStringList sections() const;
     bool hasSection(const QString& section) const;
     QString readString(const QString& section, const QString& key, const QString& def) const;
     // Integer: see parseInteger(); a text that is not an integer gives def.
@@ -75,6 +79,7 @@ private:
         QString value;  // key value, trimmed (quotes still on)
     };
 
+    void load(const QByteArray& data);
     static Line parseLine(QByteArray raw, bool firstLine);
     Line makeLine(const QString& text) const;
     qsizetype findSection(const QString& section) const;

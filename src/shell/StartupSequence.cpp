@@ -9,11 +9,12 @@
 #include <memory>
 
 #include "lang/Languages.h"
+#include "lang/widgets/TranslateForm.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
-#include "views/ErrorBox.h"
 #include "shell/QuitSignals.h"
 #include "shell/TfrmMain.h"
+#include "views/ErrorBox.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
 
@@ -110,6 +111,13 @@ int StartupSequence::run(int& argc, char** argv) {
         skin->applyTo(frmState.get(), Skin::Element::Window);
     }
 
+    // TranslateAllForms: the windows the application owns, in creation order.
+    languages.setTranslateAllForms([&] {
+        TranslateForm(frmMain.get());
+        TranslateForm(frmLog.get());
+        TranslateForm(frmState.get());
+    });
+
     QObject::connect(&lock, &InstanceLock::activationRequested, &app, [] {
         if (QWidget* w = windowToActivate()) {
             if (w->isMinimized()) w->showNormal();
@@ -135,6 +143,7 @@ int StartupSequence::run(int& argc, char** argv) {
     // 11. The end: the checking thread before any window it reports to, then the windows,
     // then the lock (with the object).
     frmMain->stopChecking();
+    languages.setTranslateAllForms({});
     frmMain->setWindows(nullptr, nullptr);
     frmState.reset();
     frmLog.reset();

@@ -1,10 +1,15 @@
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
+#include "shell/CheckLanguage.h"
 #include "shell/CheckOnce.h"
 #include "shell/StartupSequence.h"
 
 int main(int argc, char** argv) {
+    // Translators' check of a language file; builds the windows offscreen.
+    if (argc >= 2 && std::strcmp(argv[1], "--check-language") == 0)
+        return hv::CheckLanguage::main(argc, argv);
     // --once, --version, --help and usage errors need no display.
     if (const std::optional<int> status = hv::runCommandLine(argc, argv)) return *status;
 
