@@ -140,3 +140,22 @@ TEST_F(LanguagesTest, ListLanguagesFindsTheFolderIgnoringCase) {
     dir.write("LANGUAGES/Dutch.lng", "");
     EXPECT_EQ(lang().listLanguages(), QStringList{"Dutch"});
 }
+
+TEST_F(LanguagesTest, FilesAreUtf8WithOrWithoutMarkAndOldLatin1FilesStillRead) {
+    lang().setCurrentLanguage("German");
+    const std::pair<QByteArray, const char*> files[] = {
+        {"[Messages]\nTable=\xC3\x9C"
+         "bersicht\n",
+         "UTF-8"},
+        {"\xEF\xBB\xBF[Messages]\r\nTable=\xC3\x9C"
+         "bersicht\r\n",
+         "UTF-8 with a byte-order mark"},
+        {"[Messages]\nTable=\xDC"
+         "bersicht\n",
+         "Latin-1"},
+    };
+    for (const auto& [bytes, what] : files) {
+        dir.write("Languages/German.lng", bytes);
+        EXPECT_EQ(hv::LangMessage("Table"), QString::fromUtf8("Übersicht")) << what;
+    }
+}
