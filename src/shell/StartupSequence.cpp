@@ -55,6 +55,17 @@ QWidget* StartupSequence::windowToActivate() {
     return chosen;
 }
 
+void StartupSequence::installTranslateAllForms(QWidget* frmMain, QWidget* frmLog,
+                                               QWidget* frmState) {
+    if (!frmMain) {
+        Languages::instance().setTranslateAllForms({});
+        return;
+    }
+    Languages::instance().setTranslateAllForms([frmMain, frmLog, frmState] {
+        for (QWidget* window : {frmMain, frmLog, frmState}) TranslateForm(window);
+    });
+}
+
 int StartupSequence::run(int& argc, char** argv) {
     // 1. The application object; it stays up with every window hidden.
     QApplication app(argc, argv);
@@ -111,12 +122,7 @@ int StartupSequence::run(int& argc, char** argv) {
         skin->applyTo(frmState.get(), Skin::Element::Window);
     }
 
-    // TranslateAllForms: the windows the application owns, in creation order.
-    languages.setTranslateAllForms([&] {
-        TranslateForm(frmMain.get());
-        TranslateForm(frmLog.get());
-        TranslateForm(frmState.get());
-    });
+    installTranslateAllForms(frmMain.get(), frmLog.get(), frmState.get());
 
     QObject::connect(&lock, &InstanceLock::activationRequested, &app, [] {
         if (QWidget* w = windowToActivate()) {
@@ -143,7 +149,7 @@ int StartupSequence::run(int& argc, char** argv) {
     // 11. The end: the checking thread before any window it reports to, then the windows,
     // then the lock (with the object).
     frmMain->stopChecking();
-    languages.setTranslateAllForms({});
+    installTranslateAllForms(nullptr, nullptr, nullptr);
     frmMain->setWindows(nullptr, nullptr);
     frmState.reset();
     frmLog.reset();

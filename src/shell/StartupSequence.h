@@ -19,6 +19,10 @@ public:
     static bool hasDisplay();
     static QString noDisplayMessage();
 
+    // TranslateAllForms: TranslateForm of the three windows the application owns, in their
+    // creation order; nullptrs uninstall it.
+    static void installTranslateAllForms(QWidget* frmMain, QWidget* frmLog, QWidget* frmState);
+
     // A later copy asked the running one to come forward: the window to raise, if any.
     static QWidget* windowToActivate();
 };
