@@ -158,7 +158,7 @@ bool isQtOption(const QString& arg, bool* takesValue) {
 
 QString commandLineHelp() {
     return QStringLiteral(
-        "Usage: hostvane [--once | --version | --help]\n"
+        "Usage: hostvane [--once | --version | --help | --check-language FILE]\n"
         "\n"
         "Without an option Hostvane starts in the system tray.\n"
         "\n"
@@ -166,6 +166,9 @@ QString commandLineHelp() {
         "             one line per host (state, title, address, probe, milliseconds),\n"
         "             then the report; exit status 0 when every checked host is up,\n"
         "             1 when any is down, 2 on a usage error\n"
+        "  --check-language FILE\n"
+        "             list the keys of language file FILE that would be skipped and the\n"
+        "             texts it lacks; exit status 0 when there are none, 1 otherwise\n"
         "  --version  print the version and exit\n"
         "  --help     print this help and exit\n");
 }
