@@ -149,6 +149,7 @@ tray_icon_centre() {
 
 # window_geometry ID: "W H X Y" of a window, X and Y on the screen.
 window_geometry() {
+    [ -n "$1" ] || return 1
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
         /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print w, h, x, y}'
 }
@@ -198,4 +199,6 @@ tray_menu_open() {
 }
 
 # window_unmapped ID: true when the window is not mapped (or gone).
-window_unmapped() { ! xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"; }
+# An empty ID (the window went before it was looked up) counts as unmapped: xwininfo without
+# an ID would wait for a click.
+window_unmapped() { [ -z "$1" ] || ! xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"; }
