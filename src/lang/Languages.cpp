@@ -7,6 +7,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
+#include "platform/SettingsLocation.h"
 
 namespace hv {
 
@@ -65,7 +66,8 @@ void Languages::loadLanguage(bool apply) {
         executable = m_executablePath;
     }
     if (executable.isEmpty()) executable = ProgramFiles::executablePath();
-    const IniFile settings(ProgramFiles::iniPathFor(executable));
+    const QFileInfo ini(ProgramFiles::iniPathFor(executable));
+    const IniFile settings(SettingsLocation::settingsFile(ini.absolutePath(), ini.fileName()));
     setCurrentLanguage(settings.readString(QStringLiteral("General"), QStringLiteral("Language"),
                                            QStringLiteral("English")));
     if (apply) translateAllForms();

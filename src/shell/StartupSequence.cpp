@@ -11,9 +11,10 @@
 #include "lang/Languages.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
-#include "views/ErrorBox.h"
+#include "platform/SettingsLocation.h"
 #include "shell/QuitSignals.h"
 #include "shell/TfrmMain.h"
+#include "views/ErrorBox.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
 
@@ -63,6 +64,9 @@ int StartupSequence::run(int& argc, char** argv) {
     QCoreApplication::setApplicationName(derivedName);
 
     // 2. The chosen language; LangMessage works from here on.
+    // An installed copy starts the user's own settings file from its default first.
+    SettingsLocation::prepareSettingsFile(QFileInfo(exe).absolutePath(),
+                                          QStringLiteral("Hostvane.ini"));
     Languages& languages = Languages::instance();
     languages.setExecutable(exe);
     languages.loadLanguage(false);
