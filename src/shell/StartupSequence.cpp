@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "lang/Languages.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
@@ -57,6 +58,7 @@ QWidget* StartupSequence::windowToActivate() {
 
 int StartupSequence::run(int& argc, char** argv) {
     // 1. The application object; it stays up with every window hidden.
+    DisplayPlatform::applyToProcess();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const QString exe = ProgramFiles::executablePath();
