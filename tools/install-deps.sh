@@ -5,13 +5,18 @@ set -euo pipefail
 
 run_pkgs=(cmake ninja-build g++ qt6-base-dev)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libgmock-dev xvfb xauth trayer xdotool x11-utils
-           imagemagick iproute2 util-linux clang libclang-rt-14-dev)
+           imagemagick iproute2 util-linux clang libclang-rt-14-dev dbus-daemon)
+
+# The package build and its checks (dpkg-shlibdeps, lintian, the desktop entry and metainfo
+# validators, setcap for the installed copy's test).
+package_pkgs=(dpkg-dev lintian desktop-file-utils appstream libcap2-bin man-db)
 
 case "${1:-run}" in
     run) want=("${run_pkgs[@]}") ;;
     test) want=("${test_pkgs[@]}") ;;
     bench) want=("${run_pkgs[@]}" fping python3) ;;
-    *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+    package) want=("${run_pkgs[@]}" "${package_pkgs[@]}") ;;
+    *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
+#include "platform/SettingsLocation.h"
 
 namespace hv {
 
@@ -15,7 +16,7 @@ const QString kGeneral = QStringLiteral("General");
 }  // namespace
 
 QString settingsFilePath(const QString& executableDir) {
-    return ProgramFiles::resolve(executableDir, QStringLiteral("Hostvane.ini"));
+    return SettingsLocation::settingsFile(executableDir, QStringLiteral("Hostvane.ini"));
 }
 
 Settings readSettings(const QString& path) {

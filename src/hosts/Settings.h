@@ -12,8 +12,8 @@ namespace hv {
 struct ReportFont {
     bool bold = false;
     bool italic = false;
-    int size = 10;             // points
-    quint32 color = 0;         // 0x00BBGGRR
+    int size = 10;      // points
+    quint32 color = 0;  // 0x00BBGGRR
     QString name = QStringLiteral("MS Sans Serif");
     bool operator==(const ReportFont&) const = default;
 };
@@ -21,12 +21,13 @@ struct ReportFont {
 struct Settings {
     QList<QPair<QString, QString>> hostEntries;  // HostList keys in file order, raw values
     ReportFont font;
-    int checkPeriod = 60000;    // ms
-    int popUpInterval = 5000;   // ms
+    int checkPeriod = 60000;   // ms
+    int popUpInterval = 5000;  // ms
     QString language = QStringLiteral("English");
 };
 
-// The settings file beside the executable: dir/"Hostvane.ini", found ignoring case.
+// The settings file: dir/"Hostvane.ini" while dir is writable, else the per-user copy (see
+// SettingsLocation); found ignoring case.
 QString settingsFilePath(const QString& executableDir);
 
 // Reads every value with its default; a missing or unreadable file gives the defaults.

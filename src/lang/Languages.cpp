@@ -7,6 +7,7 @@
 
 #include "lang/LanguageFile.h"
 #include "platform/ProgramFiles.h"
+#include "platform/SettingsLocation.h"
 
 namespace hv {
 
@@ -60,12 +61,14 @@ QString Languages::message(const QString& key) const {
 
 const QStringList& Languages::messageKeys() {
     static const QStringList keys = {
-        QStringLiteral("Start"),     QStringLiteral("Stop"),       QStringLiteral("Table"),
-        QStringLiteral("items"),     QStringLiteral("NewIP"),      QStringLiteral("NewHTTP"),
-        QStringLiteral("NewLAN"),    QStringLiteral("EditIP"),     QStringLiteral("EditHTTP"),
-        QStringLiteral("EditLAN"),   QStringLiteral("InputIP"),    QStringLiteral("InputHost"),
-        QStringLiteral("InputLAN"),  QStringLiteral("AppearHost"), QStringLiteral("LoseHost"),
-        QStringLiteral("LoseHosts"), QStringLiteral("AppearHosts")};
+        QStringLiteral("Start"), QStringLiteral("Stop"), QStringLiteral("Table"),
+        QStringLiteral("items"), QStringLiteral("NewIP"), QStringLiteral("NewHTTP"),
+        QStringLiteral("NewLAN"), QStringLiteral("EditIP"), QStringLiteral("EditHTTP"),
+        QStringLiteral("EditLAN"), QStringLiteral("InputIP"), QStringLiteral("InputHost"),
+        QStringLiteral("InputLAN"), QStringLiteral("AppearHost"), QStringLiteral("LoseHost"),
+        QStringLiteral("LoseHosts"), QStringLiteral("AppearHosts"),
+        // The window that stands in for a missing notification area.
+        QStringLiteral("NoTrayNotice"), QStringLiteral("NoTrayQuit")};
     return keys;
 }
 
@@ -76,7 +79,8 @@ void Languages::loadLanguage(bool apply) {
         executable = m_executablePath;
     }
     if (executable.isEmpty()) executable = ProgramFiles::executablePath();
-    const IniFile settings(ProgramFiles::iniPathFor(executable));
+    const QFileInfo ini(ProgramFiles::iniPathFor(executable));
+    const IniFile settings(SettingsLocation::settingsFile(ini.absolutePath(), ini.fileName()));
     setCurrentLanguage(settings.readString(QStringLiteral("General"), QStringLiteral("Language"),
                                            QStringLiteral("English")));
     if (apply) translateAllForms();

@@ -9,6 +9,7 @@
 
 #include "net/EIdException.h"
 #include "net/TIdStack.h"
+#include "platform/RawCapability.h"
 
 namespace hv {
 
@@ -76,6 +77,7 @@ TIdSocketHandle& TIdIcmpClient::fetchSocket() {
         m_datagram = false;
         if (!m_rawRefused) {
             try {
+                const RawCapability::Scope privileged;
                 m_socket.OpenHandle(SOCK_RAW, Protocol);
             } catch (const EIdInvalidSocket&) {
                 m_rawRefused = true;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMetaObject>
@@ -11,15 +12,18 @@
 #include <memory>
 #include <mutex>
 
+#include <QFile>
 #include "checking/CheckHosts.h"
 #include "checking/DeferredProbes.h"
 #include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
+
 #include "lang/Languages.h"
 #include "net/NetProbes.h"
 #include "platform/ProgramFiles.h"
+#include "platform/SettingsLocation.h"
 #include "platform/TimeFormat.h"
 
 namespace hv {
@@ -61,6 +65,7 @@ void writeOut(QByteArray* output, const QByteArray& text) {
 
 int runPass(const QString& executablePath, QByteArray* output) {
     const QString dir = QFileInfo(executablePath).absolutePath();
+    SettingsLocation::prepareSettingsFile(dir, QStringLiteral("Hostvane.ini"));
     Languages::instance().setExecutable(executablePath);
     Languages::instance().loadLanguage(false);
     const Settings settings = readSettings(settingsFilePath(dir));
@@ -226,6 +231,9 @@ std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, 
             return 0;
         case Mode::Help:
             std::fputs(commandLineHelp().toLocal8Bit().constData(), out);
+            std::fprintf(
+                out, "\nSettings file: %s\n",
+                QFile::encodeName(settingsFilePath(ProgramFiles::executableDir())).constData());
             return 0;
         case Mode::Once:
             break;

@@ -10,8 +10,10 @@
 
 #include "lang/Languages.h"
 #include "lang/widgets/TranslateForm.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
+#include "platform/SettingsLocation.h"
 #include "shell/QuitSignals.h"
 #include "shell/TfrmMain.h"
 #include "views/ErrorBox.h"
@@ -68,6 +70,7 @@ void StartupSequence::installTranslateAllForms(QWidget* frmMain, QWidget* frmLog
 
 int StartupSequence::run(int& argc, char** argv) {
     // 1. The application object; it stays up with every window hidden.
+    DisplayPlatform::applyToProcess();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const QString exe = ProgramFiles::executablePath();
@@ -75,6 +78,9 @@ int StartupSequence::run(int& argc, char** argv) {
     QCoreApplication::setApplicationName(derivedName);
 
     // 2. The chosen language; LangMessage works from here on.
+    // An installed copy starts the user's own settings file from its default first.
+    SettingsLocation::prepareSettingsFile(QFileInfo(exe).absolutePath(),
+                                          QStringLiteral("Hostvane.ini"));
     Languages& languages = Languages::instance();
     languages.setExecutable(exe);
     languages.loadLanguage(false);

@@ -23,9 +23,10 @@
 #include "platform/AutostartEntry.h"
 #include "platform/ProgramFiles.h"
 #include "shell/AskTimer.h"
-#include "views/ErrorBox.h"
 #include "shell/OwnerDrawItem.h"
+#include "views/ErrorBox.h"
 #include "views/ImageList.h"
+#include "views/NoTrayFallback.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
 #include "views/TrayIcon.h"
@@ -146,6 +147,13 @@ void TfrmMain::stopChecking() {
 void TfrmMain::setWindows(TfrmLog* log, TfrmState* state) {
     frmLog = log;
     frmState = state;
+    if (m_tray && state) {
+        TrayIcon* tray = m_tray.get();
+        m_noTray = new NoTrayFallback(state, pmMain, [tray] { return tray->trayAvailable(); });
+        connect(tray, &TrayIcon::availabilityChanged, m_noTray,
+                &NoTrayFallback::trayAvailabilityChanged);
+        connect(m_noTray, &NoTrayFallback::quitRequested, miQuit, &QAction::trigger);
+    }
 }
 
 void TfrmMain::buildMenu() {

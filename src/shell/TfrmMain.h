@@ -7,11 +7,11 @@
 #include <optional>
 
 #include "checking/CheckHosts.h"
+#include "checking/DeferredProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"
-#include "checking/DeferredProbes.h"
 #include "skin/Skin.h"
 #include "views/ReportWindow.h"
 
@@ -28,6 +28,7 @@ class TfrmLog;
 class TfrmSettings;
 class TfrmState;
 class TrayIcon;
+class NoTrayFallback;
 
 // The main window: the pop-up report and the controller that owns the tray menu, the check
 // timer and the checking thread.
@@ -142,6 +143,7 @@ private:
     MainThreadInvoker m_invoker;
     DeferredProbes m_probes;
     std::unique_ptr<TrayIcon> m_tray;
+    NoTrayFallback* m_noTray = nullptr;  // owned by the state table
 };
 
 }  // namespace hv

@@ -14,7 +14,9 @@ void MinimizeToTray::install(QWidget* window) {
 bool MinimizeToTray::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         auto* window = qobject_cast<QWidget*>(watched);
-        if (window && window->isWindow() && (window->windowState() & Qt::WindowMinimized)) {
+        // A window standing in for a missing notification area minimises to the taskbar.
+        if (window && window->isWindow() && (window->windowState() & Qt::WindowMinimized) &&
+            !window->property("minimizeToTaskbar").toBool()) {
             // Hiding inside the state change confuses some window managers: do it right after.
             QPointer<QWidget> guard(window);
             QTimer::singleShot(0, window, [guard] {

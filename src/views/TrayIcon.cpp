@@ -1,5 +1,9 @@
 #include "views/TrayIcon.h"
 
+#include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
@@ -15,6 +19,18 @@ namespace hv {
 namespace {
 
 constexpr int kWatchIntervalMs = 1000;
+
+// Qt shows the icon through the D-Bus StatusNotifier protocol when a host of it is on the
+// session bus; that protocol has no double click.
+bool statusNotifierHostPresent() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()) return false;
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.interface()->isServiceRegistered(watcher).value()) return false;
+    QDBusInterface iface(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+    iface.setTimeout(1000);
+    return iface.property("IsStatusNotifierHostRegistered").toBool();
+}
 
 QPixmap drawTrayImage(int side) {
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -61,12 +77,15 @@ TrayIcon::TrayIcon(QMenu* pmMain, QWidget* owner) : QObject(owner), m_menu(pmMai
     connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         // A single click (Trigger) does nothing; a double click runs the default item.
         if (r == QSystemTrayIcon::DoubleClick) emit defaultItemRequested();
+        if (r == QSystemTrayIcon::Trigger && m_leftClickOpensMenu && m_menu)
+            m_menu->popup(QCursor::pos());
     });
 
     // Nothing of the program is on screen at start but the icon.
     if (m_owner) m_owner->hide();
 
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    m_leftClickOpensMenu = statusNotifierHostPresent();
     if (!m_trayAvailable)
         std::fprintf(stderr,
                      "hostvane: no notification area yet; the tray icon appears as soon as one "
@@ -95,7 +114,9 @@ void TrayIcon::watchTray() {
         m_icon->hide();
         m_icon->show();
     }
+    const bool changed = available != m_trayAvailable;
     m_trayAvailable = available;
+    if (changed) emit availabilityChanged(available);
 }
 
 }  // namespace hv

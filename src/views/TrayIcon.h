@@ -13,8 +13,8 @@ namespace hv {
 // spTrayIcon1: the icon in the notification area from start to exit, no tooltip; the right
 // button opens pmMain at the cursor, a left double click asks for the menu's default item
 // (miStart) and opens no menu, a single click does nothing. Without a notification area it
-// says so once on stderr and shows the icon as soon as one appears; it re-adds the icon when
-// the notification area is re-created.
+// says so once on stderr (availabilityChanged tells when one comes or goes) and shows the icon as
+// soon as one appears; it re-adds the icon when the notification area is re-created.
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -22,12 +22,16 @@ public:
     ~TrayIcon() override;
 
     bool isShown() const;
+    // Whether a notification area is there now (as last seen by the watch).
+    bool trayAvailable() const { return m_trayAvailable; }
 
     // The tray image: a monitor with a pulse line, drawn at the sizes panels ask for.
     static QIcon trayImage();
 
 signals:
     void defaultItemRequested();
+    // A notification area appeared or went away.
+    void availabilityChanged(bool available);
 
 private:
     QMenu* m_menu;
@@ -35,6 +39,8 @@ private:
     QSystemTrayIcon* m_icon = nullptr;
     QTimer* m_watch = nullptr;
     bool m_trayAvailable = false;
+    // The D-Bus StatusNotifier protocol delivers no double click: a left click opens the menu.
+    bool m_leftClickOpensMenu = false;
 
     void watchTray();
 };
