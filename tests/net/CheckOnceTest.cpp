@@ -80,7 +80,10 @@ TEST(CommandLine, TerminalModesAndUsageErrors) {
 
     const Outcome help = commandLine({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out, commandLineHelp().toStdString());
+    // The options, then which settings file this copy uses.
+    EXPECT_EQ(help.out.rfind(commandLineHelp().toStdString() + "\nSettings file: /", 0), 0u)
+        << help.out;
+    EXPECT_NE(help.out.find("Hostvane.ini\n"), std::string::npos);
     EXPECT_NE(help.out.find("--once"), std::string::npos);
 
     // The tray program: no option, or only Qt's own.
