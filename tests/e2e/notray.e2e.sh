@@ -15,7 +15,7 @@ has_window() { [ -n "$(mapped_windows "$PROG_PID")" ]; }
 wait_until 30 has_window || fail "no window without a notification area: $(cat "$WORK/hostvane.err")"
 [ $((SECONDS - started)) -ge 3 ] || fail "the window came before the grace time"
 win=$(mapped_windows "$PROG_PID" | head -n 1)
-case "$(xdotool getwindowname "$win")" in "Hosts state"*) ;; *) fail "not the state table: $(xdotool getwindowname "$win")" ;; esac
+case "$(xdotool getwindowname "$win")" in "Hosts state"* | "Host status"*) ;; *) fail "not the state table: $(xdotool getwindowname "$win")" ;; esac
 [ -n "${HV_SHOTS:-}" ] && import -window root "$HV_SHOTS/notray.png"
 
 start_trayer
