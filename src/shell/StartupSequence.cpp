@@ -8,12 +8,13 @@
 #include <cstdlib>
 #include <memory>
 
+#include "help/HelpSystem.h"
 #include "lang/Languages.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
-#include "views/ErrorBox.h"
 #include "shell/QuitSignals.h"
 #include "shell/TfrmMain.h"
+#include "views/ErrorBox.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
 
@@ -79,6 +80,9 @@ int StartupSequence::run(int& argc, char** argv) {
         lock.activatePreviousInstance();
         return 0;
     }
+    // The help viewer registers with the help system after the guard.
+    HelpSystem helpSystem(QFileInfo(exe).absolutePath());
+
     // SIGTERM and SIGINT do what Quit does; before the message loop runs (Quit cannot end a
     // loop that has not started) they end the start-up and close a message box it waits in.
     QuitSignals quitSignals;
