@@ -60,9 +60,12 @@ void setF1FallbackWidget(QWidget* widget) { fallback() = widget; }
 
 void PressF1() {
     QTimer::singleShot(0, qApp, [] {
-        QWidget* target = QApplication::activePopupWidget();
-        if (!target) target = QApplication::focusWidget();
-        if (!target) target = QApplication::activeWindow();
+        // A menu whose item was just chosen is hidden but may still be listed as the popup,
+        // or hold the focus: only a shown widget takes the key.
+        auto shown = [](QWidget* w) { return w && w->isVisible() ? w : nullptr; };
+        QWidget* target = shown(QApplication::activePopupWidget());
+        if (!target) target = shown(QApplication::focusWidget());
+        if (!target) target = shown(QApplication::activeWindow());
         if (!target) target = fallback();
         if (!target) return;
         QKeyEvent press(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);

@@ -1,5 +1,6 @@
 #include "help/HelpWindow.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -173,9 +174,10 @@ void HelpWindow::fillContents() {
         parents.append(item);
     }
     tvContents->expandAll();
+    // A file with contents shows them beside the page from the start.
     const bool has = tvContents->topLevelItemCount() > 0;
     btnContents->setEnabled(has);
-    if (!has) btnContents->setChecked(false);
+    btnContents->setChecked(has);
 }
 
 void HelpWindow::showPage(const QString& objectPath) {
@@ -191,7 +193,38 @@ void HelpWindow::showPage(const QString& objectPath) {
     updateTitle();
 }
 
+void HelpWindow::followModalDialog() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == m_dialog || modal == this) return;
+    if (m_dialog) detachFromDialog();
+    if (!modal) return;
+    const QRect frame = geometry();
+    const bool shown = isVisible();
+    m_dialog = modal;
+    modal->installEventFilter(this);
+    setParent(modal, Qt::Window);
+    if (shown) setGeometry(frame);
+}
+
+void HelpWindow::detachFromDialog() {
+    if (!m_dialog) return;
+    m_dialog->removeEventFilter(this);
+    m_dialog = nullptr;
+    const QRect frame = geometry();
+    const bool shown = isVisible();
+    setParent(nullptr, Qt::Window);
+    setGeometry(frame);
+    if (shown) show();
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Hide comes before the dialog is destroyed, and we would be destroyed with it.
+    if (watched == m_dialog && event->type() == QEvent::Hide) detachFromDialog();
+    return QWidget::eventFilter(watched, event);
+}
+
 void HelpWindow::present() {
+    followModalDialog();
     show();
     if (isMinimized()) showNormal();
     raise();

@@ -42,8 +42,15 @@ public:
     QString currentPage() const;
     QString message() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     explicit HelpWindow(QWidget* parent = nullptr);
+    // A modal dialog blocks every other window: while one is open the help window rides along
+    // as its own window so it can be read and scrolled, and leaves it when the dialog goes.
+    void followModalDialog();
+    void detachFromDialog();
     // Opens the file unless it is the one already open and unchanged; false (and the message
     // shown, the page cleared) when it cannot be read.
     bool useFile(const QString& helpFile);
@@ -56,6 +63,7 @@ private:
     std::shared_ptr<ChmFile> m_file;
     QString m_fileStamp;  // path and modification time of m_file
     QSplitter* m_splitter = nullptr;
+    QWidget* m_dialog = nullptr;  // the modal dialog we ride along with, if any
 };
 
 }  // namespace hv

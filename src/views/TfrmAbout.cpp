@@ -20,7 +20,7 @@ namespace hv {
 // (example.org): replace them here, and only here, with the real ones before a release.
 namespace maker {
 const char* const kSupportEmail = "support@example.org";
-const char* const kWebSite = "https://www.example.org/hostvane/";
+const char* const kWebSite = "https://www.example.org";
 const char* const kAboutLine = "Network monitor for the tray";  // the third label
 const char* const kName = "the Hostvane team";                  // completes lbInfo1
 }  // namespace maker
@@ -53,6 +53,15 @@ QLabel* label(QWidget* parent, const char* name, int left, int top, int width, i
     return l;
 }
 
+// Tall enough for descenders and the links' underline; the lines' backgrounds are clear, so a
+// line that reaches into the next one hides nothing.
+void fitWidth(QLabel* l) {
+    const int room = 269 - l->x() - 2;
+    const QSize hint = l->sizeHint();
+    l->resize(std::max(l->width(), std::min(hint.width(), room)),
+              std::max(l->height(), hint.height()));
+}
+
 QFont pixelFont(const QString& family, int pixels, bool bold) {
     QFont f(family);
     f.setPixelSize(pixels);
@@ -78,6 +87,13 @@ TfrmAbout::TfrmAbout(const Skin* skin, QWidget* parent) : QDialog(parent) {
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(269, 344);
     setHelpContext(this, kWindowContext);
+    // The design's small sans serif: Arial-wide families first, so the lines fit their places.
+    QFont small;
+    small.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"),
+                       QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                       QStringLiteral("Helvetica")});
+    small.setPixelSize(11);
+    setFont(small);
 
     plLogo = place(new QFrame(this), "plLogo", 11, 10, 36, 195);
     plLogo->setFrameShape(QFrame::Panel);
@@ -111,9 +127,6 @@ TfrmAbout::TfrmAbout(const Skin* skin, QWidget* parent) : QDialog(parent) {
     Label9 = place(new LinkLabel(this), "Label9", 64, 185, 114, 13);
     Label9->setLinkText(webSite());
     // Link labels grow to their text: an address longer than the design width stays whole.
-    // So do the maker's lines.
-    for (QLabel* l : {static_cast<QLabel*>(Label6), static_cast<QLabel*>(Label9), Label3, lbInfo2})
-        l->resize(std::max(l->width(), std::min(l->sizeHint().width(), 269 - l->x() - 4)), 13);
 
     Bevel1 = place(new QFrame(this), "Bevel1", 10, 214, 252, 3);
     Bevel1->setFrameShape(QFrame::HLine);
@@ -157,6 +170,10 @@ void TfrmAbout::FormCreate(const Skin* skin) {
     lbVer->setText(QStringLiteral(HV_VERSION));
     lbLaws->setText(QString::fromLatin1(kLawsText));
     TranslateForm(this);
+    // Every line keeps its place and grows to its text, up to the window's edge: fonts here
+    // are wider than the design's, and a language file may bring longer texts.
+    for (QLabel* l : findChildren<QLabel*>())
+        if (!l->wordWrap() && l != Image1) fitWidth(l);
 }
 
 void TfrmAbout::Label6Click() {

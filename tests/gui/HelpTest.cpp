@@ -3,9 +3,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -110,9 +111,9 @@ TEST_F(F1Test, SettingsDialogHostPageStripAndListAskForContext3OtherPagesForNone
         int page;
         QList<int> contexts;
     } cases[] = {
-        {d.lbxHosts, 0, {3}},      {d.btnAddIP, 0, {3}},     {d.btnDelete, 0, {3}},
-        {d.lbSettings, 0, {3}},    {d.btnHelp, 0, {3}},      {d.btnCancel, 0, {3}},
-        {d.btnOK, 0, {3}},         {d.cbAutorun, 1, {}},     {d.seCheckPeriod, 2, {}},
+        {d.lbxHosts, 0, {3}},      {d.btnAddIP, 0, {3}}, {d.btnDelete, 0, {3}},
+        {d.lbSettings, 0, {3}},    {d.btnHelp, 0, {3}},  {d.btnCancel, 0, {3}},
+        {d.btnOK, 0, {3}},         {d.cbAutorun, 1, {}}, {d.seCheckPeriod, 2, {}},
         {d.btnFontInPopUp, 3, {}}, {d.cbLang, 4, {}},
     };
     for (const Case& c : cases) {
@@ -217,13 +218,13 @@ TEST_F(HelpWindowTest, LinksImagesStyleSheetsAndHistory) {
     HelpWindow* w = request(HH_HELP_CONTEXT, chm, {1, {}});
     ASSERT_NE(w, nullptr);
     // The picture and the style sheet come out of the help file.
-    const QVariant image =
-        w->wbPage->document()->resource(QTextDocument::ImageResource, ChmBrowser::urlFor("/vane.png"));
+    const QVariant image = w->wbPage->document()->resource(QTextDocument::ImageResource,
+                                                           ChmBrowser::urlFor("/vane.png"));
     EXPECT_TRUE(image.isValid());
-    EXPECT_TRUE(w->wbPage->loadResource(QTextDocument::StyleSheetResource,
-                                        ChmBrowser::urlFor("/style.css"))
-                    .toString()
-                    .contains("h1"));
+    EXPECT_TRUE(
+        w->wbPage->loadResource(QTextDocument::StyleSheetResource, ChmBrowser::urlFor("/style.css"))
+            .toString()
+            .contains("h1"));
     // A link between pages, then Back and Forward.
     emit w->wbPage->anchorClicked(ChmBrowser::urlFor("/index.htm").resolved(QUrl("hosts.htm")));
     settle();
@@ -251,7 +252,8 @@ TEST_F(HelpWindowTest, TopicContentsIndexAndCloseAll) {
     EXPECT_TRUE(w->tvContents->isVisible());
     EXPECT_GE(w->tvContents->topLevelItemCount(), 9);
     // Choosing an entry of the contents opens its page.
-    QTreeWidgetItem* icmp = w->tvContents->findItems("ICMP without root", Qt::MatchExactly).value(0);
+    QTreeWidgetItem* icmp =
+        w->tvContents->findItems("ICMP without root", Qt::MatchExactly).value(0);
     ASSERT_NE(icmp, nullptr);
     emit w->tvContents->itemClicked(icmp, 0);
     EXPECT_EQ(w->currentPage(), QStringLiteral("/icmp.htm"));
@@ -291,6 +293,28 @@ TEST_F(HelpWindowTest, ProblemsAreSaidInOneLine) {
     EXPECT_FALSE(w->lbMessage->isVisible());
 }
 
+TEST_F(HelpWindowTest, OpenedFromAModalDialogItStaysUsableAndOutlivesIt) {
+    auto dialog = std::make_unique<QDialog>();
+    HelpWindow* during = nullptr;
+    QWidget* parentDuring = nullptr;
+    QTimer::singleShot(0, [&] {
+        during = request(HH_HELP_CONTEXT, chm, {3, {}});
+        // A window of the modal dialog's own is not blocked by it.
+        parentDuring = during ? during->parentWidget() : nullptr;
+        dialog->accept();
+    });
+    dialog->exec();
+    dialog.reset();
+    settle();
+    ASSERT_NE(during, nullptr);
+    EXPECT_NE(parentDuring, nullptr);
+    HelpWindow* after = HelpWindow::instance(false);
+    ASSERT_EQ(after, during);
+    EXPECT_EQ(after->parentWidget(), nullptr);
+    EXPECT_TRUE(after->isVisible());
+    EXPECT_EQ(after->currentPage(), QStringLiteral("/settings.htm"));
+}
+
 // The About window from the tray menu's About item.
 class AboutTest : public ::testing::Test {
 protected:
@@ -298,7 +322,8 @@ protected:
         exe = dir.write("hostvane", "#!/bin/sh\n");
         dir.write("Hostvane.ini", "[HostList]\r\n");
         QDir().mkpath(dir.file("skins"));
-        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn", dir.file("skins/hostvane.skn"));
+        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn",
+                    dir.file("skins/hostvane.skn"));
         TfrmMain::Options o;
         o.executablePath = exe;
         o.trayIcon = false;
@@ -387,7 +412,8 @@ TEST_F(AboutTest, MainWindowContexts) {
     EXPECT_EQ(helpContextOf(main.get()), 2);
     EXPECT_EQ(helpContextOf(main->memReport), 2);
     EXPECT_EQ(helpContextOf(main->miHelp), 1);
-    EXPECT_EQ(HelpManager::applicationHelpFile(), dir.path() + QStringLiteral("/help/hostvane.chm"));
+    EXPECT_EQ(HelpManager::applicationHelpFile(),
+              dir.path() + QStringLiteral("/help/hostvane.chm"));
 }
 
 }  // namespace
