@@ -6,10 +6,13 @@ namespace hv {
 
 namespace {
 
-QString attribute(const QString& tag, const QString& name) {
-    const QRegularExpression re(
-        QStringLiteral("\\b%1\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+))").arg(name),
-        QRegularExpression::CaseInsensitiveOption);
+QRegularExpression attributeRe(const char* name) {
+    return QRegularExpression(QStringLiteral("\\b%1\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+))")
+                                  .arg(QLatin1String(name)),
+                              QRegularExpression::CaseInsensitiveOption);
+}
+
+QString attribute(const QString& tag, const QRegularExpression& re) {
     const QRegularExpressionMatch m = re.match(tag);
     if (!m.hasMatch()) return {};
     for (int i = 1; i <= 3; ++i)
@@ -35,6 +38,9 @@ QList<SiteMap::Entry> SiteMap::parse(const QByteArray& html) {
     int depth = 0;
     bool inObject = false;
     Entry current;
+    static const QRegularExpression typeRe = attributeRe("type");
+    static const QRegularExpression nameRe = attributeRe("name");
+    static const QRegularExpression valueRe = attributeRe("value");
     static const QRegularExpression tagRe(QStringLiteral("<\\s*(/?)\\s*([a-zA-Z]+)([^>]*)>"));
     auto it = tagRe.globalMatch(text);
     while (it.hasNext()) {
@@ -47,7 +53,7 @@ QList<SiteMap::Entry> SiteMap::parse(const QByteArray& html) {
             if (depth < 0) depth = 0;
         } else if (tag == QStringLiteral("object")) {
             if (!closing) {
-                inObject = attribute(attrs, QStringLiteral("type"))
+                inObject = attribute(attrs, typeRe)
                                .compare(QStringLiteral("text/sitemap"), Qt::CaseInsensitive) == 0;
                 current = Entry{};
                 current.depth = depth > 0 ? depth - 1 : 0;
@@ -56,8 +62,8 @@ QList<SiteMap::Entry> SiteMap::parse(const QByteArray& html) {
                 if (!current.name.isEmpty() || !current.local.isEmpty()) entries.append(current);
             }
         } else if (tag == QStringLiteral("param") && inObject) {
-            const QString name = attribute(attrs, QStringLiteral("name")).toLower();
-            const QString value = unescape(attribute(attrs, QStringLiteral("value")));
+            const QString name = attribute(attrs, nameRe).toLower();
+            const QString value = unescape(attribute(attrs, valueRe));
             if (name == QStringLiteral("name") && current.name.isEmpty())
                 current.name = value;
             else if (name == QStringLiteral("local") && current.local.isEmpty())
