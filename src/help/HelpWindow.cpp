@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
+#include <QShortcut>
 #include <QPointer>
 #include <QSplitter>
 #include <QStyle>
@@ -104,6 +106,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     lay->addLayout(bar);
     lay->addWidget(lbMessage);
     lay->addWidget(m_splitter, 1);
+
+    // Esc closes help, as it closes the log window.
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(esc, &QShortcut::activated, this, &QWidget::close);
 
     connect(btnBack, &QToolButton::clicked, wbPage, &QTextBrowser::backward);
     connect(btnForward, &QToolButton::clicked, wbPage, &QTextBrowser::forward);

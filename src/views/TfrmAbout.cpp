@@ -99,6 +99,7 @@ TfrmAbout::TfrmAbout(const Skin* skin, QWidget* parent) : QDialog(parent) {
     plLogo->setFrameShape(QFrame::Panel);
     plLogo->setFrameShadow(QFrame::Sunken);
     plLogo->setLineWidth(1);
+    plLogo->setAccessibleName(QStringLiteral("Logo"));
     Image1 = place(new QLabel(plLogo), "Image1", 1, 1, 34, 193);
     Image1->setPixmap(logo(Image1->size()));
     Image1->setAccessibleName(QStringLiteral("Hostvane logo"));

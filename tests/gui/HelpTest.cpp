@@ -265,6 +265,14 @@ TEST_F(HelpWindowTest, TopicContentsIndexAndCloseAll) {
 
     request(HH_CLOSE_ALL, {});
     EXPECT_TRUE(waitFor([] { return HelpWindow::instance(false) == nullptr; }));
+
+    // Esc closes it as well; the next request opens a fresh one.
+    w = request(HH_HELP_CONTEXT, chm, {3, {}});
+    ASSERT_NE(w, nullptr);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w->wbPage, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([] { return HelpWindow::instance(false) == nullptr; }));
 }
 
 TEST_F(HelpWindowTest, ProblemsAreSaidInOneLine) {
