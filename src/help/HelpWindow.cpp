@@ -6,8 +6,8 @@
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
-#include <QShortcut>
 #include <QPointer>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QToolButton>
