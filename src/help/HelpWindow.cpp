@@ -136,7 +136,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 QString HelpWindow::currentPage() const { return wbPage->source().path(); }
 
 QString HelpWindow::message() const {
-    return lbMessage->isVisible() || !lbMessage->text().isEmpty() ? lbMessage->text() : QString();
+    return lbMessage->isHidden() ? QString() : lbMessage->text();
 }
 
 void HelpWindow::setMessage(const QString& text) {
@@ -194,7 +194,9 @@ void HelpWindow::showPage(const QString& objectPath) {
             QStringLiteral("The page %1 is not in the help file %2.").arg(object, m_file->path()));
         return;
     }
-    wbPage->setSource(ChmBrowser::urlFor(objectPath));
+    // The page already shown stays as it is: no second history entry for it.
+    const QUrl url = ChmBrowser::urlFor(objectPath);
+    if (wbPage->source() != url) wbPage->setSource(url);
     setMessage({});
     updateTitle();
 }
