@@ -3,7 +3,7 @@
 # (build and run every test). Asks apt only when something is missing.
 set -euo pipefail
 
-run_pkgs=(cmake ninja-build g++ qt6-base-dev)
+run_pkgs=(cmake ninja-build g++ qt6-base-dev libchm-dev fp-utils)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libgmock-dev xvfb xauth trayer xdotool x11-utils
            imagemagick iproute2 util-linux clang libclang-rt-14-dev dbus-daemon)
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "help/HelpSystem.h"
 #include "lang/Languages.h"
 #include "lang/widgets/TranslateForm.h"
 #include "platform/DisplayPlatform.h"
@@ -97,6 +98,9 @@ int StartupSequence::run(int& argc, char** argv) {
         lock.activatePreviousInstance();
         return 0;
     }
+    // The help viewer registers with the help system after the guard.
+    HelpSystem helpSystem(QFileInfo(exe).absolutePath());
+
     // SIGTERM and SIGINT do what Quit does; before the message loop runs (Quit cannot end a
     // loop that has not started) they end the start-up and close a message box it waits in.
     QuitSignals quitSignals;

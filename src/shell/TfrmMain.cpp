@@ -18,6 +18,8 @@
 
 #include "dialogs/SpinEdit.h"
 #include "dialogs/TfrmSettings.h"
+#include "help/HelpContext.h"
+#include "help/core/HelpManager.h"
 #include "lang/Languages.h"
 #include "net/NetProbes.h"
 #include "platform/AutostartEntry.h"
@@ -27,6 +29,7 @@
 #include "views/ErrorBox.h"
 #include "views/ImageList.h"
 #include "views/NoTrayFallback.h"
+#include "views/TfrmAbout.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
 #include "views/TrayIcon.h"
@@ -42,6 +45,9 @@ constexpr int kImageLog = 5;
 constexpr int kImageHelp = 6;
 constexpr int kImageAbout = 7;
 constexpr int kImageSettings = 8;
+
+constexpr int kHelpContextHelpItem = 1;
+constexpr int kHelpContextMain = 2;
 
 const QColor kStartItemColour(113, 75, 57);  // colour value 0x394B71
 
@@ -104,6 +110,11 @@ TfrmMain::TfrmMain(Options options)
 
     // FormCreate 1: the help file, not tested for existence here.
     m_helpFile = ProgramFiles::resolvePath(m_exeDir, QStringLiteral("help/hostvane.chm"));
+    HelpManager::setApplicationHelpFile(m_helpFile);
+    setHelpContext(this, kHelpContextMain);
+    setHelpContext(memReport, kHelpContextMain);
+    // F1 that finds no focused widget (the tray menu has just closed) comes here.
+    setF1FallbackWidget(this);
 
     // FormCreate 2: the skin; any failure ends the program once start-up is through.
     try {
@@ -198,6 +209,7 @@ void TfrmMain::buildMenu() {
     connect(miSettings, &QAction::triggered, this,
             [this] { ErrorBox::guard([this] { miSettingsClick(); }); });
     miHelp = item(pmMain, QStringLiteral("Help"), "miHelp", kImageHelp);
+    setHelpContext(miHelp, kHelpContextHelpItem);
     connect(miHelp, &QAction::triggered, this,
             [this] { ErrorBox::guard([this] { miHelpClick(); }); });
     miAbout = item(pmMain, QStringLiteral("About"), "miAbout", kImageAbout);
@@ -273,9 +285,19 @@ void TfrmMain::miStartDrawItem(QPainter& canvas, const QRect& rect, bool selecte
 
 void TfrmMain::miQuitClick() { QCoreApplication::quit(); }
 
-void TfrmMain::miHelpClick() {}
+void TfrmMain::miHelpClick() { PressF1(); }
 
-void TfrmMain::miAboutClick() {}
+void TfrmMain::miAboutClick() {
+    // Only one About window: choosing About again while it is shown does nothing.
+    if (frmAbout) return;
+    auto about = std::make_unique<TfrmAbout>(skin());
+    frmAbout = about.get();
+    const ScopeExit done([&about] {
+        about.reset();
+        frmAbout = nullptr;
+    });
+    about->exec();
+}
 
 void TfrmMain::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange)

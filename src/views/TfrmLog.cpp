@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "help/HelpContext.h"
 #include "platform/Error.h"
 #include "platform/ProgramFiles.h"
 #include "views/ErrorBox.h"
@@ -69,6 +70,7 @@ TfrmLog::TfrmLog(QWidget* parent, const QDate& startDate) : QWidget(parent) {
 
     memLog = new QPlainTextEdit(this);
     memLog->setObjectName(QStringLiteral("memLog"));
+    setHelpContext(memLog, 2);
     memLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
