@@ -15,6 +15,7 @@
 #include "lang/widgets/WidgetProperties.h"
 #include "platform/ProgramFiles.h"
 #include "shell/TfrmMain.h"
+#include "views/TfrmAbout.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
 
@@ -116,7 +117,10 @@ const QList<CheckLanguage::Window>& CheckLanguage::windows() {
          {QStringLiteral("lbxHosts"), QStringLiteral("cbLang")}},
         // Windows of other parts of the program add their line here.
         {QStringLiteral("frmAddHost"), nullptr, {}},
-        {QStringLiteral("frmAbout"), nullptr, {}},
+        {QStringLiteral("frmAbout"),
+         [] { return std::unique_ptr<QWidget>(new TfrmAbout(nullptr, nullptr)); },
+         {QStringLiteral("lbProgName"), QStringLiteral("lbVer"), QStringLiteral("Label6"),
+          QStringLiteral("Label9"), QStringLiteral("lbInfo2")}},
     };
     return list;
 }
