@@ -74,8 +74,8 @@ wait_until 5 window_named "The settings dialog" || fail "the help window closed 
 
 # About: its texts, a second About opens nothing new, OK closes it.
 menu_item 6
-wait_until 10 window_named "About..." || fail "About did not open"
-about=$(window_named "About...")
+wait_until 10 window_named "About Hostvane" || fail "About did not open"
+about=$(window_named "About Hostvane")
 read -r aw ah ax ay < <(window_geometry "$about")
 [ "$aw $ah" = "269 344" ] || fail "About window is $aw x $ah"
 sleep 0.5
@@ -85,11 +85,11 @@ sleep 1
 n=0
 for w in $(xdotool search --onlyvisible --pid "$PROG_PID" 2>/dev/null || true); do
     name=$(xdotool getwindowname "$w" 2>/dev/null || true)
-    [ "${name% — Hostvane}" = "About..." ] && n=$((n + 1))
+    [ "${name% — Hostvane}" = "About Hostvane" ] && n=$((n + 1))
 done
 [ "$n" -eq 1 ] || fail "About chosen twice: $n About windows"
 # OK at 181, 300 (75 x 22) in the window.
 xdotool mousemove $((ax + 218)) $((ay + 311)) click 1
-closed() { ! window_named "About..." >/dev/null; }
+closed() { ! window_named "About Hostvane" >/dev/null; }
 wait_until 10 closed || fail "OK did not close the About window"
 echo "PASS"
