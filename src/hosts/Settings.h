@@ -12,8 +12,8 @@ namespace hv {
 struct ReportFont {
     bool bold = false;
     bool italic = false;
-    int size = 10;             // points
-    quint32 color = 0;         // 0x00BBGGRR
+    int size = 10;      // points
+    quint32 color = 0;  // 0x00BBGGRR
     QString name = QStringLiteral("MS Sans Serif");
     bool operator==(const ReportFont&) const = default;
 };
@@ -21,8 +21,9 @@ struct ReportFont {
 struct Settings {
     QList<QPair<QString, QString>> hostEntries;  // HostList keys in file order, raw values
     ReportFont font;
-    int checkPeriod = 60000;    // ms
-    int popUpInterval = 5000;   // ms
+    int checkPeriod = 60000;   // ms
+    int popUpInterval = 5000;  // ms
+    int parallelChecks = 1;    // hosts a pass checks at once, 1..256; 1 = one after another
     QString language = QStringLiteral("English");
 };
 
@@ -36,6 +37,10 @@ Settings readSettings(const QString& path);
 // (title = key, address = value), then View, CheckParams, General. One atomic write: throws
 // IniWriteError ("Unable to write to %s") and leaves the file as it was.
 void writeSettings(const QString& path, const QList<Host>& hosts, const ReportFont& font,
-                   int checkPeriod, int popUpInterval, const QString& language);
+                   int checkPeriod, int popUpInterval, const QString& language,
+                   int parallelChecks = 1);
+
+// [CheckParams] ParallelChecks brought into 1..256.
+int clampParallelChecks(int value);
 
 }  // namespace hv
