@@ -1,5 +1,6 @@
 #include "checking/CheckHosts.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -18,6 +19,7 @@ namespace {
 // The menu index of host 0: the Table command and a separator come first.
 constexpr int kFirstHostItem = 2;
 constexpr int kTries = 2;
+constexpr int kMaxParallelChecks = 256;
 
 const QString kLineBreak = QStringLiteral("\r\n");
 const QString kIndent = QStringLiteral("  ");
@@ -31,9 +33,9 @@ bool isBlankText(const QString& text) {
 
 }  // namespace
 
-TCheckHosts::TCheckHosts(HostList& hosts, HostProbes& probes, CheckSink& sink,
+TCheckHosts::TCheckHosts(HostList& hosts, ProbeFactory probes, CheckSink& sink,
                          MainThreadInvoker& invoker)
-    : m_hosts(hosts), m_probes(probes), m_sink(sink), m_invoker(invoker) {}
+    : m_hosts(hosts), m_factory(std::move(probes)), m_sink(sink), m_invoker(invoker) {}
 
 TCheckHosts::~TCheckHosts() { stop(); }
 
@@ -56,6 +58,30 @@ void TCheckHosts::resume() {
     m_suspended = false;
     m_resumeRequested = true;
     m_wake.notify_all();
+}
+
+void TCheckHosts::resumeForNewList() {
+    std::lock_guard guard(m_lock);
+    if (m_ended || m_terminated) return;
+    if (!m_suspended) {
+        // The pass under way walks the old list and stops at the rebuild; without this the
+        // new hosts would wait a whole check period.
+        m_passAgain = true;
+        return;
+    }
+    m_suspended = false;
+    m_resumeRequested = true;
+    m_wake.notify_all();
+}
+
+void TCheckHosts::setParallelChecks(int count) {
+    std::lock_guard guard(m_lock);
+    m_parallelChecks = std::clamp(count, 1, kMaxParallelChecks);
+}
+
+int TCheckHosts::parallelChecks() const {
+    std::lock_guard guard(m_lock);
+    return m_parallelChecks;
 }
 
 void TCheckHosts::stop() {
@@ -119,12 +145,16 @@ void TCheckHosts::run() {
 }
 
 void TCheckHosts::loop() {
+    {
+        std::unique_lock guard(m_lock);
+        m_wake.wait(guard, [this] { return m_resumeRequested || m_terminated; });
+    }
     for (;;) {
         std::function<void()> passFinished;
         {
-            std::unique_lock guard(m_lock);
-            m_wake.wait(guard, [this] { return m_resumeRequested || m_terminated; });
+            std::lock_guard guard(m_lock);
             m_resumeRequested = false;
+            m_passAgain = false;
             if (m_terminated) return;
             passFinished = m_passFinished;
         }
@@ -132,67 +162,160 @@ void TCheckHosts::loop() {
         if (terminated()) return;
         if (!m_invoker.invoke([this] { ShowSummary(); })) return;
         if (passFinished) passFinished();
-        std::lock_guard guard(m_lock);
+
+        std::unique_lock guard(m_lock);
+        // Marked and tested under one lock: a rebuild either finds the pass under way (and
+        // asks for another one) or finds the thread suspended (and resumes it).
+        if (m_passAgain) continue;
         m_suspended = true;
+        m_wake.wait(guard, [this] { return m_resumeRequested || m_terminated; });
     }
+}
+
+void TCheckHosts::ensureProbeSets(int count) {
+    while (static_cast<int>(m_probeSets.size()) < count) {
+        std::unique_ptr<HostProbes> set = m_factory ? m_factory(m_cancel) : nullptr;
+        if (!set) throw Error(QStringLiteral("no probes"));
+        m_probeSets.push_back(std::move(set));
+    }
+}
+
+std::optional<HostCheckResult> TCheckHosts::checkHost(int index, std::uint64_t generation,
+                                                      HostProbes& probes) const {
+    // The list was rebuilt: its hosts are not this pass's any more.
+    const std::optional<Host> host = m_hosts.hostAt(index, generation);
+    if (!host) return std::nullopt;
+
+    HostCheckResult result;
+    result.index = index;
+    result.title = host->title;
+    result.address = host->address;
+    const ProbeTarget target = classifyAddress(host->address);
+    result.kind = target.kind;
+    if (target.kind == ProbeKind::Skip) return result;
+
+    const auto began = std::chrono::steady_clock::now();
+    ProbeOutcome outcome;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (attempt > 0 && (terminated() || m_hosts.generation() != generation))
+            return std::nullopt;
+        outcome = probes.tryTarget(target);
+        if (outcome.alive) break;
+    }
+    result.alive = outcome.alive;
+    result.roundTripMs = outcome.roundTripMs;
+    result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - began)
+                           .count();
+    // A try cut short by stop() says nothing about the host.
+    if (terminated()) return std::nullopt;
+    return result;
+}
+
+bool TCheckHosts::handOver(const HostCheckResult& result, std::uint64_t generation,
+                           const std::function<void(const HostCheckResult&)>& hostChecked) {
+    if (terminated()) return false;
+    CurrentIndex = result.index + kFirstHostItem;
+    if (result.kind != ProbeKind::Skip) {
+        HostAlive = result.alive;
+        // The previous state is the image as it is now: Stop or a rebuild may have changed it
+        // while the host was probed.
+        const std::optional<Host> now = m_hosts.hostAt(result.index, generation);
+        if (!now) return false;
+        const bool wasUp = now->stateImage == kImageAnswered;
+        if (wasUp != HostAlive) {
+            if (!m_invoker.invoke([this, generation] { ReportChange(generation); })) return false;
+        }
+    }
+    if (hostChecked) hostChecked(result);
+    return true;
 }
 
 void TCheckHosts::pass() {
     std::function<void(const HostCheckResult&)> hostChecked;
+    int width = 1;
     {
         std::lock_guard guard(m_lock);
         hostChecked = m_hostChecked;
+        width = m_parallelChecks;
     }
     // Taken in this order, a rebuild in between only makes the first hostAt() fail.
     const std::uint64_t generation = m_hosts.generation();
     const int count = m_hosts.count();
+    if (count <= 0) return;
+    width = std::min(width, count);
+    ensureProbeSets(width);
+
+    if (width == 1) {
+        for (int index = 0; index < count; ++index) {
+            if (terminated()) return;
+            CurrentIndex = index + kFirstHostItem;
+            const std::optional<HostCheckResult> result =
+                checkHost(index, generation, *m_probeSets.front());
+            if (!result || !handOver(*result, generation, hostChecked)) return;
+        }
+        return;
+    }
+
+    // Workers take the hosts in list order and leave each result in its slot; this thread
+    // hands the slots over in list order as they fill.
+    std::mutex lock;
+    std::condition_variable filled;
+    int next = 0;        // the next host a worker takes
+    bool ended = false;  // no more hosts are taken: the pass is over or cut short
+    std::vector<std::optional<HostCheckResult>> results(static_cast<std::size_t>(count));
+    std::vector<char> done(static_cast<std::size_t>(count), 0);
+
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(width));
+    auto endWorkers = [&] {
+        {
+            std::lock_guard guard(lock);
+            ended = true;
+        }
+        filled.notify_all();
+        for (std::thread& t : workers) t.join();
+        workers.clear();
+    };
+    struct JoinAtExit {
+        std::function<void()> f;
+        ~JoinAtExit() { f(); }
+    } joinAtExit{endWorkers};
+
+    for (int w = 0; w < width; ++w) {
+        HostProbes* probes = m_probeSets[static_cast<std::size_t>(w)].get();
+        workers.emplace_back([&, probes] {
+            for (;;) {
+                int index = 0;
+                {
+                    std::lock_guard guard(lock);
+                    if (ended || next >= count) return;
+                    index = next++;
+                }
+                std::optional<HostCheckResult> result = checkHost(index, generation, *probes);
+                const bool stopHere = !result;
+                {
+                    std::lock_guard guard(lock);
+                    results[static_cast<std::size_t>(index)] = std::move(result);
+                    done[static_cast<std::size_t>(index)] = 1;
+                    if (stopHere) ended = true;
+                }
+                filled.notify_all();
+                if (stopHere) return;
+            }
+        });
+    }
 
     for (int index = 0; index < count; ++index) {
-        if (terminated()) return;
-        CurrentIndex = index + kFirstHostItem;
-        // The list was rebuilt: its hosts are not this pass's any more.
-        const std::optional<Host> host = m_hosts.hostAt(index, generation);
-        if (!host) return;
-
-        HostCheckResult result;
-        result.index = index;
-        result.title = host->title;
-        result.address = host->address;
-        const ProbeTarget target = classifyAddress(host->address);
-        result.kind = target.kind;
-        if (target.kind == ProbeKind::Skip) {
-            if (hostChecked) hostChecked(result);
-            continue;
+        std::optional<HostCheckResult> result;
+        {
+            std::unique_lock guard(lock);
+            // Every taken host fills its slot once its probe returns, and stop() makes every
+            // waiting probe return at once.
+            filled.wait(guard, [&] { return done[static_cast<std::size_t>(index)] != 0; });
+            result = results[static_cast<std::size_t>(index)];
         }
-
-        const auto began = std::chrono::steady_clock::now();
-        for (int attempt = 0; attempt < kTries; ++attempt) {
-            if (attempt > 0 && terminated()) return;
-            HostAlive = true;
-            try {
-                HostAlive = target.kind == ProbeKind::Tcp ? m_probes.tcpTry(target.host)
-                                                          : m_probes.icmpTry(target.host);
-            } catch (...) {
-                HostAlive = false;
-            }
-            if (HostAlive) break;
-        }
-        result.alive = HostAlive;
-        result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - began)
-                               .count();
-        // A try cut short by stop() says nothing about the host.
-        if (terminated()) return;
-
-        // The previous state is the image as it is now: Stop or a rebuild may have changed it
-        // while the host was probed.
-        const std::optional<Host> now = m_hosts.hostAt(index, generation);
-        if (!now) return;
-        const bool wasUp = now->stateImage == kImageAnswered;
-        if (wasUp != HostAlive) {
-            if (!m_invoker.invoke([this, generation] { ReportChange(generation); })) return;
-        }
-        if (hostChecked) hostChecked(result);
+        if (!result || !handOver(*result, generation, hostChecked)) return;
     }
 }
 

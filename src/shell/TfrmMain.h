@@ -11,7 +11,6 @@
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"
-#include "checking/DeferredProbes.h"
 #include "skin/Skin.h"
 #include "views/ReportWindow.h"
 
@@ -34,7 +33,7 @@ class TrayIcon;
 class TfrmMain : public ReportWindow, public CheckSink {
     Q_OBJECT
 public:
-    using ProbeFactory = std::function<std::unique_ptr<HostProbes>(const CancelHandle&)>;
+    using ProbeFactory = TCheckHosts::ProbeFactory;
 
     struct Options {
         QString executablePath;  // the running executable; its folder holds every program file
@@ -86,6 +85,9 @@ public:
     int miStartImage() const { return m_miStartImage; }
     bool isRunning() const { return m_miStartImage != 2; }
     int popUpInterval() const { return m_popUpInterval; }
+    // [CheckParams] ParallelChecks: hosts a pass checks at once (1..256), from the next pass.
+    int parallelChecks() const { return m_parallelChecks; }
+    void setParallelChecks(int count);
 
     // Handlers.
     void trmAskTimer();
@@ -135,12 +137,12 @@ private:
     bool m_terminateRequested = false;
     int m_miStartImage = 3;
     int m_popUpInterval = 5000;
+    int m_parallelChecks = 1;
     TimeFormat m_timeFormat;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
     QFont m_fontShownInDialog;    // FontDialog1's font as the settings dialog was filled
 
     MainThreadInvoker m_invoker;
-    DeferredProbes m_probes;
     std::unique_ptr<TrayIcon> m_tray;
 };
 
