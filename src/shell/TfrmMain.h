@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "checking/CheckHosts.h"
+#include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
