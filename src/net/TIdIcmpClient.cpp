@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 #include "net/EIdException.h"
@@ -44,7 +45,19 @@ void writeIpHeader(std::uint8_t* p, std::uint8_t ttl, const std::array<std::uint
 
 }  // namespace
 
-TIdIcmpClient::TIdIcmpClient() : m_identifier(static_cast<std::uint16_t>(::getpid() & 0xFFFF)) {}
+namespace {
+
+// Raw ICMP sockets each see every reply: clients used at once get identifiers of their own
+// (the first one the process id), so none takes a reply to another's request.
+std::uint16_t nextIdentifier() {
+    static std::atomic<std::uint32_t> created{0};
+    return static_cast<std::uint16_t>((static_cast<std::uint32_t>(::getpid()) + created++) &
+                                      0xFFFF);
+}
+
+}  // namespace
+
+TIdIcmpClient::TIdIcmpClient() : m_identifier(nextIdentifier()) {}
 
 TIdIcmpClient::~TIdIcmpClient() = default;
 
