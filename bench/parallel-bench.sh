@@ -11,6 +11,8 @@
 #   loop-icmp    loop-tcp     answering hosts 127.0.x.y on the namespace's own loopback
 #                             (loop-tcp with listeners on port 80); loop-icmp also times
 #                             `fping -c1 -i 0` over the same addresses in the same run
+# PARALLEL "loop" (ICMP kinds only) runs bench/echo-loop-prototype.cpp instead: the one-thread
+# event-loop design, measured against the worker threads the program uses.
 # Without cases it runs every row the README quotes. Needs root; touches no other machine.
 set -euo pipefail
 
@@ -19,7 +21,8 @@ shift
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(silent-icmp:100:1 silent-icmp:100:16 silent-icmp:100:128
                                  silent-tcp:100:1 silent-tcp:100:16 silent-tcp:100:128
-                                 loop-icmp:500:1 loop-icmp:500:16 loop-icmp:500:64
+                                 silent-icmp:100:loop
+                                 loop-icmp:500:1 loop-icmp:500:16 loop-icmp:500:64 loop-icmp:500:loop
                                  loop-tcp:200:1 loop-tcp:200:64)
 here=$(cd "$(dirname "$0")" && pwd)
 exe=$build/hostvane
@@ -106,10 +109,18 @@ for c in "${cases[@]}"; do
         for _ in $(seq 1 100); do grep -q ready "$work/listener.txt" 2>/dev/null && break; sleep 0.1; done
         grep -q ready "$work/listener.txt" || { echo "listener did not start" >&2; exit 1; }
     fi
-    write_settings "$prefix" "$work/addrs.txt" "$par"
-    read -r wall cpu rss < <(measure nice "$work/hostvane" --once)
-    got=$(grep -c "^$expect"$'\t' "$work/out.txt" || true)
-    [ "$got" -eq "$n" ] || { echo "$c: $got of $n hosts $expect" >&2; head -n 3 "$work/err.txt" >&2; }
+    if [ "$par" = loop ]; then
+        [ -x "$work/echo-loop" ] || g++ -O2 -std=c++20 -o "$work/echo-loop" "$here/echo-loop-prototype.cpp"
+        read -r wall cpu rss < <(measure nice "$work/echo-loop" <"$work/addrs.txt")
+        up=$(awk '{ print $1 }' "$work/out.txt")
+        [ "$expect" = up ] && want=$n || want=0
+        [ "$up" = "$want" ] || echo "$c: $up of $n answered" >&2
+    else
+        write_settings "$prefix" "$work/addrs.txt" "$par"
+        read -r wall cpu rss < <(measure nice "$work/hostvane" --once)
+        got=$(grep -c "^$expect"$'\t' "$work/out.txt" || true)
+        [ "$got" -eq "$n" ] || { echo "$c: $got of $n hosts $expect" >&2; head -n 3 "$work/err.txt" >&2; }
+    fi
     fping_ms=-
     if [ "$kind" = loop-icmp ]; then
         read -r fping_ms _ < <(measure nice fping -q -c1 -i 0 -f "$work/addrs.txt")

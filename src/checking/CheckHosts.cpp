@@ -20,6 +20,8 @@ namespace {
 constexpr int kFirstHostItem = 2;
 constexpr int kTries = 2;
 constexpr int kMaxParallelChecks = 256;
+// Hosts handed over in one step at most, so the main thread stays responsive.
+constexpr std::size_t kMostPerHandOver = 64;
 
 const QString kLineBreak = QStringLiteral("\r\n");
 const QString kIndent = QStringLiteral("  ");
@@ -306,17 +308,72 @@ void TCheckHosts::pass() {
         });
     }
 
-    for (int index = 0; index < count; ++index) {
-        std::optional<HostCheckResult> result;
+    int index = 0;
+    while (index < count) {
+        // Every result that is ready in list order goes over in one hand-over: the main thread
+        // wakes once for many hosts, and each waits for every host before it all the same.
+        std::vector<HostCheckResult> batch;
+        bool cut = false;
         {
             std::unique_lock guard(lock);
             // Every taken host fills its slot once its probe returns, and stop() makes every
             // waiting probe return at once.
             filled.wait(guard, [&] { return done[static_cast<std::size_t>(index)] != 0; });
-            result = results[static_cast<std::size_t>(index)];
+            while (index < count && done[static_cast<std::size_t>(index)] != 0 &&
+                   batch.size() < kMostPerHandOver) {
+                const std::optional<HostCheckResult>& result =
+                    results[static_cast<std::size_t>(index)];
+                if (!result) {
+                    cut = true;
+                    break;
+                }
+                batch.push_back(*result);
+                ++index;
+            }
         }
-        if (!result || !handOver(*result, generation, hostChecked)) return;
+        if (!handOverBatch(batch, generation, hostChecked) || cut) return;
     }
+}
+
+bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
+                                const std::function<void(const HostCheckResult&)>& hostChecked) {
+    if (terminated()) return false;
+    const auto changed = [&](const HostCheckResult& r, bool* gone) {
+        if (r.kind == ProbeKind::Skip) return false;
+        const std::optional<Host> now = m_hosts.hostAt(r.index, generation);
+        if (!now) {
+            *gone = true;
+            return false;
+        }
+        return (now->stateImage == kImageAnswered) != r.alive;
+    };
+    bool gone = false;
+    bool anyChange = false;
+    for (const HostCheckResult& r : batch) anyChange = changed(r, &gone) || anyChange;
+    if (gone) return false;
+
+    std::size_t handed = batch.size();
+    if (anyChange) {
+        handed = 0;
+        // The change test is made again here, on the main thread, against the images as they
+        // are at the hand-over: Stop may have changed them meanwhile.
+        const bool ran = m_invoker.invoke([&] {
+            for (const HostCheckResult& r : batch) {
+                if (changed(r, &gone)) {
+                    CurrentIndex = r.index + kFirstHostItem;
+                    HostAlive = r.alive;
+                    ReportChange(generation);
+                }
+                if (gone) return;
+                ++handed;
+            }
+        });
+        if (!ran) return false;
+    }
+    if (hostChecked) {
+        for (std::size_t i = 0; i < handed; ++i) hostChecked(batch[i]);
+    }
+    return handed == batch.size();
 }
 
 void TCheckHosts::ReportChange(std::uint64_t generation) {

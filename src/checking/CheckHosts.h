@@ -107,6 +107,10 @@ private:
     // the pass must end (stopped, rebuilt, hand-over cancelled).
     bool handOver(const HostCheckResult& result, std::uint64_t generation,
                   const std::function<void(const HostCheckResult&)>& hostChecked);
+    // The same for results in list order that are ready together, in one hand-over (parallel
+    // passes only).
+    bool handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
+                       const std::function<void(const HostCheckResult&)>& hostChecked);
     void ensureProbeSets(int count);
     void ReportChange(std::uint64_t generation);
     void ShowSummary();

@@ -1,5 +1,6 @@
 #include "net/TIdIcmpClient.h"
 
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -55,6 +56,34 @@ std::uint16_t nextIdentifier() {
                                       0xFFFF);
 }
 
+// A raw ICMP socket is handed a copy of every ICMP datagram the host receives; with many
+// clients at once on a busy link their queues fill with each other's replies and drop their
+// own. The kernel keeps only what may concern this client: echo replies carrying its
+// identifier (stored little-endian, so read swapped by the filter's big-endian loads),
+// destination-unreachable and time-exceeded messages. Best effort: without the filter the
+// reply parser still tells ours from others.
+void keepOnlyOurReplies(TIdSocketHandle& socket, std::uint16_t identifier) {
+    const std::uint32_t swapped =
+        static_cast<std::uint32_t>(((identifier & 0xFF) << 8) | (identifier >> 8));
+    sock_filter code[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),         // X = IP header length
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),          // A = ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 3, 0),   // echo reply: test the identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 3, 5, 0),   // unreachable: keep
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 11, 4, 0),  // time exceeded: keep
+        BPF_STMT(BPF_RET | BPF_K, 0),                   // anything else: drop
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),          // A = identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, swapped, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, 0),
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
+    };
+    const sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    try {
+        socket.SetHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+    } catch (const std::exception&) {
+    }
+}
+
 }  // namespace
 
 TIdIcmpClient::TIdIcmpClient() : m_identifier(nextIdentifier()) {}
@@ -90,6 +119,7 @@ TIdSocketHandle& TIdIcmpClient::fetchSocket() {
         if (!m_rawRefused) {
             try {
                 m_socket.OpenHandle(SOCK_RAW, Protocol);
+                keepOnlyOurReplies(m_socket, m_identifier);
             } catch (const EIdInvalidSocket&) {
                 m_rawRefused = true;
             }
