@@ -11,6 +11,7 @@
 #   loop-icmp    loop-tcp     answering hosts 127.0.x.y on the namespace's own loopback
 #                             (loop-tcp with listeners on port 80); loop-icmp also times
 #                             `fping -c1 -i 0` over the same addresses in the same run
+#   empty                     no host at all: what starting and ending the program costs
 # PARALLEL "loop" (ICMP kinds only) runs bench/echo-loop-prototype.cpp instead: the one-thread
 # event-loop design, measured against the worker threads the program uses.
 # Without cases it runs every row the README quotes. Needs root; touches no other machine.
@@ -19,7 +20,7 @@ set -euo pipefail
 build=${1:?usage: parallel-bench.sh <build-folder> [KIND:HOSTS:PARALLEL ...]}
 shift
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(silent-icmp:100:1 silent-icmp:100:16 silent-icmp:100:128
+[ ${#cases[@]} -gt 0 ] || cases=(empty:0:1 silent-icmp:100:1 silent-icmp:100:16 silent-icmp:100:128
                                  silent-tcp:100:1 silent-tcp:100:16 silent-tcp:100:128
                                  silent-icmp:100:loop
                                  loop-icmp:500:1 loop-icmp:500:16 loop-icmp:500:64 loop-icmp:500:loop
@@ -100,6 +101,7 @@ for c in "${cases[@]}"; do
         silent-tcp) silent_addresses "$n" >"$work/addrs.txt"; expect=down; prefix=http:// ;;
         loop-icmp) loop_addresses "$n" >"$work/addrs.txt" ;;
         loop-tcp) loop_addresses "$n" >"$work/addrs.txt"; prefix=http:// ;;
+        empty) : >"$work/addrs.txt"; expect=up ;;  # the floor: start-up and exit alone
         *) echo "unknown kind $kind" >&2; exit 2 ;;
     esac
     if [ "$kind" = loop-tcp ]; then

@@ -247,6 +247,9 @@ void TCheckHosts::pass() {
     if (count <= 0) return;
     width = std::min(width, count);
     ensureProbeSets(width);
+    // Sets a narrower pass does not use go, with whatever they hold open.
+    m_probeSets.resize(static_cast<std::size_t>(width));
+    for (const auto& set : m_probeSets) set->setConcurrent(width > 1);
 
     if (width == 1) {
         for (int index = 0; index < count; ++index) {

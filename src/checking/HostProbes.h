@@ -28,6 +28,9 @@ public:
     // IsConnected and CloseConnection.
     virtual bool tcpTry(const std::string& host) = 0;
 
+    // Told before every pass whether other sets probe beside this one.
+    virtual void setConcurrent(bool concurrent) { (void)concurrent; }
+
     // The one dispatch point: one try of the probe the target's kind names. Never throws: an
     // error fails the try. A new probe kind is a new try above and one line here.
     ProbeOutcome tryTarget(const ProbeTarget& target);

@@ -150,7 +150,7 @@ void TIdIcmpClient::RunEcho(const std::string& payload, std::uint16_t sequence) 
 
     TReplyStatus record = AwaitReply(ReceiveTimeout);
     const std::uint32_t roundTrip = TIdStack::TickCount() - started;  // modulo 2^32
-    fetchSocket().ShutHandle();
+    if (!KeepSocketOpen) fetchSocket().ShutHandle();
 
     record.RoundTripMs = roundTrip;
     m_lastReply = record;
