@@ -134,16 +134,15 @@ void TCheckHosts::run() {
     } catch (...) {
         message = QStringLiteral("unknown error");
     }
-    {
-        std::lock_guard guard(m_lock);
-        m_ended = true;
-        m_suspended = false;
-        m_error = message;
-    }
     // Nothing shows this error; a user who started the program from a terminal can at least
-    // see why the checks stopped.
+    // see why the checks stopped. Written before the end is marked, so whoever sees the end
+    // finds the line written.
     std::fprintf(stderr, "hostvane: checking stopped: %s\n", message.toLocal8Bit().constData());
     std::fflush(stderr);
+    std::lock_guard guard(m_lock);
+    m_ended = true;
+    m_suspended = false;
+    m_error = message;
 }
 
 void TCheckHosts::loop() {
