@@ -1,5 +1,6 @@
 #include "checking/CheckHosts.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -18,6 +19,9 @@ namespace {
 // The menu index of host 0: the Table command and a separator come first.
 constexpr int kFirstHostItem = 2;
 constexpr int kTries = 2;
+constexpr int kMaxParallelChecks = 256;
+// Hosts handed over in one step at most, so the main thread stays responsive.
+constexpr std::size_t kMostPerHandOver = 64;
 
 const QString kLineBreak = QStringLiteral("\r\n");
 const QString kIndent = QStringLiteral("  ");
@@ -31,9 +35,9 @@ bool isBlankText(const QString& text) {
 
 }  // namespace
 
-TCheckHosts::TCheckHosts(HostList& hosts, HostProbes& probes, CheckSink& sink,
+TCheckHosts::TCheckHosts(HostList& hosts, ProbeFactory probes, CheckSink& sink,
                          MainThreadInvoker& invoker)
-    : m_hosts(hosts), m_probes(probes), m_sink(sink), m_invoker(invoker) {}
+    : m_hosts(hosts), m_factory(std::move(probes)), m_sink(sink), m_invoker(invoker) {}
 
 TCheckHosts::~TCheckHosts() { stop(); }
 
@@ -56,6 +60,30 @@ void TCheckHosts::resume() {
     m_suspended = false;
     m_resumeRequested = true;
     m_wake.notify_all();
+}
+
+void TCheckHosts::resumeForNewList() {
+    std::lock_guard guard(m_lock);
+    if (m_ended || m_terminated) return;
+    if (!m_suspended) {
+        // The pass under way walks the old list and stops at the rebuild; without this the
+        // new hosts would wait a whole check period.
+        m_passAgain = true;
+        return;
+    }
+    m_suspended = false;
+    m_resumeRequested = true;
+    m_wake.notify_all();
+}
+
+void TCheckHosts::setParallelChecks(int count) {
+    std::lock_guard guard(m_lock);
+    m_parallelChecks = std::clamp(count, 1, kMaxParallelChecks);
+}
+
+int TCheckHosts::parallelChecks() const {
+    std::lock_guard guard(m_lock);
+    return m_parallelChecks;
 }
 
 void TCheckHosts::stop() {
@@ -106,25 +134,28 @@ void TCheckHosts::run() {
     } catch (...) {
         message = QStringLiteral("unknown error");
     }
-    {
-        std::lock_guard guard(m_lock);
-        m_ended = true;
-        m_suspended = false;
-        m_error = message;
-    }
     // Nothing shows this error; a user who started the program from a terminal can at least
-    // see why the checks stopped.
+    // see why the checks stopped. Written before the end is marked, so whoever sees the end
+    // finds the line written.
     std::fprintf(stderr, "hostvane: checking stopped: %s\n", message.toLocal8Bit().constData());
     std::fflush(stderr);
+    std::lock_guard guard(m_lock);
+    m_ended = true;
+    m_suspended = false;
+    m_error = message;
 }
 
 void TCheckHosts::loop() {
+    {
+        std::unique_lock guard(m_lock);
+        m_wake.wait(guard, [this] { return m_resumeRequested || m_terminated; });
+    }
     for (;;) {
         std::function<void()> passFinished;
         {
-            std::unique_lock guard(m_lock);
-            m_wake.wait(guard, [this] { return m_resumeRequested || m_terminated; });
+            std::lock_guard guard(m_lock);
             m_resumeRequested = false;
+            m_passAgain = false;
             if (m_terminated) return;
             passFinished = m_passFinished;
         }
@@ -132,68 +163,219 @@ void TCheckHosts::loop() {
         if (terminated()) return;
         if (!m_invoker.invoke([this] { ShowSummary(); })) return;
         if (passFinished) passFinished();
-        std::lock_guard guard(m_lock);
+
+        std::unique_lock guard(m_lock);
+        // Marked and tested under one lock: a rebuild either finds the pass under way (and
+        // asks for another one) or finds the thread suspended (and resumes it).
+        if (m_passAgain) continue;
         m_suspended = true;
+        m_wake.wait(guard, [this] { return m_resumeRequested || m_terminated; });
     }
+}
+
+void TCheckHosts::ensureProbeSets(int count) {
+    while (static_cast<int>(m_probeSets.size()) < count) {
+        std::unique_ptr<HostProbes> set = m_factory ? m_factory(m_cancel) : nullptr;
+        if (!set) throw Error(QStringLiteral("no probes"));
+        m_probeSets.push_back(std::move(set));
+    }
+}
+
+std::optional<HostCheckResult> TCheckHosts::checkHost(int index, std::uint64_t generation,
+                                                      HostProbes& probes) const {
+    // The list was rebuilt: its hosts are not this pass's any more.
+    const std::optional<Host> host = m_hosts.hostAt(index, generation);
+    if (!host) return std::nullopt;
+
+    HostCheckResult result;
+    result.index = index;
+    result.title = host->title;
+    result.address = host->address;
+    const ProbeTarget target = classifyAddress(host->address);
+    result.kind = target.kind;
+    if (target.kind == ProbeKind::Skip) return result;
+
+    const auto began = std::chrono::steady_clock::now();
+    ProbeOutcome outcome;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (attempt > 0 && (terminated() || m_hosts.generation() != generation))
+            return std::nullopt;
+        outcome = probes.tryTarget(target);
+        if (outcome.alive) break;
+    }
+    result.alive = outcome.alive;
+    result.roundTripMs = outcome.roundTripMs;
+    result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - began)
+                           .count();
+    // A try cut short by stop() says nothing about the host.
+    if (terminated()) return std::nullopt;
+    return result;
+}
+
+bool TCheckHosts::handOver(const HostCheckResult& result, std::uint64_t generation,
+                           const std::function<void(const HostCheckResult&)>& hostChecked) {
+    if (terminated()) return false;
+    CurrentIndex = result.index + kFirstHostItem;
+    if (result.kind != ProbeKind::Skip) {
+        HostAlive = result.alive;
+        // The previous state is the image as it is now: Stop or a rebuild may have changed it
+        // while the host was probed.
+        const std::optional<Host> now = m_hosts.hostAt(result.index, generation);
+        if (!now) return false;
+        const bool wasUp = now->stateImage == kImageAnswered;
+        if (wasUp != HostAlive) {
+            if (!m_invoker.invoke([this, generation] { ReportChange(generation); })) return false;
+        }
+    }
+    if (hostChecked) hostChecked(result);
+    return true;
 }
 
 void TCheckHosts::pass() {
     std::function<void(const HostCheckResult&)> hostChecked;
+    int width = 1;
     {
         std::lock_guard guard(m_lock);
         hostChecked = m_hostChecked;
+        width = m_parallelChecks;
     }
     // Taken in this order, a rebuild in between only makes the first hostAt() fail.
     const std::uint64_t generation = m_hosts.generation();
     const int count = m_hosts.count();
+    if (count <= 0) return;
+    width = std::min(width, count);
+    ensureProbeSets(width);
+    // Sets a narrower pass does not use go, with whatever they hold open.
+    m_probeSets.resize(static_cast<std::size_t>(width));
+    for (const auto& set : m_probeSets) set->setConcurrent(width > 1);
 
-    for (int index = 0; index < count; ++index) {
-        if (terminated()) return;
-        CurrentIndex = index + kFirstHostItem;
-        // The list was rebuilt: its hosts are not this pass's any more.
-        const std::optional<Host> host = m_hosts.hostAt(index, generation);
-        if (!host) return;
-
-        HostCheckResult result;
-        result.index = index;
-        result.title = host->title;
-        result.address = host->address;
-        const ProbeTarget target = classifyAddress(host->address);
-        result.kind = target.kind;
-        if (target.kind == ProbeKind::Skip) {
-            if (hostChecked) hostChecked(result);
-            continue;
+    if (width == 1) {
+        for (int index = 0; index < count; ++index) {
+            if (terminated()) return;
+            CurrentIndex = index + kFirstHostItem;
+            const std::optional<HostCheckResult> result =
+                checkHost(index, generation, *m_probeSets.front());
+            if (!result || !handOver(*result, generation, hostChecked)) return;
         }
-
-        const auto began = std::chrono::steady_clock::now();
-        for (int attempt = 0; attempt < kTries; ++attempt) {
-            if (attempt > 0 && terminated()) return;
-            HostAlive = true;
-            try {
-                HostAlive = target.kind == ProbeKind::Tcp ? m_probes.tcpTry(target.host)
-                                                          : m_probes.icmpTry(target.host);
-            } catch (...) {
-                HostAlive = false;
-            }
-            if (HostAlive) break;
-        }
-        result.alive = HostAlive;
-        result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - began)
-                               .count();
-        // A try cut short by stop() says nothing about the host.
-        if (terminated()) return;
-
-        // The previous state is the image as it is now: Stop or a rebuild may have changed it
-        // while the host was probed.
-        const std::optional<Host> now = m_hosts.hostAt(index, generation);
-        if (!now) return;
-        const bool wasUp = now->stateImage == kImageAnswered;
-        if (wasUp != HostAlive) {
-            if (!m_invoker.invoke([this, generation] { ReportChange(generation); })) return;
-        }
-        if (hostChecked) hostChecked(result);
+        return;
     }
+
+    // Workers take the hosts in list order and leave each result in its slot; this thread
+    // hands the slots over in list order as they fill.
+    std::mutex lock;
+    std::condition_variable filled;
+    int next = 0;        // the next host a worker takes
+    bool ended = false;  // no more hosts are taken: the pass is over or cut short
+    std::vector<std::optional<HostCheckResult>> results(static_cast<std::size_t>(count));
+    std::vector<char> done(static_cast<std::size_t>(count), 0);
+
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(width));
+    auto endWorkers = [&] {
+        {
+            std::lock_guard guard(lock);
+            ended = true;
+        }
+        filled.notify_all();
+        for (std::thread& t : workers) t.join();
+        workers.clear();
+    };
+    struct JoinAtExit {
+        std::function<void()> f;
+        ~JoinAtExit() { f(); }
+    } joinAtExit{endWorkers};
+
+    for (int w = 0; w < width; ++w) {
+        HostProbes* probes = m_probeSets[static_cast<std::size_t>(w)].get();
+        workers.emplace_back([&, probes] {
+            for (;;) {
+                int index = 0;
+                {
+                    std::lock_guard guard(lock);
+                    if (ended || next >= count) return;
+                    index = next++;
+                }
+                std::optional<HostCheckResult> result = checkHost(index, generation, *probes);
+                const bool stopHere = !result;
+                {
+                    std::lock_guard guard(lock);
+                    results[static_cast<std::size_t>(index)] = std::move(result);
+                    done[static_cast<std::size_t>(index)] = 1;
+                    if (stopHere) ended = true;
+                }
+                filled.notify_all();
+                if (stopHere) return;
+            }
+        });
+    }
+
+    int index = 0;
+    while (index < count) {
+        // Every result that is ready in list order goes over in one hand-over: the main thread
+        // wakes once for many hosts, and each waits for every host before it all the same.
+        std::vector<HostCheckResult> batch;
+        bool cut = false;
+        {
+            std::unique_lock guard(lock);
+            // Every taken host fills its slot once its probe returns, and stop() makes every
+            // waiting probe return at once.
+            filled.wait(guard, [&] { return done[static_cast<std::size_t>(index)] != 0; });
+            while (index < count && done[static_cast<std::size_t>(index)] != 0 &&
+                   batch.size() < kMostPerHandOver) {
+                const std::optional<HostCheckResult>& result =
+                    results[static_cast<std::size_t>(index)];
+                if (!result) {
+                    cut = true;
+                    break;
+                }
+                batch.push_back(*result);
+                ++index;
+            }
+        }
+        if (!handOverBatch(batch, generation, hostChecked) || cut) return;
+    }
+}
+
+bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
+                                const std::function<void(const HostCheckResult&)>& hostChecked) {
+    if (terminated()) return false;
+    const auto changed = [&](const HostCheckResult& r, bool* gone) {
+        if (r.kind == ProbeKind::Skip) return false;
+        const std::optional<Host> now = m_hosts.hostAt(r.index, generation);
+        if (!now) {
+            *gone = true;
+            return false;
+        }
+        return (now->stateImage == kImageAnswered) != r.alive;
+    };
+    bool gone = false;
+    bool anyChange = false;
+    for (const HostCheckResult& r : batch) anyChange = changed(r, &gone) || anyChange;
+    if (gone) return false;
+
+    std::size_t handed = batch.size();
+    if (anyChange) {
+        handed = 0;
+        // The change test is made again here, on the main thread, against the images as they
+        // are at the hand-over: Stop may have changed them meanwhile.
+        const bool ran = m_invoker.invoke([&] {
+            for (const HostCheckResult& r : batch) {
+                if (changed(r, &gone)) {
+                    CurrentIndex = r.index + kFirstHostItem;
+                    HostAlive = r.alive;
+                    ReportChange(generation);
+                }
+                if (gone) return;
+                ++handed;
+            }
+        });
+        if (!ran) return false;
+    }
+    if (hostChecked) {
+        for (std::size_t i = 0; i < handed; ++i) hostChecked(batch[i]);
+    }
+    return handed == batch.size();
 }
 
 void TCheckHosts::ReportChange(std::uint64_t generation) {

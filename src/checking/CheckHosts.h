@@ -4,8 +4,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "checking/AddressKind.h"
 #include "platform/CancelHandle.h"
@@ -35,14 +38,25 @@ struct HostCheckResult {
     QString address;
     ProbeKind kind = ProbeKind::Skip;
     bool alive = false;
-    qint64 elapsedMs = 0;
+    qint64 elapsedMs = 0;     // both tries, from the first one's start
+    qint64 roundTripMs = -1;  // the answering try's round trip; -1 when down or skipped
 };
 
 // The checking thread: passes over the host list, two tries per host, changes reported to
 // the main thread, a summary at the end of each pass, then suspended until resumed.
+//
+// With parallelChecks() above 1 a pass checks that many hosts at once, each on a worker thread
+// of the pass with a probe set of its own, while this thread hands the results over strictly
+// in list order: a host's ReportChange waits for every host before it, so the log, the images
+// and the report read as if the hosts had been checked one after another. With 1 the hosts
+// are checked on this thread, one after another.
 class TCheckHosts {
 public:
-    TCheckHosts(HostList& hosts, HostProbes& probes, CheckSink& sink, MainThreadInvoker& invoker);
+    // Called on the checking thread for each probe set a pass needs (one per concurrent
+    // check, kept for later passes); the probes must watch the given cancel handle.
+    using ProbeFactory = std::function<std::unique_ptr<HostProbes>(const CancelHandle&)>;
+
+    TCheckHosts(HostList& hosts, ProbeFactory probes, CheckSink& sink, MainThreadInvoker& invoker);
     ~TCheckHosts();  // stops and joins
 
     // The cancel handle every probe wait watches.
@@ -55,6 +69,13 @@ public:
     // Begins a pass when the thread is suspended; does nothing during a pass or once the
     // thread has ended or been stopped.
     void resume();
+    // After the host list was rebuilt: as resume(), but a pass under way (which stops handing
+    // over at the rebuild) is followed at once by a pass over the new list.
+    void resumeForNewList();
+    // Any thread: how many hosts a pass checks at once (brought into 1..256); a pass under way
+    // keeps the number it began with.
+    void setParallelChecks(int count);
+    int parallelChecks() const;
     // Terminate request, cancels a waiting probe and a pending hand-over, joins. Final: the
     // cancel handle and the invoker stay cancelled. Never call it from inside a hand-over.
     void stop();
@@ -78,11 +99,25 @@ private:
     void loop();
     void pass();
     bool terminated() const;
+    // Probes the host at index with one probe set; nothing when the list was rebuilt or the
+    // thread stopped meanwhile. Runs on the checking thread or a worker of the pass.
+    std::optional<HostCheckResult> checkHost(int index, std::uint64_t generation,
+                                             HostProbes& probes) const;
+    // The change test and hand-over of one checked host, on the checking thread; false when
+    // the pass must end (stopped, rebuilt, hand-over cancelled).
+    bool handOver(const HostCheckResult& result, std::uint64_t generation,
+                  const std::function<void(const HostCheckResult&)>& hostChecked);
+    // The same for results in list order that are ready together, in one hand-over (parallel
+    // passes only).
+    bool handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
+                       const std::function<void(const HostCheckResult&)>& hostChecked);
+    void ensureProbeSets(int count);
     void ReportChange(std::uint64_t generation);
     void ShowSummary();
 
     HostList& m_hosts;
-    HostProbes& m_probes;
+    ProbeFactory m_factory;
+    std::vector<std::unique_ptr<HostProbes>> m_probeSets;  // the checking thread's
     CheckSink& m_sink;
     MainThreadInvoker& m_invoker;
     CancelHandle m_cancel;
@@ -91,6 +126,8 @@ private:
     std::condition_variable m_wake;
     bool m_suspended = true;
     bool m_resumeRequested = false;
+    bool m_passAgain = false;  // the list was rebuilt during the pass under way
+    int m_parallelChecks = 1;
     bool m_terminated = false;
     bool m_ended = false;
     QString m_error;

@@ -1,12 +1,23 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "checking/AddressKind.h"
 
 namespace hv {
 
-// The two probes the check cycle calls, one try at a time, on the checking thread. A try
+// One try's outcome: whether the host answered and, when it did, the round trip in ms.
+struct ProbeOutcome {
+    bool alive = false;
+    std::int64_t roundTripMs = -1;  // -1 when the host did not answer
+};
+
+// One probe set: the probes one check at a time calls, one try at a time, on one thread. A try
 // returns the host's HostAlive for that try; any exception counts as a failed try. Waits
-// inside a try must end at once when the check cycle's CancelHandle is cancelled.
+// inside a try must end at once when the check cycle's CancelHandle is cancelled. A pass that
+// checks several hosts at once gets one set per concurrent check, so a set is never used by
+// two threads at once.
 class HostProbes {
 public:
     virtual ~HostProbes() = default;
@@ -16,6 +27,13 @@ public:
     // TCP connect to port 80: set Host, OpenConnection(5000) (an error fails the try), then
     // IsConnected and CloseConnection.
     virtual bool tcpTry(const std::string& host) = 0;
+
+    // Told before every pass whether other sets probe beside this one.
+    virtual void setConcurrent(bool concurrent) { (void)concurrent; }
+
+    // The one dispatch point: one try of the probe the target's kind names. Never throws: an
+    // error fails the try. A new probe kind is a new try above and one line here.
+    ProbeOutcome tryTarget(const ProbeTarget& target);
 };
 
 }  // namespace hv

@@ -1,5 +1,7 @@
 #include "hosts/Settings.h"
 
+#include <algorithm>
+
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
@@ -39,12 +41,17 @@ Settings readSettings(const QString& path) {
         ini.readInteger(kCheckParams, QStringLiteral("CheckPeriod"), defaults.checkPeriod);
     settings.popUpInterval =
         ini.readInteger(kCheckParams, QStringLiteral("PopUpInterval"), defaults.popUpInterval);
+    settings.parallelChecks = clampParallelChecks(
+        ini.readInteger(kCheckParams, QStringLiteral("ParallelChecks"), defaults.parallelChecks));
     settings.language = ini.readString(kGeneral, QStringLiteral("Language"), defaults.language);
     return settings;
 }
 
+int clampParallelChecks(int value) { return std::clamp(value, 1, 256); }
+
 void writeSettings(const QString& path, const QList<Host>& hosts, const ReportFont& font,
-                   int checkPeriod, int popUpInterval, const QString& language) {
+                   int checkPeriod, int popUpInterval, const QString& language,
+                   int parallelChecks) {
     IniFile ini(path);
     // Erased and written anew, so the host list ends up after the other sections.
     ini.eraseSection(kHostList);
@@ -58,6 +65,10 @@ void writeSettings(const QString& path, const QList<Host>& hosts, const ReportFo
 
     ini.writeInteger(kCheckParams, QStringLiteral("CheckPeriod"), checkPeriod);
     ini.writeInteger(kCheckParams, QStringLiteral("PopUpInterval"), popUpInterval);
+    // A file that never had the key keeps the form it always had while checks stay sequential.
+    const QString parallelKey = QStringLiteral("ParallelChecks");
+    if (parallelChecks != 1 || ini.keys(kCheckParams).contains(parallelKey, Qt::CaseInsensitive))
+        ini.writeInteger(kCheckParams, parallelKey, clampParallelChecks(parallelChecks));
 
     ini.writeString(kGeneral, QStringLiteral("Language"), language);
     ini.save();

@@ -23,6 +23,7 @@ struct Settings {
     ReportFont font;
     int checkPeriod = 60000;   // ms
     int popUpInterval = 5000;  // ms
+    int parallelChecks = 1;    // hosts a pass checks at once, 1..256; 1 = one after another
     QString language = QStringLiteral("English");
 };
 
@@ -37,6 +38,10 @@ Settings readSettings(const QString& path);
 // (title = key, address = value), then View, CheckParams, General. One atomic write: throws
 // IniWriteError ("Unable to write to %s") and leaves the file as it was.
 void writeSettings(const QString& path, const QList<Host>& hosts, const ReportFont& font,
-                   int checkPeriod, int popUpInterval, const QString& language);
+                   int checkPeriod, int popUpInterval, const QString& language,
+                   int parallelChecks = 1);
+
+// [CheckParams] ParallelChecks brought into 1..256.
+int clampParallelChecks(int value);
 
 }  // namespace hv

@@ -83,6 +83,8 @@ bool NetProbes::tcpTry(const std::string& host) {
     return d.hostAlive;
 }
 
+void NetProbes::setConcurrent(bool concurrent) { m_impl->icmp.KeepSocketOpen = concurrent; }
+
 std::string NetProbes::lastError() const { return m_impl->lastError; }
 
 TIdIcmpClient& NetProbes::IdIcmpClient1() { return m_impl->icmp; }

@@ -20,6 +20,8 @@ public:
     ~NetProbes() override;
     bool icmpTry(const std::string& host) override;
     bool tcpTry(const std::string& host) override;
+    // Beside other sets the ICMP socket stays open between echoes.
+    void setConcurrent(bool concurrent) override;
 
     // The reply handler's rule: only an echo reply carrying our numbers, from a real source
     // address and with a TTL above 0, means the host answered. Unreachable and time-exceeded

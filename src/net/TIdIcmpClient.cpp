@@ -1,10 +1,12 @@
 #include "net/TIdIcmpClient.h"
 
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 #include "net/EIdException.h"
@@ -45,7 +47,47 @@ void writeIpHeader(std::uint8_t* p, std::uint8_t ttl, const std::array<std::uint
 
 }  // namespace
 
-TIdIcmpClient::TIdIcmpClient() : m_identifier(static_cast<std::uint16_t>(::getpid() & 0xFFFF)) {}
+namespace {
+
+// Raw ICMP sockets each see every reply: clients used at once get identifiers of their own
+// (the first one the process id), so none takes a reply to another's request.
+std::uint16_t nextIdentifier() {
+    static std::atomic<std::uint32_t> created{0};
+    return static_cast<std::uint16_t>((static_cast<std::uint32_t>(::getpid()) + created++) &
+                                      0xFFFF);
+}
+
+// A raw ICMP socket is handed a copy of every ICMP datagram the host receives; with many
+// clients at once on a busy link their queues fill with each other's replies and drop their
+// own. The kernel keeps only what may concern this client: echo replies carrying its
+// identifier (stored little-endian, so read swapped by the filter's big-endian loads),
+// destination-unreachable and time-exceeded messages. Best effort: without the filter the
+// reply parser still tells ours from others.
+void keepOnlyOurReplies(TIdSocketHandle& socket, std::uint16_t identifier) {
+    const std::uint32_t swapped =
+        static_cast<std::uint32_t>(((identifier & 0xFF) << 8) | (identifier >> 8));
+    sock_filter code[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),         // X = IP header length
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),          // A = ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 3, 0),   // echo reply: test the identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 3, 5, 0),   // unreachable: keep
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 11, 4, 0),  // time exceeded: keep
+        BPF_STMT(BPF_RET | BPF_K, 0),                   // anything else: drop
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),          // A = identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, swapped, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, 0),
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
+    };
+    const sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    try {
+        socket.SetHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+TIdIcmpClient::TIdIcmpClient() : m_identifier(nextIdentifier()) {}
 
 TIdIcmpClient::~TIdIcmpClient() = default;
 
@@ -79,6 +121,7 @@ TIdSocketHandle& TIdIcmpClient::fetchSocket() {
             try {
                 const RawCapability::Scope privileged;
                 m_socket.OpenHandle(SOCK_RAW, Protocol);
+                keepOnlyOurReplies(m_socket, m_identifier);
             } catch (const EIdInvalidSocket&) {
                 m_rawRefused = true;
             }
@@ -109,7 +152,7 @@ void TIdIcmpClient::RunEcho(const std::string& payload, std::uint16_t sequence) 
 
     TReplyStatus record = AwaitReply(ReceiveTimeout);
     const std::uint32_t roundTrip = TIdStack::TickCount() - started;  // modulo 2^32
-    fetchSocket().ShutHandle();
+    if (!KeepSocketOpen) fetchSocket().ShutHandle();
 
     record.RoundTripMs = roundTrip;
     m_lastReply = record;

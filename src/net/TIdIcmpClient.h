@@ -32,6 +32,9 @@ public:
     std::uint16_t EchoSequence = kFirstSequence;
     // Watched by every wait: readable means give up at once (EIdCancelled).
     int CancelFd = -1;
+    // Keeps the socket open from one echo to the next instead of closing it after each. For
+    // clients used at once: sockets opened and closed beside each other's replies lose some.
+    bool KeepSocketOpen = false;
     // Called at the end of every echo that completes without error.
     std::function<void(TIdIcmpClient& sender, const TReplyStatus& reply)> OnReply;
 

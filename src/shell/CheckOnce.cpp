@@ -14,7 +14,6 @@
 
 #include <QFile>
 #include "checking/CheckHosts.h"
-#include "checking/DeferredProbes.h"
 #include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
@@ -76,9 +75,10 @@ int runPass(const QString& executablePath, QByteArray* output) {
 
     MainThreadInvoker invoker;
     OnceSink sink;
-    DeferredProbes probes;
-    TCheckHosts cycle(hosts, probes, sink, invoker);
-    probes.setTarget(std::make_unique<NetProbes>(cycle.cancelHandle()));
+    TCheckHosts cycle(
+        hosts, [](const CancelHandle& cancel) { return std::make_unique<NetProbes>(cancel); }, sink,
+        invoker);
+    cycle.setParallelChecks(settings.parallelChecks);
 
     std::mutex lock;
     std::map<int, HostCheckResult> results;  // guarded by lock

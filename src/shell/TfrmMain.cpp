@@ -131,13 +131,13 @@ TfrmMain::TfrmMain(Options options)
         m_terminateRequested = true;
     }
 
-    // FormCreate 3: the checking thread, suspended; the real probes watch its cancel handle.
-    CheckThread = std::make_unique<TCheckHosts>(hosts, m_probes, *this, m_invoker);
+    // FormCreate 3: the checking thread, suspended; it asks for a probe set per concurrent
+    // check, the real ICMP and TCP probes unless the options bring others.
+    ProbeFactory probes = options.probes;
+    if (!probes)
+        probes = [](const CancelHandle& cancel) { return std::make_unique<NetProbes>(cancel); };
+    CheckThread = std::make_unique<TCheckHosts>(hosts, std::move(probes), *this, m_invoker);
     CheckThread->start();
-    if (options.probes)
-        m_probes.setTarget(options.probes(CheckThread->cancelHandle()));
-    else
-        m_probes.setTarget(std::make_unique<NetProbes>(CheckThread->cancelHandle()));
 }
 
 TfrmMain::~TfrmMain() {
@@ -152,7 +152,6 @@ void TfrmMain::stopChecking() {
     m_invoker.cancel();
     CheckThread->stop();
     CheckThread.reset();
-    m_probes.reset();
 }
 
 void TfrmMain::setWindows(TfrmLog* log, TfrmState* state) {
@@ -352,18 +351,24 @@ void TfrmMain::setPopUpInterval(int ms) {
     tmrHide->setInterval(ms > 0 ? ms : std::numeric_limits<int>::max());
 }
 
+void TfrmMain::setParallelChecks(int count) {
+    m_parallelChecks = clampParallelChecks(count);
+    if (CheckThread) CheckThread->setParallelChecks(m_parallelChecks);
+}
+
 void TfrmMain::LoadSettings() {
     const Settings s = readSettings(settingsFilePath(m_exeDir));
     hosts.rebuildFromEntries(s.hostEntries);
     setReportFont(s.font);
     trmAsk->setInterval(s.checkPeriod);
     setPopUpInterval(s.popUpInterval);
+    setParallelChecks(s.parallelChecks);
     trmAskTimer();
 }
 
 void TfrmMain::SaveSettings() {
     writeSettings(settingsFilePath(m_exeDir), hosts.hosts(), reportFont(), trmAsk->interval(),
-                  m_popUpInterval, Languages::instance().currentLanguage());
+                  m_popUpInterval, Languages::instance().currentLanguage(), m_parallelChecks);
     if (!frmSettings) return;
     const AutostartEntry autorun;
     if (frmSettings->cbAutorun->isChecked())
@@ -396,8 +401,9 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     QStringList lines;
     for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
     hosts.rebuildFromLines(lines);
-    // A stopped monitor stays stopped: the new list is checked at the next Start.
-    if (isRunning()) trmAskTimer();
+    // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
+    // way stops at the rebuild and is followed at once by a pass over the new list.
+    if (isRunning() && CheckThread) CheckThread->resumeForNewList();
     // The font dialog shows a family the system lacks as a stand-in without bold or italic:
     // a font the user left alone keeps its name and styles.
     applyReportFont(d.FontDialog1->currentFont() != m_fontShownInDialog

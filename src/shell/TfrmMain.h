@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "checking/CheckHosts.h"
-#include "checking/DeferredProbes.h"
+#include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
@@ -35,7 +35,7 @@ class NoTrayFallback;
 class TfrmMain : public ReportWindow, public CheckSink {
     Q_OBJECT
 public:
-    using ProbeFactory = std::function<std::unique_ptr<HostProbes>(const CancelHandle&)>;
+    using ProbeFactory = TCheckHosts::ProbeFactory;
 
     struct Options {
         QString executablePath;  // the running executable; its folder holds every program file
@@ -87,6 +87,9 @@ public:
     int miStartImage() const { return m_miStartImage; }
     bool isRunning() const { return m_miStartImage != 2; }
     int popUpInterval() const { return m_popUpInterval; }
+    // [CheckParams] ParallelChecks: hosts a pass checks at once (1..256), from the next pass.
+    int parallelChecks() const { return m_parallelChecks; }
+    void setParallelChecks(int count);
 
     // Handlers.
     void trmAskTimer();
@@ -136,12 +139,12 @@ private:
     bool m_terminateRequested = false;
     int m_miStartImage = 3;
     int m_popUpInterval = 5000;
+    int m_parallelChecks = 1;
     TimeFormat m_timeFormat;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
     QFont m_fontShownInDialog;    // FontDialog1's font as the settings dialog was filled
 
     MainThreadInvoker m_invoker;
-    DeferredProbes m_probes;
     std::unique_ptr<TrayIcon> m_tray;
     NoTrayFallback* m_noTray = nullptr;  // owned by the state table
 };

@@ -55,7 +55,7 @@ protected:
     RecordingSink sink;
     hv::MainThreadInvoker invoker;
     std::atomic<int> passes{0};
-    hv::TCheckHosts thread{hosts, probes, sink, invoker};
+    hv::TCheckHosts thread{hosts, sharedProbes(probes), sink, invoker};
 };
 
 }  // namespace hvtest

@@ -10,7 +10,8 @@ namespace {
 using hvtest::Answer;
 using hvtest::pumpUntil;
 
-class CheckHostsStress : public hvtest::CheckCycle {};
+// Parameter: [CheckParams] ParallelChecks.
+class CheckHostsStress : public hvtest::CheckCycle, public ::testing::WithParamInterface<int> {};
 
 // Hosts h0, h2, ... answer, the others never do; titles name the list they belong to.
 QStringList hostLinesOfRound(int round, int count) {
@@ -19,7 +20,8 @@ QStringList hostLinesOfRound(int round, int count) {
     return lines;
 }
 
-TEST_F(CheckHostsStress, RebuildsWhilePassesRunNeverReportAHostOfAnOldList) {
+TEST_P(CheckHostsStress, RebuildsWhilePassesRunNeverReportAHostOfAnOldList) {
+    thread.setParallelChecks(GetParam());
     for (int k = 0; k < 8; k += 2) probes.script("h" + std::to_string(k), {Answer::Up});
 
     int round = 0;
@@ -41,7 +43,11 @@ TEST_F(CheckHostsStress, RebuildsWhilePassesRunNeverReportAHostOfAnOldList) {
     for (round = 1; round <= 400 && std::chrono::steady_clock::now() < deadline; ++round) {
         hosts.rebuildFromLines(hostLinesOfRound(round, round % 8));
         if (round % 5 == 0) hosts.setAllStateImages(hv::kImageNotAnswering);  // Stop
-        if (thread.isSuspended()) thread.resume();                            // a tick
+        if (round % 3 == 0) {
+            thread.resumeForNewList();  // a confirmed settings dialog
+        } else if (thread.isSuspended()) {
+            thread.resume();  // a tick
+        }
         // Serve hand-overs for 0 to 3 ms, so rebuilds fall before, in and between passes.
         pumpUntil([] { return false; }, round % 4);
     }
@@ -59,5 +65,7 @@ TEST_F(CheckHostsStress, RebuildsWhilePassesRunNeverReportAHostOfAnOldList) {
               QStringList{QStringLiteral("Appeared hosts:\r\n  g%1-0\r\n  g%1-2").arg(round)});
     EXPECT_EQ(images(), (std::vector<int>{0, 1, 0, 1}));
 }
+
+INSTANTIATE_TEST_SUITE_P(ParallelChecks, CheckHostsStress, ::testing::Values(1, 4, 64));
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -59,6 +60,15 @@ public:
         m_calls.clear();
     }
 
+    // The host's tries wait this long (ending early, down, when the cycle is stopped) before
+    // they answer: hosts that finish out of list order.
+    void delay(const std::string& host, int ms) {
+        std::lock_guard guard(m_lock);
+        m_delays[host] = ms;
+    }
+    // The most tries that were under way at one time.
+    int mostAtOnce() const { return m_mostAtOnce.load(); }
+
     bool isHeld() const { return m_held.load(); }
     void release() {
         std::lock_guard guard(m_lock);
@@ -71,10 +81,24 @@ public:
 
 private:
     bool answer(const std::string& host, hv::ProbeKind kind) {
+        const int now = ++m_atOnce;
+        int most = m_mostAtOnce.load();
+        while (now > most && !m_mostAtOnce.compare_exchange_weak(most, now)) {
+        }
+        struct Leave {
+            std::atomic<int>& n;
+            ~Leave() { --n; }
+        } leave{m_atOnce};
+        return scriptedAnswer(host, kind);
+    }
+
+    bool scriptedAnswer(const std::string& host, hv::ProbeKind kind) {
         Answer a = Answer::Down;
+        int delayMs = 0;
         {
             std::lock_guard guard(m_lock);
             m_calls.push_back({host, kind});
+            if (auto d = m_delays.find(host); d != m_delays.end()) delayMs = d->second;
             auto it = m_scripts.find(host);
             if (it != m_scripts.end() && !it->second.empty()) {
                 std::size_t& used = m_used[host];
@@ -82,6 +106,7 @@ private:
                 ++used;
             }
         }
+        if (delayMs > 0 && m_cancel && m_cancel->waitFor(delayMs)) return false;
         switch (a) {
             case Answer::Up:
                 return true;
@@ -117,10 +142,29 @@ private:
     std::condition_variable m_releasedCv;
     std::map<std::string, std::vector<Answer>> m_scripts;
     std::map<std::string, std::size_t> m_used;
+    std::map<std::string, int> m_delays;
+    std::atomic<int> m_atOnce{0};
+    std::atomic<int> m_mostAtOnce{0};
     std::vector<ProbeCall> m_calls;
     std::atomic<bool> m_held{false};
     bool m_released = false;
 };
+
+// A probe set per concurrent check that forwards to one shared (thread-safe) probe object.
+class ForwardingProbes : public hv::HostProbes {
+public:
+    explicit ForwardingProbes(hv::HostProbes& to) : m_to(to) {}
+    bool icmpTry(const std::string& host) override { return m_to.icmpTry(host); }
+    bool tcpTry(const std::string& host) override { return m_to.tcpTry(host); }
+
+private:
+    hv::HostProbes& m_to;
+};
+
+inline hv::TCheckHosts::ProbeFactory sharedProbes(hv::HostProbes& probes) {
+    return
+        [&probes](const hv::CancelHandle&) { return std::make_unique<ForwardingProbes>(probes); };
+}
 
 // The windows' side of the hand-overs, recorded; runs on the main thread only.
 class RecordingSink : public hv::CheckSink {

@@ -27,9 +27,9 @@
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
 #include "shell/AskTimer.h"
-#include "views/ErrorBox.h"
 #include "shell/OwnerDrawItem.h"
 #include "shell/TfrmMain.h"
+#include "views/ErrorBox.h"
 #include "views/ImageList.h"
 #include "views/TfrmLog.h"
 
@@ -447,6 +447,30 @@ TEST_F(ShellTest, StoppedMonitorStaysStoppedAcrossTheDialog) {
     EXPECT_EQ(passes, 1);
     m.miStartClick();
     EXPECT_TRUE(waitFor([&] { return passes >= 2; }));
+}
+
+TEST_F(ShellTest, OkDuringAPassChecksTheNewListAtOnce) {
+    // The pass over the old list is held in its probe while the dialog is confirmed; the
+    // period is 0, so no tick would ever bring the new list's first pass.
+    script->gated = "127.0.0.9";
+    script->up = {"127.0.0.5"};
+    const QByteArray ini =
+        "[HostList]\nslow=127.0.0.9\n[CheckParams]\nCheckPeriod=0\nParallelChecks=8\n";
+    TfrmMain& m = make(&ini);
+    m.LoadSettings();
+    EXPECT_EQ(m.CheckThread->parallelChecks(), 8);
+    ASSERT_TRUE(waitFor([&] { return script->waitingInGate(); }));
+    m.runSettingsDialog = [](hv::TfrmSettings& d) {
+        d.lbxHosts->clear();
+        d.lbxHosts->addItems({"New :  127.0.0.5"});
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    script->release();
+    EXPECT_TRUE(waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    EXPECT_TRUE(dir.read("Hostvane.ini").contains("ParallelChecks=8"));
+    settle();
+    EXPECT_EQ(passes, 2);
 }
 
 TEST_F(ShellTest, OkKeepsAReportFontTheSystemLacksWhenTheFontWasLeftAlone) {

@@ -139,3 +139,34 @@ TEST(Settings, FileFoundIgnoringCase) {
 }
 
 }  // namespace
+
+TEST(Settings, ParallelChecksIsBroughtIntoRangeAndSavedOnlyWhenItMatters) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    const struct {
+        QByteArray stored;  // the CheckParams line, empty for none
+        int read;
+    } cases[] = {{"", 1},
+                 {"ParallelChecks=1\n", 1},
+                 {"ParallelChecks=64\n", 64},
+                 {"ParallelChecks=0\n", 1},
+                 {"ParallelChecks=-7\n", 1},
+                 {"ParallelChecks=256\n", 256},
+                 {"ParallelChecks=257\n", 256},
+                 {"ParallelChecks=x\n", 1}};
+    for (const auto& c : cases) {
+        tmp.write("Hostvane.ini", "[CheckParams]\n" + c.stored);
+        EXPECT_EQ(readSettings(path).parallelChecks, c.read) << c.stored.constData();
+    }
+
+    // Sequential checks leave a file without the key as it was; anything else is written,
+    // and a stored key is kept up to date even when it goes back to 1.
+    QFile::remove(path);
+    writeSettings(path, {}, {}, 60000, 5000, "English", 1);
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("ParallelChecks"));
+    writeSettings(path, {}, {}, 60000, 5000, "English", 500);
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("PopUpInterval=5000\nParallelChecks=256\n"));
+    writeSettings(path, {}, {}, 60000, 5000, "English", 1);
+    EXPECT_EQ(readSettings(path).parallelChecks, 1);
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("ParallelChecks=1\n"));
+}

@@ -1,5 +1,7 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -7,11 +9,14 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 #include <cstdio>
 #include <string>
 
+#include "NetNamespace.h"
 #include "NetTestSupport.h"
 #include "TestSupport.h"
+#include "platform/IniFile.h"
 #include "shell/CheckOnce.h"
 
 using namespace hv;
@@ -160,4 +165,69 @@ TEST(CheckOnce, AllUpIsStatusZeroAndEmptyListPrintsNothingButTheBreak) {
     out.clear();
     EXPECT_EQ(runCheckOnce(programFolder(empty, ""), &out), 0);
     EXPECT_EQ(out, "\n");
+}
+
+// One parallel pass in a namespace of the test's own: answering hosts (the linked namespace,
+// this namespace's loopback, a listener on port 80) between silent ones (permanent neighbour
+// entries to MACs nobody owns), several echoing the same address at once. Each host must get
+// its own result: no probe may take another's reply.
+TEST(CheckOnce, ParallelPassGivesSilentAndAnsweringHostsEachTheirOwnResult) {
+    const QString why = hvtest::NetNamespace::unavailableReason();
+    if (!why.isEmpty()) GTEST_SKIP() << "skipped: " << why.toStdString();
+    hvtest::NetNamespace a("pa");
+    hvtest::NetNamespace b("pb");
+    ASSERT_TRUE(a.ok() && b.ok());
+    ASSERT_TRUE(hvtest::NetNamespace::link(a, b));
+    ASSERT_TRUE(a.ip({"link", "set", "lo", "up"}));
+    const QString dev = QString::fromStdString(a.name());
+    for (int i = 10; i <= 13; ++i) {
+        ASSERT_TRUE(a.ip({"neigh", "replace", QStringLiteral("198.51.100.%1").arg(i), "lladdr",
+                          QStringLiteral("02:00:00:00:00:%1").arg(i, 2, 16, QLatin1Char('0')),
+                          "dev", dev, "nud", "permanent"}));
+    }
+    int server = -1;
+    b.run([&] { server = listenOn80("198.51.100.2"); });
+    ASSERT_GE(server, 0);
+
+    hvtest::TempDir dir;
+    const QString exe = programFolder(dir,
+                                      "S1=198.51.100.10\r\nB=198.51.100.2\r\nS2=198.51.100.11\r\n"
+                                      "L=127.0.0.1\r\nS3=198.51.100.12\r\nW=http://198.51.100.2\r\n"
+                                      "SW=http://198.51.100.13\r\nB2=198.51.100.2\r\n"
+                                      "L2=127.0.0.2\r\n");
+    IniFile ini(dir.file("Hostvane.ini"));
+    ini.writeInteger("CheckParams", "ParallelChecks", 8);
+    ini.save();
+
+    // On a thread of Qt's (its event loop serves the hand-overs) that has joined namespace a;
+    // the checking thread and its workers start from it and live there too.
+    QByteArray out;
+    int status = -1;
+    std::string failure;
+    QThread* pass = QThread::create([&] {
+        const int fd = ::open(("/run/netns/" + a.name()).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || ::setns(fd, CLONE_NEWNET) != 0) {
+            failure = "cannot join " + a.name();
+        } else {
+            status = runCheckOnce(exe, &out);
+        }
+        if (fd >= 0) ::close(fd);
+    });
+    pass->start();
+    ASSERT_TRUE(pass->wait(60000));
+    delete pass;
+    ASSERT_TRUE(failure.empty()) << failure;
+    ::close(server);
+    EXPECT_EQ(status, 1);
+
+    QStringList states;
+    const QStringList lines = QString::fromUtf8(out).split('\n');
+    for (const QString& line : lines) {
+        if (line.contains('\t')) states << line.section('\t', 0, 1);
+    }
+    EXPECT_EQ(states, QStringList({"down\tS1", "up\tB", "down\tS2", "up\tL", "down\tS3", "up\tW",
+                                   "down\tSW", "up\tB2", "up\tL2"}))
+        << out.toStdString();
+    EXPECT_TRUE(out.endsWith("\n\nAppeared hosts:\n  B\n  L\n  W\n  B2\n  L2\n"))
+        << out.toStdString();
 }

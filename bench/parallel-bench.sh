@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Times `hostvane --once` passes with [CheckParams] ParallelChecks, inside a network namespace
+# of the benchmark's own, and prints wall time, CPU time and peak resident memory of each run.
+#
+#   bench/parallel-bench.sh <build-folder> [CASE ...]
+#
+# CASE is KIND:HOSTS:PARALLEL, KIND one of
+#   silent-icmp  silent-tcp   hosts 198.51.100.10 and up: routed into a veth pair whose peer
+#                             sits in a second namespace, each with a permanent neighbour
+#                             entry to a MAC nobody owns, so requests leave and nothing answers
+#   loop-icmp    loop-tcp     answering hosts 127.0.x.y on the namespace's own loopback
+#                             (loop-tcp with listeners on port 80); loop-icmp also times
+#                             `fping -c1 -i 0` over the same addresses in the same run
+#   empty                     no host at all: what starting and ending the program costs
+# PARALLEL "loop" (ICMP kinds only) runs bench/echo-loop-prototype.cpp instead: the one-thread
+# event-loop design, measured against the worker threads the program uses.
+# Without cases it runs every row the README quotes. Needs root; touches no other machine.
+set -euo pipefail
+
+build=${1:?usage: parallel-bench.sh <build-folder> [KIND:HOSTS:PARALLEL ...]}
+shift
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(empty:0:1 silent-icmp:100:1 silent-icmp:100:16 silent-icmp:100:128
+                                 silent-tcp:100:1 silent-tcp:100:16 silent-tcp:100:128
+                                 silent-icmp:100:loop
+                                 loop-icmp:500:1 loop-icmp:500:16 loop-icmp:500:64 loop-icmp:500:loop
+                                 loop-tcp:200:1 loop-tcp:200:64)
+here=$(cd "$(dirname "$0")" && pwd)
+exe=$build/hostvane
+[ -x "$exe" ] || { echo "no $exe: build the hostvane target first" >&2; exit 1; }
+[ "$(id -u)" -eq 0 ] || { echo "run as root: namespaces, raw sockets, port 80" >&2; exit 1; }
+command -v fping >/dev/null || { echo "fping missing: tools/install-deps.sh bench" >&2; exit 1; }
+
+tag=hvb$$
+ns=$tag-mon    # where hostvane runs
+peer=$tag-peer # the far end of the veth pair: drops every frame (none is for its MAC)
+work=$(mktemp -d /tmp/hv-pbench-XXXXXX)
+listener=
+cleanup() {
+    [ -n "$listener" ] && kill "$listener" 2>/dev/null && wait "$listener" 2>/dev/null
+    ip netns del "$ns" 2>/dev/null || true
+    ip netns del "$peer" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+ip netns add "$ns"
+ip netns add "$peer"
+ip link add "${tag}a" type veth peer name "${tag}b"
+ip link set "${tag}a" netns "$ns"
+ip link set "${tag}b" netns "$peer"
+ip -n "$ns" link set lo up
+ip -n "$ns" link set "${tag}a" up
+ip -n "$ns" addr add 198.51.100.1/24 dev "${tag}a"
+ip -n "$peer" link set "${tag}b" up
+
+cp "$exe" "$work/hostvane"
+cp -r "$build/Languages" "$work/Languages"
+
+silent_addresses() {  # N silent addresses 198.51.100.10.., each with its own unowned MAC
+    local n=$1 i a
+    [ "$n" -le 240 ] || { echo "at most 240 silent hosts" >&2; exit 1; }
+    for ((i = 0; i < n; i++)); do
+        a=198.51.100.$((10 + i))
+        ip -n "$ns" neigh replace "$a" lladdr "$(printf '02:00:00:00:00:%02x' "$i")" \
+            dev "${tag}a" nud permanent
+        echo "$a"
+    done
+}
+
+loop_addresses() {  # N distinct addresses 127.0.x.y, y in 1..250
+    local n=$1 i
+    for ((i = 0; i < n; i++)); do echo "127.0.$((i / 250)).$((i % 250 + 1))"; done
+}
+
+write_settings() {  # prefix ("" or "http://"), address file, ParallelChecks
+    {
+        printf '[HostList]\r\n'
+        local i=0 a
+        while read -r a; do printf 'h%d=%s%s\r\n' "$i" "$1" "$a"; i=$((i + 1)); done <"$2"
+        printf '[CheckParams]\r\nParallelChecks=%s\r\n' "$3"
+        printf '[General]\r\nLanguage=English\r\n'
+    } >"$work/Hostvane.ini"
+}
+
+# Runs a command in the namespace; prints "wall_ms cpu_ms maxrss_kib".
+measure() {
+    ip netns exec "$ns" /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" \
+        >"$work/out.txt" 2>"$work/err.txt" || true
+    tail -n 1 "$work/time.txt" | awk '{ printf "%d %d %d\n", $1 * 1000, ($2 + $3) * 1000, $4 }'
+}
+
+printf '%-12s %6s %9s %10s %8s %10s %10s\n' kind hosts parallel "wall ms" "cpu ms" "rss KiB" \
+    "fping ms"
+for c in "${cases[@]}"; do
+    IFS=: read -r kind n par <<<"$c"
+    prefix=
+    expect=up
+    case $kind in
+        silent-icmp) silent_addresses "$n" >"$work/addrs.txt"; expect=down ;;
+        silent-tcp) silent_addresses "$n" >"$work/addrs.txt"; expect=down; prefix=http:// ;;
+        loop-icmp) loop_addresses "$n" >"$work/addrs.txt" ;;
+        loop-tcp) loop_addresses "$n" >"$work/addrs.txt"; prefix=http:// ;;
+        empty) : >"$work/addrs.txt"; expect=up ;;  # the floor: start-up and exit alone
+        *) echo "unknown kind $kind" >&2; exit 2 ;;
+    esac
+    if [ "$kind" = loop-tcp ]; then
+        ip netns exec "$ns" python3 "$here/listen80.py" --max-seconds 900 <"$work/addrs.txt" \
+            >"$work/listener.txt" &
+        listener=$!
+        for _ in $(seq 1 100); do grep -q ready "$work/listener.txt" 2>/dev/null && break; sleep 0.1; done
+        grep -q ready "$work/listener.txt" || { echo "listener did not start" >&2; exit 1; }
+    fi
+    if [ "$par" = loop ]; then
+        [ -x "$work/echo-loop" ] || g++ -O2 -std=c++20 -o "$work/echo-loop" "$here/echo-loop-prototype.cpp"
+        read -r wall cpu rss < <(measure nice "$work/echo-loop" <"$work/addrs.txt")
+        up=$(awk '{ print $1 }' "$work/out.txt")
+        [ "$expect" = up ] && want=$n || want=0
+        [ "$up" = "$want" ] || echo "$c: $up of $n answered" >&2
+    else
+        write_settings "$prefix" "$work/addrs.txt" "$par"
+        read -r wall cpu rss < <(measure nice "$work/hostvane" --once)
+        got=$(grep -c "^$expect"$'\t' "$work/out.txt" || true)
+        [ "$got" -eq "$n" ] || { echo "$c: $got of $n hosts $expect" >&2; head -n 3 "$work/err.txt" >&2; }
+    fi
+    fping_ms=-
+    if [ "$kind" = loop-icmp ]; then
+        read -r fping_ms _ < <(measure nice fping -q -c1 -i 0 -f "$work/addrs.txt")
+    fi
+    if [ -n "$listener" ]; then
+        kill "$listener"; wait "$listener" 2>/dev/null || true; listener=
+    fi
+    printf '%-12s %6s %9s %10s %8s %10s %10s\n' "$kind" "$n" "$par" "$wall" "$cpu" "$rss" "$fping_ms"
+done
