@@ -331,9 +331,18 @@ void TfrmMain::LoadSettings() {
     trmAskTimer();
 }
 
+Settings TfrmMain::currentSettings() const {
+    Settings s;
+    for (const Host& host : hosts.hosts()) s.hostEntries.append({host.title, host.address});
+    s.font = reportFont();
+    s.checkPeriod = trmAsk->interval();
+    s.popUpInterval = m_popUpInterval;
+    s.language = Languages::instance().currentLanguage();
+    return s;
+}
+
 void TfrmMain::SaveSettings() {
-    writeSettings(settingsFilePath(m_exeDir), hosts.hosts(), reportFont(), trmAsk->interval(),
-                  m_popUpInterval, Languages::instance().currentLanguage());
+    writeSettings(settingsFilePath(m_exeDir), currentSettings());
     if (!frmSettings) return;
     const AutostartEntry autorun;
     if (frmSettings->cbAutorun->isChecked())

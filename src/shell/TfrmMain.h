@@ -98,6 +98,8 @@ public:
 
     void LoadSettings();
     void SaveSettings();  // throws Error; the autorun entry follows frmSettings->cbAutorun
+    // The settings as they live now, as SaveSettings writes them.
+    Settings currentSettings() const;
 
     // The report font as the settings file keeps it (memReport's font and text colour).
     ReportFont reportFont() const;
