@@ -43,14 +43,13 @@ void writeValue(IniFile& ini, const QString& s, const QString& k, const QString&
 template <typename T, typename Field>
 SettingsKey key(const QString& section, const char* name, T def, Field field) {
     const QString k = QString::fromLatin1(name);
-    return SettingsKey{
-        section, k, [def, field](Settings& s) { field(s) = def; },
-        [section, k, def, field](const IniFile& ini, Settings& s) {
-            field(s) = readValue(ini, section, k, def);
-        },
-        [section, k, field](IniFile& ini, const Settings& s) {
-            writeValue(ini, section, k, field(s));
-        }};
+    return SettingsKey{section, k, [def, field](Settings& s) { field(s) = def; },
+                       [section, k, def, field](const IniFile& ini, Settings& s) {
+                           field(s) = readValue(ini, section, k, def);
+                       },
+                       [section, k, field](IniFile& ini, const Settings& s) {
+                           writeValue(ini, section, k, field(s));
+                       }};
 }
 
 }  // namespace

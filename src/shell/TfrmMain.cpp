@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "dialogs/DropDownComboBox.h"
+#include "dialogs/ExecModal.h"
 #include "dialogs/SpinEdit.h"
 #include "dialogs/TfrmSettings.h"
 #include "lang/Languages.h"
@@ -23,8 +25,8 @@
 #include "platform/AutostartEntry.h"
 #include "platform/ProgramFiles.h"
 #include "shell/AskTimer.h"
-#include "views/ErrorBox.h"
 #include "shell/OwnerDrawItem.h"
+#include "views/ErrorBox.h"
 #include "views/ImageList.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
@@ -78,6 +80,8 @@ TfrmMain::TfrmMain(Options options)
       m_exePath(options.executablePath.isEmpty() ? ProgramFiles::executablePath()
                                                  : options.executablePath) {
     setObjectName(QStringLiteral("frmMain"));
+    // The balloon hides on any click, also while a dialog is open.
+    setNeverBlocked(this);
     m_exeDir = QFileInfo(m_exePath).absolutePath();
 
     // Created enabled with 3000 ms; LoadSettings sets the check period.
@@ -359,9 +363,7 @@ void TfrmMain::fillSettingsDialog(TfrmSettings& d) {
     d.cbAutorun->setChecked(AutostartEntry().isSetTo(m_exePath));
     d.sePopUpInt->setSpinValue(m_popUpInterval);
     d.seCheckPeriod->setSpinValue(trmAsk->interval());
-    const ReportFont f = reportFont();
-    d.setFontChoice(memReport->font(), fromColorRef(f.color));
-    m_fontShownInDialog = d.FontDialog1->currentFont();
+    d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
     d.cbLang->setEditText(Languages::instance().currentLanguage());
     d.reportFont = [this] {
         return qMakePair(memReport->font(), memReport->palette().color(QPalette::Text));
@@ -377,12 +379,8 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     hosts.rebuildFromLines(lines);
     // A stopped monitor stays stopped: the new list is checked at the next Start.
     if (isRunning()) trmAskTimer();
-    // The font dialog shows a family the system lacks as a stand-in without bold or italic:
-    // a font the user left alone keeps its name and styles.
-    applyReportFont(d.FontDialog1->currentFont() != m_fontShownInDialog
-                        ? d.FontDialog1->currentFont()
-                        : memReport->font(),
-                    d.FontDialog1Color);
+    // The font as given or last confirmed: browsing in a cancelled font dialog changes nothing.
+    applyReportFont(d.chosenFont(), d.FontDialog1Color);
     setPopUpInterval(d.sePopUpInt->spinValue());
     trmAsk->setInterval(d.seCheckPeriod->spinValue());
     SaveSettings();
@@ -400,7 +398,7 @@ void TfrmMain::miSettingsClick() {
         trmAsk->setEnabled(isRunning());
     });
     fillSettingsDialog(*dialog);
-    const int result = runSettingsDialog ? runSettingsDialog(*dialog) : dialog->exec();
+    const int result = runSettingsDialog ? runSettingsDialog(*dialog) : execModal(*dialog);
     if (result == TfrmSettings::kOk)
         applySettingsDialog(*dialog);
     else

@@ -7,11 +7,11 @@
 #include <optional>
 
 #include "checking/CheckHosts.h"
+#include "checking/DeferredProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"
-#include "checking/DeferredProbes.h"
 #include "skin/Skin.h"
 #include "views/ReportWindow.h"
 
@@ -139,7 +139,6 @@ private:
     int m_popUpInterval = 5000;
     TimeFormat m_timeFormat;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
-    QFont m_fontShownInDialog;    // FontDialog1's font as the settings dialog was filled
 
     MainThreadInvoker m_invoker;
     DeferredProbes m_probes;

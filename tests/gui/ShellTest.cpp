@@ -194,7 +194,7 @@ TEST_F(ShellTest, MissingSettingsFileGivesDefaults) {
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|"}));
     EXPECT_EQ(m.trmAsk->interval(), 60000);
     EXPECT_EQ(m.popUpInterval(), 5000);
-    EXPECT_EQ(m.reportFont(), hv::ReportFont{});
+    EXPECT_EQ(m.reportFont(), hv::defaultSettings().font);
     EXPECT_TRUE(waitFor([&] { return passes >= 1; }));
 }
 
@@ -388,7 +388,7 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
         d.seCheckPeriod->setSpinText("");  // a cleared box hands back 0
         QFont f = d.FontDialog1->currentFont();
         f.setPointSize(9);
-        d.FontDialog1->setCurrentFont(f);
+        d.setFontChoice(f, d.FontDialog1Color);  // as a confirmed font dialog does
         d.cbAutorun->setChecked(false);
         return int(hv::TfrmSettings::kOk);
     };

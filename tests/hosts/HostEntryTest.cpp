@@ -18,7 +18,7 @@ TEST(PadIpAddress, FillsShortGroupsWithZeros) {
         {"", "000000000000000"},  // no dots: every group is only zeros
         {"...", "000.000.000.000"},
         {"10.0.0.", "010.000.000.000"},
-        {"host", "000000000000host"},  // a name: padded by the same rule, never cut
+        {"host", "000000000000host"},       // a name: padded by the same rule, never cut
         {"1234.5.6.7", "12340.5.006.007"},  // the zeros go where the rule puts them
         {"10.0.0.1.2", "010.000.000.1.2"},
     };
