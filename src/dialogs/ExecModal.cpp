@@ -25,6 +25,14 @@ bool ownedBy(const QWidget* w, const QWidget* dialog) {
     return false;
 }
 
+// The windows the dialog belongs to: Qt's window modality blocks them already, and disabling
+// one would disable the dialog with it.
+bool ownerOf(const QWidget* w, const QWidget* dialog) {
+    for (const QWidget* p = dialog->parentWidget(); p; p = p->parentWidget())
+        if (p->window() == w) return true;
+    return false;
+}
+
 }  // namespace
 
 void setNeverBlocked(QWidget* window) { window->setProperty(kNeverBlocked, true); }
@@ -35,9 +43,9 @@ int execModal(QDialog& dialog) {
     dialog.setWindowModality(Qt::WindowModal);
     QList<QPointer<QWidget>> disabled;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!w->isEnabled() || ownedBy(w, &dialog) || isTrayWindow(w) || qobject_cast<QMenu*>(w) ||
-            w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip ||
-            w->property(kNeverBlocked).toBool())
+        if (!w->isEnabled() || ownedBy(w, &dialog) || ownerOf(w, &dialog) || isTrayWindow(w) ||
+            qobject_cast<QMenu*>(w) || w->windowType() == Qt::Popup ||
+            w->windowType() == Qt::ToolTip || w->property(kNeverBlocked).toBool())
             continue;
         w->setEnabled(false);
         disabled.append(w);
