@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -314,7 +315,11 @@ void TfrmSettings::btnFontInPopUpClick() {
     QFont current = m_chosenFont;
     QColor color = FontDialog1Color;
     if (reportFont) std::tie(current, color) = reportFont();
-    FontDialog1->setCurrentFont(current);
+    // Named by the style the font database knows it by, so that the dialog opens on that
+    // style and not on the first one it lists (a regular face would come back oblique).
+    QFont shown = current;
+    if (shown.styleName().isEmpty()) shown.setStyleName(QFontInfo(current).styleName());
+    FontDialog1->setCurrentFont(shown);
     if (execModal(*FontDialog1) != QDialog::Accepted) {
         // Only a confirmed dialog chooses: what was browsed and cancelled is forgotten.
         FontDialog1->setCurrentFont(m_chosenFont);

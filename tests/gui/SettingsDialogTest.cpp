@@ -223,8 +223,8 @@ TEST(SettingsDialogTest, AddsAppendInOrderAndSelectNothing) {
         QTest::mouseClick(h.btnCancel, Qt::LeftButton);
     });
     QTest::mouseClick(d.btnAddLan, Qt::LeftButton);
-    EXPECT_EQ(lines(d.lbxHosts), QStringList({"127.0  .0  .1   :  127.0.0.1", "Web :  http://127.0.0.2",
-                                              "Pc :  \\\\localhost"}));
+    EXPECT_EQ(lines(d.lbxHosts), QStringList({"127.0  .0  .1   :  127.0.0.1",
+                                              "Web :  http://127.0.0.2", "Pc :  \\\\localhost"}));
     EXPECT_TRUE(d.lbxHosts->selectedItems().isEmpty());
 }
 
