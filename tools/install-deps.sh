@@ -4,7 +4,7 @@
 set -euo pipefail
 
 run_pkgs=(cmake ninja-build g++ qt6-base-dev)
-test_pkgs=("${run_pkgs[@]}" libgtest-dev libgmock-dev xvfb xauth trayer xdotool x11-utils
+test_pkgs=("${run_pkgs[@]}" libgtest-dev libgmock-dev xvfb xauth trayer xdotool x11-utils dbus-x11 at-spi2-core python3-pyatspi
            imagemagick iproute2 util-linux clang libclang-rt-14-dev)
 
 case "${1:-run}" in

@@ -1,5 +1,6 @@
 #include "dialogs/TfrmSettings.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -236,6 +238,9 @@ void TfrmSettings::updateAccessibleNames() {
     sePopUpInt->setAccessibleName(plain(lbPopUpDelay->text()));
     seCheckPeriod->setAccessibleName(plain(lbCheckInterval->text()));
     cbLang->setAccessibleName(plain(lbSelectLang->text()));
+    // The combo box's own field and list are announced by the label too.
+    cbLang->lineEdit()->setAccessibleName(plain(lbSelectLang->text()));
+    cbLang->view()->setAccessibleName(plain(lbSelectLang->text()));
 }
 
 int TfrmSettings::runHostDialog(TfrmAddHost& dialog) {
