@@ -1,20 +1,31 @@
 #include "dialogs/TfrmSettings.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <tuple>
 
+#include "dialogs/DropDownComboBox.h"
+#include "dialogs/ExecModal.h"
 #include "dialogs/SpinEdit.h"
+#include "dialogs/TfrmAddHost.h"
+#include "help/HelpContext.h"
+#include "lang/Languages.h"
+#include "lang/widgets/TranslateForm.h"
 
 namespace hv {
 
@@ -42,8 +53,6 @@ QFrame* rule(QWidget* parent) {
     line->setFrameShadow(QFrame::Sunken);
     return line;
 }
-
-void setHelpContext(QWidget* w, int context) { w->setProperty("helpContext", context); }
 
 // Every page is one group box that fills it.
 QGroupBox* page(QStackedWidget* book, const QString& title, const char* name) {
@@ -137,6 +146,11 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     // Its hint is kept for translation but not shown.
     seCheckPeriod->setProperty("hint",
                                QStringLiteral("Time interval between check of hosts state"));
+    lbParallelChecks = named(new QLabel(QStringLiteral("Hosts checked at once"), gbCheckParams),
+                             "lbParallelChecks");
+    seParallelChecks = named(new SpinEdit(gbCheckParams), "seParallelChecks");
+    seParallelChecks->setToolTip(
+        QStringLiteral("How many hosts a pass checks at the same time (1: one after another)"));
     {
         auto* lay = new QVBoxLayout(gbCheckParams);
         lay->addWidget(lbPopUpDelay);
@@ -144,6 +158,9 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
         lay->addSpacing(8);
         lay->addWidget(lbCheckInterval);
         lay->addWidget(seCheckPeriod);
+        lay->addSpacing(8);
+        lay->addWidget(lbParallelChecks);
+        lay->addWidget(seParallelChecks);
         lay->addStretch();
     }
 
@@ -162,7 +179,7 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     gbLanguages = page(Notebook1, QStringLiteral("Languages"), "gbLanguages");
     lbSelectLang =
         named(new QLabel(QStringLiteral("Select language"), gbLanguages), "lbSelectLang");
-    cbLang = named(new QComboBox(gbLanguages), "cbLang");
+    cbLang = named(new DropDownComboBox(gbLanguages), "cbLang");
     cbLang->setEditable(true);
     cbLang->setInsertPolicy(QComboBox::NoInsert);
     {
@@ -203,10 +220,98 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     outer->addWidget(strip);
 
     connect(lbSettings, &QListWidget::itemSelectionChanged, this, [this] { lbSettingsClick(); });
+    connect(btnAddIP, &QPushButton::clicked, this, [this] { btnAddIPClick(); });
+    connect(btnAddHTTP, &QPushButton::clicked, this, [this] { btnAddHTTPClick(); });
+    connect(btnAddLan, &QPushButton::clicked, this, [this] { btnAddLanClick(); });
+    connect(btnEdit, &QPushButton::clicked, this, [this] { btnEditClick(); });
+    connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
+    connect(btnHelp, &QPushButton::clicked, this, [this] { btnHelpClick(); });
+    connect(cbLang, &DropDownComboBox::dropDown, this, [this] { cbLangDropDown(); });
+    connect(cbLang, &QComboBox::editTextChanged, this, [this] { cbLangChange(); });
+    lbPopUpDelay->setBuddy(sePopUpInt);
+    lbCheckInterval->setBuddy(seCheckPeriod);
+    lbParallelChecks->setBuddy(seParallelChecks);
+    lbSelectLang->setBuddy(cbLang);
     Notebook1->setCurrentIndex(0);
+    m_chosenFont = FontDialog1->currentFont();
+
+    // FormCreate.
+    TranslateForm(this);
+    updateAccessibleNames();
+}
+
+void TfrmSettings::updateAccessibleNames() {
+    const auto plain = [](QString text) { return text.remove(QLatin1Char('&')); };
+    lbSettings->setAccessibleName(plain(windowTitle()));
+    lbxHosts->setAccessibleName(plain(gbHostList->title()));
+    sePopUpInt->setAccessibleName(plain(lbPopUpDelay->text()));
+    seCheckPeriod->setAccessibleName(plain(lbCheckInterval->text()));
+    seParallelChecks->setAccessibleName(plain(lbParallelChecks->text()));
+    cbLang->setAccessibleName(plain(lbSelectLang->text()));
+    // The combo box's own field and list are announced by the label too.
+    cbLang->lineEdit()->setAccessibleName(plain(lbSelectLang->text()));
+    cbLang->view()->setAccessibleName(plain(lbSelectLang->text()));
+}
+
+int TfrmSettings::runHostDialog(TfrmAddHost& dialog) {
+    return runAddHost ? runAddHost(dialog) : execModal(dialog);
+}
+
+void TfrmSettings::addHost(int mode) {
+    TfrmAddHost dialog(this);
+    dialog.setMode(static_cast<HostEntryMode>(mode));
+    if (runHostDialog(dialog) == TfrmAddHost::kOk) lbxHosts->addItem(dialog.hostLine());
+}
+
+void TfrmSettings::btnAddIPClick() { addHost(static_cast<int>(HostEntryMode::NewIP)); }
+void TfrmSettings::btnAddHTTPClick() { addHost(static_cast<int>(HostEntryMode::NewHTTP)); }
+void TfrmSettings::btnAddLanClick() { addHost(static_cast<int>(HostEntryMode::NewLAN)); }
+
+void TfrmSettings::btnEditClick() {
+    const QList<QListWidgetItem*> selected = lbxHosts->selectedItems();
+    if (selected.isEmpty()) return;
+    QListWidgetItem* item = selected.first();
+    const EditTarget target = editTargetOfLine(item->text());
+    TfrmAddHost dialog(this);
+    dialog.setMode(target.mode, target.host);
+    if (runHostDialog(dialog) == TfrmAddHost::kOk) item->setText(dialog.hostLine());
+}
+
+void TfrmSettings::btnDeleteClick() {
+    const QList<QListWidgetItem*> selected = lbxHosts->selectedItems();
+    if (selected.isEmpty()) return;
+    delete lbxHosts->takeItem(lbxHosts->row(selected.first()));
+    if (lbxHosts->count() > 0)
+        lbxHosts->setCurrentRow(0);
+    else
+        lbxHosts->clearSelection();
+}
+
+void TfrmSettings::cbLangDropDown() {
+    // The list is filled afresh; the text stays as it is and is no change of language.
+    const QString text = cbLang->currentText();
+    const QSignalBlocker block(cbLang);
+    cbLang->clear();
+    cbLang->addItems(Languages::instance().listLanguages());
+    cbLang->setCurrentIndex(cbLang->findText(text));
+    cbLang->setEditText(text);
+}
+
+void TfrmSettings::cbLangChange() {
+    Languages::instance().setCurrentLanguage(cbLang->currentText());
+    TranslateForm(this);  // not among the windows of translateAllForms
+    Languages::instance().translateAllForms();
+    updateAccessibleNames();
+}
+
+void TfrmSettings::btnHelpClick() {
+    // Help opens at the context of the focused control: this button's.
+    btnHelp->setFocus(Qt::OtherFocusReason);
+    PressF1();
 }
 
 void TfrmSettings::setFontChoice(const QFont& font, const QColor& color) {
+    m_chosenFont = font;
     FontDialog1->setCurrentFont(font);
     FontDialog1Color = color;
     btnFontInPopUp->setFont(font);
@@ -222,18 +327,32 @@ void TfrmSettings::lbSettingsClick() {
 }
 
 void TfrmSettings::btnFontInPopUpClick() {
-    if (reportFont) {
-        const auto [font, color] = reportFont();
-        FontDialog1->setCurrentFont(font);
-        FontDialog1Color = color;
-    }
-    if (FontDialog1->exec() != QDialog::Accepted) return;
+    QFont current = m_chosenFont;
     QColor color = FontDialog1Color;
-    const QColor picked =
-        QColorDialog::getColor(FontDialog1Color, this, QStringLiteral("Font colour"));
-    if (picked.isValid()) color = picked;
-    setFontChoice(FontDialog1->selectedFont(), color);
-    if (setReportFont) setReportFont(FontDialog1->selectedFont(), color);
+    if (reportFont) std::tie(current, color) = reportFont();
+    // Named by the style the font database knows it by, so that the dialog opens on that
+    // style and not on the first one it lists (a regular face would come back oblique).
+    QFont shown = current;
+    if (shown.styleName().isEmpty()) shown.setStyleName(QFontInfo(current).styleName());
+    FontDialog1->setCurrentFont(shown);
+    if (execModal(*FontDialog1) != QDialog::Accepted) {
+        // Only a confirmed dialog chooses: what was browsed and cancelled is forgotten.
+        FontDialog1->setCurrentFont(m_chosenFont);
+        return;
+    }
+    QFont picked = FontDialog1->selectedFont();
+    // The dialog may hand back a stand-in of the same face (another style name, a family it
+    // lacks): a font the user left alone stays exactly ours.
+    if (picked.family() == current.family() && picked.pointSize() == current.pointSize() &&
+        picked.bold() == current.bold() && picked.italic() == current.italic())
+        picked = current;
+    QColorDialog colors(color, this);
+    colors.setObjectName(QStringLiteral("ColorDialog1"));
+    colors.setWindowTitle(QStringLiteral("Font colour"));
+    if (execModal(colors) == QDialog::Accepted && colors.selectedColor().isValid())
+        color = colors.selectedColor();
+    setFontChoice(picked, color);
+    if (setReportFont) setReportFont(picked, color);
 }
 
 void TfrmSettings::reject() { done(kCancel); }

@@ -6,8 +6,9 @@
 #include <QPair>
 #include <functional>
 
+#include "dialogs/DropDownComboBox.h"
+
 class QCheckBox;
-class QComboBox;
 class QFontDialog;
 class QGroupBox;
 class QLabel;
@@ -18,6 +19,7 @@ class QStackedWidget;
 namespace hv {
 
 class SpinEdit;
+class TfrmAddHost;
 
 // The settings dialog: a page list on the left, five pages, Help / Cancel / OK at the bottom.
 // The controller fills it, runs it modally and takes the values over on result 1 (OK); Cancel
@@ -52,6 +54,8 @@ public:
     SpinEdit* sePopUpInt = nullptr;
     QLabel* lbCheckInterval = nullptr;
     SpinEdit* seCheckPeriod = nullptr;
+    QLabel* lbParallelChecks = nullptr;
+    SpinEdit* seParallelChecks = nullptr;  // hosts a pass checks at once
 
     QGroupBox* gbView = nullptr;
     QPushButton* btnFontInPopUp = nullptr;
@@ -61,7 +65,7 @@ public:
 
     QGroupBox* gbLanguages = nullptr;
     QLabel* lbSelectLang = nullptr;
-    QComboBox* cbLang = nullptr;
+    DropDownComboBox* cbLang = nullptr;
 
     // The pop-up report's font as it is now, and how to change it at once; installed by the
     // controller before the dialog is shown.
@@ -70,16 +74,40 @@ public:
 
     // Gives btnFontInPopUp and FontDialog1 this font and colour.
     void setFontChoice(const QFont& font, const QColor& color);
+    // The font as it was given or last confirmed in the font dialog: what OK hands back.
+    // Browsing in a cancelled font dialog does not change it.
+    QFont chosenFont() const { return m_chosenFont; }
 
     void lbSettingsClick();
-    // The system font dialog, then the colour; a confirmed choice reaches the report at once.
+    void btnAddIPClick();
+    void btnAddHTTPClick();
+    void btnAddLanClick();
+    void btnEditClick();
+    void btnDeleteClick();
+    // The font dialog, then the colour; a confirmed choice reaches the report at once.
     void btnFontInPopUpClick();
+    void cbLangDropDown();
+    void cbLangChange();
+    void btnHelpClick();
+
+    // The labels' texts as the accessible names of the controls they label.
+    void updateAccessibleNames();
+
+    // Tests: runs instead of showing a host entry dialog that has been set to its mode;
+    // returns its result.
+    std::function<int(TfrmAddHost&)> runAddHost;
 
 public slots:
     void reject() override;  // the title bar's close: result 2
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void addHost(int mode);
+    int runHostDialog(TfrmAddHost& dialog);
+
+    QFont m_chosenFont;
 };
 
 }  // namespace hv

@@ -15,7 +15,90 @@ const QString kView = QStringLiteral("View");
 const QString kCheckParams = QStringLiteral("CheckParams");
 const QString kGeneral = QStringLiteral("General");
 
+int readValue(const IniFile& ini, const QString& s, const QString& k, int def) {
+    return ini.readInteger(s, k, def);
+}
+bool readValue(const IniFile& ini, const QString& s, const QString& k, bool def) {
+    return ini.readBool(s, k, def);
+}
+quint32 readValue(const IniFile& ini, const QString& s, const QString& k, quint32 def) {
+    return static_cast<quint32>(ini.readInteger(s, k, static_cast<int>(def)));
+}
+QString readValue(const IniFile& ini, const QString& s, const QString& k, const QString& def) {
+    return ini.readString(s, k, def);
+}
+
+void writeValue(IniFile& ini, const QString& s, const QString& k, int value) {
+    ini.writeInteger(s, k, value);
+}
+void writeValue(IniFile& ini, const QString& s, const QString& k, bool value) {
+    ini.writeBool(s, k, value);
+}
+void writeValue(IniFile& ini, const QString& s, const QString& k, quint32 value) {
+    ini.writeInteger(s, k, static_cast<int>(value));
+}
+void writeValue(IniFile& ini, const QString& s, const QString& k, const QString& value) {
+    ini.writeString(s, k, value);
+}
+
+// A row of the table. `field` is a generic lambda giving the member for a Settings value, const
+// or not, so one accessor serves reading and writing.
+template <typename T, typename Field>
+SettingsKey key(const QString& section, const char* name, T def, Field field) {
+    const QString k = QString::fromLatin1(name);
+    return SettingsKey{section, k, [def, field](Settings& s) { field(s) = def; },
+                       [section, k, def, field](const IniFile& ini, Settings& s) {
+                           field(s) = readValue(ini, section, k, def);
+                       },
+                       [section, k, field](IniFile& ini, const Settings& s) {
+                           writeValue(ini, section, k, field(s));
+                       }};
+}
+
+// A key beyond the original set: its value is brought into [lo, hi] when read, and it is
+// written only when it differs from the default or the file has it already, so a file that
+// never had it keeps its form while the behaviour stays the default's.
+template <typename Field>
+SettingsKey optionalKey(const QString& section, const char* name, int def, int lo, int hi,
+                        Field field) {
+    const QString k = QString::fromLatin1(name);
+    return SettingsKey{section, k, [def, field](Settings& s) { field(s) = def; },
+                       [section, k, def, lo, hi, field](const IniFile& ini, Settings& s) {
+                           field(s) = std::clamp(ini.readInteger(section, k, def), lo, hi);
+                       },
+                       [section, k, def, lo, hi, field](IniFile& ini, const Settings& s) {
+                           const int value = std::clamp(field(s), lo, hi);
+                           if (value != def || ini.keys(section).contains(k, Qt::CaseInsensitive))
+                               ini.writeInteger(section, k, value);
+                       }};
+}
+
 }  // namespace
+
+int clampParallelChecks(int value) { return std::clamp(value, 1, 256); }
+
+const std::vector<SettingsKey>& settingsKeys() {
+    // clang-format off
+    static const std::vector<SettingsKey> table = {
+        key(kView, "FontStyleBold", false, [](auto& s) -> auto& { return s.font.bold; }),
+        key(kView, "FontStyleItalic", false, [](auto& s) -> auto& { return s.font.italic; }),
+        key(kView, "FontSize", 10, [](auto& s) -> auto& { return s.font.size; }),
+        key(kView, "FontColor", quint32{0}, [](auto& s) -> auto& { return s.font.color; }),
+        key(kView, "FontName", QStringLiteral("MS Sans Serif"), [](auto& s) -> auto& { return s.font.name; }),
+        key(kCheckParams, "CheckPeriod", 60000, [](auto& s) -> auto& { return s.checkPeriod; }),
+        key(kCheckParams, "PopUpInterval", 5000, [](auto& s) -> auto& { return s.popUpInterval; }),
+        optionalKey(kCheckParams, "ParallelChecks", 1, 1, 256, [](auto& s) -> auto& { return s.parallelChecks; }),
+        key(kGeneral, "Language", QStringLiteral("English"), [](auto& s) -> auto& { return s.language; }),
+    };
+    // clang-format on
+    return table;
+}
+
+Settings defaultSettings() {
+    Settings settings;
+    for (const SettingsKey& k : settingsKeys()) k.setDefault(settings);
+    return settings;
+}
 
 QString settingsFilePath(const QString& executableDir) {
     return SettingsLocation::settingsFile(executableDir, QStringLiteral("Hostvane.ini"));
@@ -24,53 +107,19 @@ QString settingsFilePath(const QString& executableDir) {
 Settings readSettings(const QString& path) {
     const IniFile ini(path);
     Settings settings;
-    const Settings defaults;
-
-    for (const QString& key : ini.keys(kHostList))
-        settings.hostEntries.append({key, ini.readString(kHostList, key, QString())});
-
-    ReportFont& font = settings.font;
-    font.bold = ini.readBool(kView, QStringLiteral("FontStyleBold"), defaults.font.bold);
-    font.italic = ini.readBool(kView, QStringLiteral("FontStyleItalic"), defaults.font.italic);
-    font.size = ini.readInteger(kView, QStringLiteral("FontSize"), defaults.font.size);
-    font.color = static_cast<quint32>(
-        ini.readInteger(kView, QStringLiteral("FontColor"), static_cast<int>(defaults.font.color)));
-    font.name = ini.readString(kView, QStringLiteral("FontName"), defaults.font.name);
-
-    settings.checkPeriod =
-        ini.readInteger(kCheckParams, QStringLiteral("CheckPeriod"), defaults.checkPeriod);
-    settings.popUpInterval =
-        ini.readInteger(kCheckParams, QStringLiteral("PopUpInterval"), defaults.popUpInterval);
-    settings.parallelChecks = clampParallelChecks(
-        ini.readInteger(kCheckParams, QStringLiteral("ParallelChecks"), defaults.parallelChecks));
-    settings.language = ini.readString(kGeneral, QStringLiteral("Language"), defaults.language);
+    for (const QString& title : ini.keys(kHostList))
+        settings.hostEntries.append({title, ini.readString(kHostList, title, QString())});
+    for (const SettingsKey& k : settingsKeys()) k.read(ini, settings);
     return settings;
 }
 
-int clampParallelChecks(int value) { return std::clamp(value, 1, 256); }
-
-void writeSettings(const QString& path, const QList<Host>& hosts, const ReportFont& font,
-                   int checkPeriod, int popUpInterval, const QString& language,
-                   int parallelChecks) {
+void writeSettings(const QString& path, const Settings& settings) {
     IniFile ini(path);
     // Erased and written anew, so the host list ends up after the other sections.
     ini.eraseSection(kHostList);
-    for (const Host& host : hosts) ini.writeString(kHostList, host.title, host.address);
-
-    ini.writeBool(kView, QStringLiteral("FontStyleBold"), font.bold);
-    ini.writeBool(kView, QStringLiteral("FontStyleItalic"), font.italic);
-    ini.writeInteger(kView, QStringLiteral("FontSize"), font.size);
-    ini.writeInteger(kView, QStringLiteral("FontColor"), static_cast<int>(font.color));
-    ini.writeString(kView, QStringLiteral("FontName"), font.name);
-
-    ini.writeInteger(kCheckParams, QStringLiteral("CheckPeriod"), checkPeriod);
-    ini.writeInteger(kCheckParams, QStringLiteral("PopUpInterval"), popUpInterval);
-    // A file that never had the key keeps the form it always had while checks stay sequential.
-    const QString parallelKey = QStringLiteral("ParallelChecks");
-    if (parallelChecks != 1 || ini.keys(kCheckParams).contains(parallelKey, Qt::CaseInsensitive))
-        ini.writeInteger(kCheckParams, parallelKey, clampParallelChecks(parallelChecks));
-
-    ini.writeString(kGeneral, QStringLiteral("Language"), language);
+    for (const auto& [title, address] : settings.hostEntries)
+        ini.writeString(kHostList, title, address);
+    for (const SettingsKey& k : settingsKeys()) k.write(ini, settings);
     ini.save();
 }
 

@@ -3,43 +3,63 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <functional>
+#include <vector>
 
 #include "hosts/HostList.h"
 
 namespace hv {
 
+class IniFile;
+
 // The pop-up report font as the settings file stores it.
 struct ReportFont {
-    bool bold = false;
-    bool italic = false;
-    int size = 10;      // points
-    quint32 color = 0;  // 0x00BBGGRR
-    QString name = QStringLiteral("MS Sans Serif");
+    bool bold{};
+    bool italic{};
+    int size{};       // points
+    quint32 color{};  // 0x00BBGGRR
+    QString name;
     bool operator==(const ReportFont&) const = default;
 };
 
+// Everything the settings file holds. A default-constructed value is blank: the defaults live
+// in the key table (settingsKeys) and come with defaultSettings().
 struct Settings {
     QList<QPair<QString, QString>> hostEntries;  // HostList keys in file order, raw values
     ReportFont font;
-    int checkPeriod = 60000;   // ms
-    int popUpInterval = 5000;  // ms
-    int parallelChecks = 1;    // hosts a pass checks at once, 1..256; 1 = one after another
-    QString language = QStringLiteral("English");
+    int checkPeriod{};     // ms
+    int popUpInterval{};   // ms
+    int parallelChecks{};  // hosts a pass checks at once, 1..256; 1 = one after another
+    QString language;
+    bool operator==(const Settings&) const = default;
 };
 
-// The settings file: dir/"Hostvane.ini" while dir is writable, else the per-user copy (see
-// SettingsLocation); found ignoring case.
+// One key of the settings file besides the host list: where it lives, its default, and how it
+// is read into and written from a Settings value. Main thread.
+struct SettingsKey {
+    QString section;
+    QString key;
+    std::function<void(Settings&)> setDefault;
+    std::function<void(const IniFile&, Settings&)> read;
+    std::function<void(IniFile&, const Settings&)> write;
+};
+
+// Every key, in the order they are written. Both readSettings and writeSettings walk it.
+const std::vector<SettingsKey>& settingsKeys();
+
+// Every key at its default, no hosts.
+Settings defaultSettings();
+
+// The settings file beside the executable: dir/"Hostvane.ini", found ignoring case.
 QString settingsFilePath(const QString& executableDir);
 
 // Reads every value with its default; a missing or unreadable file gives the defaults.
 Settings readSettings(const QString& path);
 
-// Writes the file as SaveSettings does: HostList erased and written anew from the hosts
-// (title = key, address = value), then View, CheckParams, General. One atomic write: throws
+// Writes the file as SaveSettings does: HostList erased and written anew from the host entries
+// (title = key, address = value), then every key of the table. One atomic write: throws
 // IniWriteError ("Unable to write to %s") and leaves the file as it was.
-void writeSettings(const QString& path, const QList<Host>& hosts, const ReportFont& font,
-                   int checkPeriod, int popUpInterval, const QString& language,
-                   int parallelChecks = 1);
+void writeSettings(const QString& path, const Settings& settings);
 
 // [CheckParams] ParallelChecks brought into 1..256.
 int clampParallelChecks(int value);

@@ -122,9 +122,11 @@ QString AutostartEntry::entryPath() const {
 
 bool AutostartEntry::isSetTo(const QString& exePath) const {
     const QString path = entryPath();
-    if (!QFileInfo::exists(path)) return false;
+    // An entry that cannot be read (no permission, a folder, a pipe or device that could block
+    // the read) counts as not set, as a value that cannot be opened does.
+    if (!QFileInfo(path).isFile()) return false;
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) throw invalidData();
+    if (!file.open(QIODevice::ReadOnly)) return false;
     const QList<QByteArray> lines = file.readAll().split('\n');
 
     // Desktop entries are case-sensitive: only the group and keys exactly so written count.

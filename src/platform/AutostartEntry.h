@@ -16,8 +16,9 @@ public:
     QString entryPath() const;
 
     // True when the entry exists and its Exec names exactly exePath (letter case counts).
-    // Throws Error("Invalid data type for 'Hostvane'") for a file that is not a desktop entry
-    // with an Exec line.
+    // An entry that is not a readable regular file counts as not set. Throws
+    // Error("Invalid data type for 'Hostvane'") for a readable file that is not a desktop
+    // entry with an Exec line.
     bool isSetTo(const QString& exePath) const;
 
     // Writes the entry atomically; throws Error("Failed to set data for 'Hostvane'").

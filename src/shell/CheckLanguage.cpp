@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QWidget>
 
+#include "dialogs/TfrmAddHost.h"
 #include "dialogs/TfrmSettings.h"
 #include "lang/FormKey.h"
 #include "lang/LanguageFile.h"
@@ -116,7 +117,9 @@ const QList<CheckLanguage::Window>& CheckLanguage::windows() {
          [] { return std::unique_ptr<QWidget>(new TfrmSettings(nullptr)); },
          {QStringLiteral("lbxHosts"), QStringLiteral("cbLang")}},
         // Windows of other parts of the program add their line here.
-        {QStringLiteral("frmAddHost"), nullptr, {}},
+        {QStringLiteral("frmAddHost"),
+         [] { return std::unique_ptr<QWidget>(new TfrmAddHost(nullptr)); },
+         {QStringLiteral("frmAddHost"), QStringLiteral("lbHint")}},
         {QStringLiteral("frmAbout"),
          [] { return std::unique_ptr<QWidget>(new TfrmAbout(nullptr, nullptr)); },
          {QStringLiteral("lbProgName"), QStringLiteral("lbVer"), QStringLiteral("Label6"),

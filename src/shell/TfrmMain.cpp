@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "dialogs/DropDownComboBox.h"
+#include "dialogs/ExecModal.h"
 #include "dialogs/SpinEdit.h"
 #include "dialogs/TfrmSettings.h"
 #include "help/HelpContext.h"
@@ -85,6 +87,8 @@ TfrmMain::TfrmMain(Options options)
       m_exePath(options.executablePath.isEmpty() ? ProgramFiles::executablePath()
                                                  : options.executablePath) {
     setObjectName(QStringLiteral("frmMain"));
+    // The balloon hides on any click, also while a dialog is open.
+    setNeverBlocked(this);
     m_exeDir = QFileInfo(m_exePath).absolutePath();
 
     // Created enabled with 3000 ms; LoadSettings sets the check period.
@@ -366,9 +370,19 @@ void TfrmMain::LoadSettings() {
     trmAskTimer();
 }
 
+Settings TfrmMain::currentSettings() const {
+    Settings s;
+    for (const Host& host : hosts.hosts()) s.hostEntries.append({host.title, host.address});
+    s.font = reportFont();
+    s.checkPeriod = trmAsk->interval();
+    s.popUpInterval = m_popUpInterval;
+    s.parallelChecks = m_parallelChecks;
+    s.language = Languages::instance().currentLanguage();
+    return s;
+}
+
 void TfrmMain::SaveSettings() {
-    writeSettings(settingsFilePath(m_exeDir), hosts.hosts(), reportFont(), trmAsk->interval(),
-                  m_popUpInterval, Languages::instance().currentLanguage(), m_parallelChecks);
+    writeSettings(settingsFilePath(m_exeDir), currentSettings());
     if (!frmSettings) return;
     const AutostartEntry autorun;
     if (frmSettings->cbAutorun->isChecked())
@@ -385,9 +399,8 @@ void TfrmMain::fillSettingsDialog(TfrmSettings& d) {
     d.cbAutorun->setChecked(AutostartEntry().isSetTo(m_exePath));
     d.sePopUpInt->setSpinValue(m_popUpInterval);
     d.seCheckPeriod->setSpinValue(trmAsk->interval());
-    const ReportFont f = reportFont();
-    d.setFontChoice(memReport->font(), fromColorRef(f.color));
-    m_fontShownInDialog = d.FontDialog1->currentFont();
+    d.seParallelChecks->setSpinValue(m_parallelChecks);
+    d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
     d.cbLang->setEditText(Languages::instance().currentLanguage());
     d.reportFont = [this] {
         return qMakePair(memReport->font(), memReport->palette().color(QPalette::Text));
@@ -401,15 +414,12 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     QStringList lines;
     for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
     hosts.rebuildFromLines(lines);
+    setParallelChecks(d.seParallelChecks->spinValue());
     // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
     // way stops at the rebuild and is followed at once by a pass over the new list.
     if (isRunning() && CheckThread) CheckThread->resumeForNewList();
-    // The font dialog shows a family the system lacks as a stand-in without bold or italic:
-    // a font the user left alone keeps its name and styles.
-    applyReportFont(d.FontDialog1->currentFont() != m_fontShownInDialog
-                        ? d.FontDialog1->currentFont()
-                        : memReport->font(),
-                    d.FontDialog1Color);
+    // The font as given or last confirmed: browsing in a cancelled font dialog changes nothing.
+    applyReportFont(d.chosenFont(), d.FontDialog1Color);
     setPopUpInterval(d.sePopUpInt->spinValue());
     trmAsk->setInterval(d.seCheckPeriod->spinValue());
     SaveSettings();
@@ -427,7 +437,7 @@ void TfrmMain::miSettingsClick() {
         trmAsk->setEnabled(isRunning());
     });
     fillSettingsDialog(*dialog);
-    const int result = runSettingsDialog ? runSettingsDialog(*dialog) : dialog->exec();
+    const int result = runSettingsDialog ? runSettingsDialog(*dialog) : execModal(*dialog);
     if (result == TfrmSettings::kOk)
         applySettingsDialog(*dialog);
     else

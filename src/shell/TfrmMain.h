@@ -102,6 +102,8 @@ public:
 
     void LoadSettings();
     void SaveSettings();  // throws Error; the autorun entry follows frmSettings->cbAutorun
+    // The settings as they live now, as SaveSettings writes them.
+    Settings currentSettings() const;
 
     // The report font as the settings file keeps it (memReport's font and text colour).
     ReportFont reportFont() const;
@@ -142,7 +144,6 @@ private:
     int m_parallelChecks = 1;
     TimeFormat m_timeFormat;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
-    QFont m_fontShownInDialog;    // FontDialog1's font as the settings dialog was filled
 
     MainThreadInvoker m_invoker;
     std::unique_ptr<TrayIcon> m_tray;

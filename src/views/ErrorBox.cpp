@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "dialogs/ExecModal.h"
 #include "platform/Error.h"
 
 namespace hv::ErrorBox {
@@ -28,7 +29,7 @@ void show(const QString& message, QWidget* parent) {
     }
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Hostvane"), shown, QMessageBox::Ok,
                     parent);
-    box.exec();
+    execModal(box);
 }
 
 bool guard(const std::function<void()>& body) {

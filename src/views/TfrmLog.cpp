@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dialogs/ExecModal.h"
 #include "help/HelpContext.h"
 #include "platform/Error.h"
 #include "platform/ProgramFiles.h"
@@ -139,7 +140,7 @@ void TfrmLog::miSaveLogClick(const QString& executableDir) {
     dialog.setDefaultSuffix(QStringLiteral("log"));
     dialog.setDirectory(initialFolder(executableDir));
     dialog.selectFile(proposedFileName(QDateTime::currentDateTime()));
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (execModal(dialog) != QDialog::Accepted) return;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return;
     const QString path = withLogExtension(chosen.first());

@@ -198,7 +198,9 @@ tray_menu_open() {
     return 1
 }
 
-# window_unmapped ID: true when the window is not mapped (or gone).
-# An empty ID (the window went before it was looked up) counts as unmapped: xwininfo without
-# an ID would wait for a click.
-window_unmapped() { [ -z "$1" ] || ! xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"; }
+# window_unmapped ID: true when the window is not mapped (or gone, or no id: xwininfo without
+# one would wait for a mouse click).
+window_unmapped() {
+    [ -n "$1" ] || return 0
+    ! xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"
+}

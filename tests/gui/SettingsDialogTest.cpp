@@ -13,8 +13,16 @@
 #include <QTimer>
 #include <limits>
 
+#include <QAccessible>
+#include <QPointer>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "dialogs/MaskEdit.h"
 #include "dialogs/SpinEdit.h"
+#include "dialogs/TfrmAddHost.h"
 #include "dialogs/TfrmSettings.h"
+#include "lang/Languages.h"
 
 namespace {
 
@@ -164,6 +172,194 @@ TEST(SettingsDialogTest, ConfirmedFontReachesTheReportAtOnceCancelledChangesNoth
     EXPECT_EQ(currentColour, QColor(Qt::black));
     EXPECT_EQ(d.FontDialog1->currentFont().pointSize(), 14);
     EXPECT_EQ(d.btnFontInPopUp->font().pointSize(), 14);
+}
+
+QStringList lines(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    return out;
+}
+
+// The host entry dialog that a button opens, found once it is up and driven with keys.
+void whenHostDialogUp(const std::function<void(hv::TfrmAddHost&)>& act) {
+    QTimer::singleShot(0, [act] {
+        auto* d = qobject_cast<hv::TfrmAddHost*>(QApplication::activeModalWidget());
+        if (!d) {
+            ADD_FAILURE() << "no host entry dialog";
+            if (QWidget* w = QApplication::activeModalWidget()) w->close();
+            return;
+        }
+        QPointer<hv::TfrmAddHost> guard = d;
+        QTimer::singleShot(3000, [guard] {
+            if (guard && guard->isVisible()) guard->done(-1);
+        });
+        act(*d);
+    });
+}
+
+TEST(SettingsDialogTest, AddsAppendInOrderAndSelectNothing) {
+    hv::TfrmSettings d;
+    whenHostDialogUp([](hv::TfrmAddHost& h) {
+        QTest::keyClicks(h.MaskEdit1, "127.0.0.1");
+        QTest::mouseClick(h.btnOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(d.btnAddIP, Qt::LeftButton);
+    whenHostDialogUp([](hv::TfrmAddHost& h) {
+        h.edHTTP->end(false);
+        QTest::keyClicks(h.edHTTP, "127.0.0.2");
+        QTest::keyClicks(h.edTitle, "Web");
+        QTest::mouseClick(h.btnOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(d.btnAddHTTP, Qt::LeftButton);
+    whenHostDialogUp([](hv::TfrmAddHost& h) {
+        h.edHTTP->end(false);
+        QTest::keyClicks(h.edHTTP, "localhost ");
+        QTest::keyClicks(h.edTitle, "Pc");
+        QTest::mouseClick(h.btnOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(d.btnAddLan, Qt::LeftButton);
+    whenHostDialogUp([](hv::TfrmAddHost& h) {
+        QTest::keyClicks(h.edTitle, "not added");
+        QTest::mouseClick(h.btnCancel, Qt::LeftButton);
+    });
+    QTest::mouseClick(d.btnAddLan, Qt::LeftButton);
+    EXPECT_EQ(lines(d.lbxHosts), QStringList({"127.0  .0  .1   :  127.0.0.1",
+                                              "Web :  http://127.0.0.2", "Pc :  \\\\localhost"}));
+    EXPECT_TRUE(d.lbxHosts->selectedItems().isEmpty());
+}
+
+TEST(SettingsDialogTest, EditReplacesInPlaceInTheModeTheLineCallsFor) {
+    hv::TfrmSettings d;
+    d.lbxHosts->addItems(
+        {"Box :  10.0.0.1", "Web :  HTTP://127.0.0.1", "Pc :  //server", "Lan :  \\\\pc"});
+    QList<hv::HostEntryMode> modes;
+    int result = hv::TfrmAddHost::kOk;
+    d.runAddHost = [&](hv::TfrmAddHost& h) {
+        modes << h.mode();
+        return result;
+    };
+    for (int row : {0, 1, 2, 3}) {
+        d.lbxHosts->setCurrentRow(row);
+        d.btnEdit->click();
+    }
+    EXPECT_EQ(modes,
+              QList<hv::HostEntryMode>({hv::HostEntryMode::EditIP, hv::HostEntryMode::EditHTTP,
+                                        hv::HostEntryMode::EditIP, hv::HostEntryMode::EditLAN}));
+    // OK without changes: the IP address comes back zero-filled (nothing is probed here).
+    EXPECT_EQ(lines(d.lbxHosts), QStringList({"Box :  010.000.000.001", "Web :  HTTP://127.0.0.1",
+                                              "Pc :  000.000.000.", "Lan :  \\\\pc"}));
+    EXPECT_EQ(d.lbxHosts->currentRow(), 3);
+
+    result = hv::TfrmAddHost::kCancel;
+    d.runAddHost = [&](hv::TfrmAddHost& h) {
+        h.edTitle->setText("changed");
+        return result;
+    };
+    d.lbxHosts->setCurrentRow(1);
+    d.btnEdit->click();
+    EXPECT_EQ(d.lbxHosts->item(1)->text(), "Web :  HTTP://127.0.0.1");
+}
+
+TEST(SettingsDialogTest, DeleteSelectsTheFirstLineEditAndDeleteNeedASelection) {
+    hv::TfrmSettings d;
+    int opened = 0;
+    d.runAddHost = [&](hv::TfrmAddHost&) {
+        ++opened;
+        return int(hv::TfrmAddHost::kOk);
+    };
+    d.lbxHosts->addItems({"1 :  a", "2 :  b", "3 :  c", "4 :  d", "5 :  e"});
+    d.btnDelete->click();  // nothing selected
+    d.btnEdit->click();
+    EXPECT_EQ(d.lbxHosts->count(), 5);
+    EXPECT_EQ(opened, 0);
+
+    d.lbxHosts->setCurrentRow(2);
+    d.btnDelete->click();
+    EXPECT_EQ(lines(d.lbxHosts), QStringList({"1 :  a", "2 :  b", "4 :  d", "5 :  e"}));
+    ASSERT_EQ(d.lbxHosts->selectedItems().size(), 1);
+    EXPECT_EQ(d.lbxHosts->selectedItems()[0]->text(), "1 :  a");
+    d.btnDelete->click();
+    EXPECT_EQ(lines(d.lbxHosts), QStringList({"2 :  b", "4 :  d", "5 :  e"}));
+
+    d.lbxHosts->clear();
+    d.lbxHosts->addItem("only :  x");
+    d.lbxHosts->setCurrentRow(0);
+    d.btnDelete->click();
+    EXPECT_EQ(d.lbxHosts->count(), 0);
+    d.btnDelete->click();
+    d.btnEdit->click();
+    EXPECT_EQ(opened, 0);
+}
+
+// Fixture languages beside a stand-in executable; the translate-all hook counts its calls.
+class SettingsLanguageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.write("Languages/English.lng", "[Messages]\nNewIP=New IP host\n");
+        dir.write("Languages/Deutsch.lng", "[Messages]\nNewIP=Neuer IP-Rechner\n");
+        hv::Languages::instance().setExecutable(dir.write("hostvane", ""));
+        hv::Languages::instance().setCurrentLanguage("English");
+        hv::Languages::instance().setTranslateAllForms(
+            [this] { seen << hv::Languages::instance().currentLanguage(); });
+    }
+    void TearDown() override {
+        hv::Languages::instance().setTranslateAllForms(nullptr);
+        hv::Languages::instance().setCurrentLanguage("English");
+    }
+    hvtest::TempDir dir;
+    QStringList seen;
+};
+
+TEST_F(SettingsLanguageTest, EveryEditOfTheBoxTranslatesAndTheDropDownListsLanguages) {
+    hv::TfrmSettings d;
+    d.cbLang->setEditText("English");
+    seen.clear();
+    d.cbLang->lineEdit()->selectAll();
+    QTest::keyClicks(d.cbLang->lineEdit(), "Germ");
+    EXPECT_EQ(seen, QStringList({"G", "Ge", "Ger", "Germ"}));
+    EXPECT_EQ(hv::Languages::instance().currentLanguage(), "Germ");
+    EXPECT_EQ(hv::LangMessage("NewIP"), "NewIP");  // no such file: texts stay as they are
+    EXPECT_EQ(d.btnOK->text(), "OK");
+
+    // Each drop-down lists the files afresh and leaves the text alone.
+    seen.clear();
+    d.cbLang->showPopup();
+    d.cbLang->hidePopup();
+    QStringList listed;
+    for (int i = 0; i < d.cbLang->count(); ++i) listed << d.cbLang->itemText(i);
+    listed.sort();
+    EXPECT_EQ(listed, QStringList({"Deutsch", "English"}));
+    EXPECT_EQ(d.cbLang->currentText(), "Germ");
+    EXPECT_TRUE(seen.isEmpty());
+    dir.write("Languages/Francais.lng", "[Messages]\n");
+    d.cbLang->showPopup();
+    d.cbLang->hidePopup();
+    EXPECT_EQ(d.cbLang->count(), 3);
+
+    // Picking a line is a change too.
+    d.cbLang->setCurrentIndex(d.cbLang->findText("Deutsch"));
+    EXPECT_EQ(seen, QStringList({"Deutsch"}));
+    EXPECT_EQ(hv::LangMessage("NewIP"), "Neuer IP-Rechner");
+}
+
+TEST(SettingsDialogTest, EveryControlHasAnAccessibleName) {
+    hv::TfrmSettings d;
+    d.show();
+    for (const char* name :
+         {"lbSettings",     "btnHelp",     "btnCancel",       "btnOK",         "gbHostList",
+          "lbxHosts",       "btnAddIP",    "btnAddHTTP",      "btnAddLan",     "btnEdit",
+          "btnDelete",      "gbGenaral",   "lbAutorun",       "cbAutorun",     "gbCheckParams",
+          "lbPopUpDelay",   "sePopUpInt",  "lbCheckInterval", "seCheckPeriod", "gbView",
+          "btnFontInPopUp", "gbLanguages", "lbSelectLang",    "cbLang"}) {
+        auto* w = d.findChild<QWidget*>(name);
+        ASSERT_NE(w, nullptr) << name;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << name;
+    }
+    EXPECT_EQ(d.seCheckPeriod->accessibleName(), "Check period, ms");
+    EXPECT_EQ(d.sePopUpInt->accessibleName(), "Pop-up window delay, ms");
+    EXPECT_EQ(d.cbLang->accessibleName(), "Select language");
 }
 
 }  // namespace

@@ -20,8 +20,14 @@
 #include <mutex>
 #include <set>
 
+#include <QApplication>
+#include <QColorDialog>
+#include <QTest>
 #include "TestSupport.h"
+
+#include "dialogs/MaskEdit.h"
 #include "dialogs/SpinEdit.h"
+#include "dialogs/TfrmAddHost.h"
 #include "dialogs/TfrmSettings.h"
 #include "lang/Languages.h"
 #include "platform/AutostartEntry.h"
@@ -194,7 +200,7 @@ TEST_F(ShellTest, MissingSettingsFileGivesDefaults) {
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|"}));
     EXPECT_EQ(m.trmAsk->interval(), 60000);
     EXPECT_EQ(m.popUpInterval(), 5000);
-    EXPECT_EQ(m.reportFont(), hv::ReportFont{});
+    EXPECT_EQ(m.reportFont(), hv::defaultSettings().font);
     EXPECT_TRUE(waitFor([&] { return passes >= 1; }));
 }
 
@@ -388,7 +394,7 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
         d.seCheckPeriod->setSpinText("");  // a cleared box hands back 0
         QFont f = d.FontDialog1->currentFont();
         f.setPointSize(9);
-        d.FontDialog1->setCurrentFont(f);
+        d.setFontChoice(f, d.FontDialog1Color);  // as a confirmed font dialog does
         d.cbAutorun->setChecked(false);
         return int(hv::TfrmSettings::kOk);
     };
@@ -562,6 +568,211 @@ TEST(AskTimerTest, NonPositiveIntervalNeverFiresAndChangesRestart) {
     t.setEnabled(true);
     EXPECT_EQ(t.interval(), 20);
     EXPECT_TRUE(t.isActive());
+}
+
+}  // namespace
+
+namespace {
+
+// Answers the font dialog once it is up: `change` edits its current font, then it is accepted
+// or rejected; a colour dialog that follows is cancelled.
+void whenFontDialogUp(const std::function<void(QFontDialog&)>& change, bool accept) {
+    QTimer::singleShot(0, [change, accept] {
+        auto* fd = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+        if (!fd) {
+            ADD_FAILURE() << "no font dialog";
+            return;
+        }
+        change(*fd);
+        if (!accept) {
+            fd->reject();
+            return;
+        }
+        QTimer::singleShot(0, [] {
+            if (auto* colours = qobject_cast<QColorDialog*>(QApplication::activeModalWidget()))
+                colours->reject();
+        });
+        fd->accept();
+    });
+}
+
+TEST_F(ShellTest, BrowsingInACancelledFontDialogChangesNothing) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    const hv::ReportFont before = m.reportFont();
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        whenFontDialogUp(
+            [](QFontDialog& fd) {
+                QFont f = fd.currentFont();
+                f.setPointSize(20);
+                f.setBold(false);
+                fd.setCurrentFont(f);
+            },
+            false);
+        d.btnFontInPopUpClick();
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    EXPECT_EQ(m.reportFont(), before);
+    const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
+    EXPECT_TRUE(saved.contains("FontSize=12"));
+    EXPECT_TRUE(saved.contains("FontStyleBold=1"));
+}
+
+TEST_F(ShellTest, AnUntouchedFontDialogConfirmedHandsBackTheSameFont) {
+    const QByteArray ini = "[View]\nFontSize=10\nFontName=DejaVu Sans\n";
+    TfrmMain& m = make(&ini);
+    m.LoadSettings();
+    const QFont before = m.memReport->font();
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        whenFontDialogUp([](QFontDialog&) {}, true);
+        d.btnFontInPopUpClick();
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    const QFont after = m.memReport->font();
+    EXPECT_EQ(after.family(), before.family());
+    EXPECT_EQ(after.pointSize(), 10);
+    EXPECT_FALSE(after.italic());
+    EXPECT_FALSE(after.bold());
+    EXPECT_EQ(after.styleName(), before.styleName());  // no "Oblique" stand-in
+}
+
+TEST_F(ShellTest, AFontChosenBeforeCancelStaysButIsSavedOnlyByALaterOk) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    const QByteArray before = dir.read("Hostvane.ini");
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        whenFontDialogUp(
+            [](QFontDialog& fd) {
+                QFont f = fd.currentFont();
+                f.setPointSize(15);
+                fd.setCurrentFont(f);
+            },
+            true);
+        d.btnFontInPopUpClick();
+        EXPECT_EQ(m.reportFont().size, 15);  // at once, before the dialog closes
+        return int(hv::TfrmSettings::kCancel);
+    };
+    m.miSettingsClick();
+    EXPECT_EQ(m.reportFont().size, 15);
+    EXPECT_EQ(dir.read("Hostvane.ini"), before);
+
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        EXPECT_EQ(d.FontDialog1->currentFont().pointSize(), 15);
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    EXPECT_TRUE(QString::fromUtf8(dir.read("Hostvane.ini")).contains("FontSize=15"));
+}
+
+TEST_F(ShellTest, TypingALanguageTranslatesAtEveryKeyAndCancelBringsTheStoredOneBack) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    QStringList seen;
+    hv::Languages::instance().setTranslateAllForms(
+        [&] { seen << hv::Languages::instance().currentLanguage(); });
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        d.lbSettings->setCurrentRow(4);
+        seen.clear();
+        d.cbLang->lineEdit()->selectAll();
+        QTest::keyClicks(d.cbLang->lineEdit(), "Germ");
+        EXPECT_EQ(seen, QStringList({"G", "Ge", "Ger", "Germ"}));
+        EXPECT_EQ(m.miSettings->text(), "Settings");  // no file of that name: texts stay
+        return int(hv::TfrmSettings::kCancel);
+    };
+    m.miSettingsClick();
+    hv::Languages::instance().setTranslateAllForms(nullptr);
+    EXPECT_EQ(hv::Languages::instance().currentLanguage(), "English");
+}
+
+TEST_F(ShellTest, AnUnreadableAutorunEntryOpensTheDialogUnticked) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    QDir().mkpath(hv::AutostartEntry().entryPath());  // a folder where the entry would be
+    bool shown = false;
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        shown = true;
+        EXPECT_FALSE(d.cbAutorun->isChecked());
+        return int(hv::TfrmSettings::kCancel);
+    };
+    m.miSettings->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    QDir(hv::AutostartEntry().entryPath()).removeRecursively();
+}
+
+// While the settings dialog is open the balloon still hides on a click and the other windows
+// of the program are blocked until it closes.
+TEST_F(ShellTest, TheBalloonTakesClicksWhileTheSettingsDialogIsOpen) {
+    TfrmMain& m = make();
+    m.LoadSettings();
+    m.showReport("Lost hosts:\nA");
+    log.show();
+    ASSERT_TRUE(m.isVisible());
+    bool hidden = false, logBlocked = false, balloonUsable = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<hv::TfrmSettings*>(QApplication::activeModalWidget());
+        if (!d) {
+            ADD_FAILURE() << "no settings dialog";
+            return;
+        }
+        QTimer::singleShot(5000, d, [d] { d->done(-1); });
+        logBlocked = !log.isEnabled();
+        balloonUsable = m.isEnabled();
+        QTest::mouseClick(m.memReport->viewport(), Qt::RightButton);
+        hidden = waitFor([&] { return !m.isVisible(); }, 3000);
+        d->btnCancel->click();
+    });
+    m.miSettingsClick();
+    EXPECT_TRUE(balloonUsable);
+    EXPECT_TRUE(hidden);
+    EXPECT_TRUE(logBlocked);
+    EXPECT_TRUE(log.isEnabled());
+    log.hide();
+}
+
+// Hosts of each kind added through the real host entry dialog reach the host list, the menu
+// and the settings file. Only loopback addresses; the probes are scripted anyway.
+TEST_F(ShellTest, HostsAddedInTheDialogReachTheListMenuAndFile) {
+    TfrmMain& m = make(nullptr);
+    m.LoadSettings();
+    const auto whenHostDialogUp = [](const std::function<void(hv::TfrmAddHost&)>& act) {
+        QTimer::singleShot(0, [act] {
+            auto* h = qobject_cast<hv::TfrmAddHost*>(QApplication::activeModalWidget());
+            if (!h) {
+                ADD_FAILURE() << "no host entry dialog";
+                return;
+            }
+            act(*h);
+            h->btnOK->click();
+        });
+    };
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        whenHostDialogUp([](hv::TfrmAddHost& h) {
+            QTest::keyClicks(h.edTitle, "Loop");
+            QTest::keyClicks(h.MaskEdit1, "127.0.0.1");
+        });
+        d.btnAddIP->click();
+        whenHostDialogUp([](hv::TfrmAddHost& h) {
+            QTest::keyClicks(h.edTitle, "Web");
+            h.edHTTP->end(false);
+            QTest::keyClicks(h.edHTTP, "127.0.0.2");
+        });
+        d.btnAddHTTP->click();
+        whenHostDialogUp([](hv::TfrmAddHost& h) {
+            QTest::keyClicks(h.edTitle, "Me");
+            h.edHTTP->end(false);
+            QTest::keyClicks(h.edHTTP, "localhost");
+        });
+        d.btnAddLan->click();
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "Loop", "Web", "Me"}));
+    EXPECT_EQ(hv::readSettings(dir.file("Hostvane.ini")).hostEntries,
+              (QList<QPair<QString, QString>>{
+                  {"Loop", "127.0.0.1"}, {"Web", "http://127.0.0.2"}, {"Me", "\\\\localhost"}}));
 }
 
 }  // namespace

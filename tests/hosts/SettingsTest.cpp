@@ -17,8 +17,11 @@ Host host(const QString& title, const QString& address) {
     return Host{title, address, kImageNotAnswering};
 }
 
-void save(const QString& path, const QList<Host>& hosts, const ReportFont& font = {}) {
-    writeSettings(path, hosts, font, 60000, 5000, "English");
+// The defaults with these hosts.
+void save(const QString& path, const QList<Host>& hosts) {
+    Settings s = defaultSettings();
+    for (const Host& h : hosts) s.hostEntries.append({h.title, h.address});
+    writeSettings(path, s);
 }
 
 TEST(Settings, NoFileGivesTheDefaults) {
@@ -39,8 +42,13 @@ TEST(Settings, SaveWritesEverySectionAndReadsBack) {
     hvtest::TempDir tmp;
     const QString path = tmp.file("Hostvane.ini");
     const ReportFont font{true, true, 12, 255, "DejaVu Sans"};
-    writeSettings(path, {host("Mail server", "10.0.0.5"), host("Web", "http://localhost")}, font,
-                  1000, 2000, "German");
+    Settings saved;
+    saved.hostEntries = {{"Mail server", "10.0.0.5"}, {"Web", "http://localhost"}};
+    saved.font = font;
+    saved.checkPeriod = 1000;
+    saved.popUpInterval = 2000;
+    saved.language = "German";
+    writeSettings(path, saved);
     EXPECT_EQ(tmp.read("Hostvane.ini"),
               "[HostList]\nMail server=10.0.0.5\nWeb=http://localhost\n\n"
               "[View]\nFontStyleBold=1\nFontStyleItalic=1\nFontSize=12\nFontColor=255\n"
@@ -54,6 +62,28 @@ TEST(Settings, SaveWritesEverySectionAndReadsBack) {
     EXPECT_EQ(s.checkPeriod, 1000);
     EXPECT_EQ(s.popUpInterval, 2000);
     EXPECT_EQ(s.language, "German");
+    EXPECT_EQ(s, saved);
+}
+
+// Every key of the table survives a write and a read with a value other than its default,
+// and each section/key pair is defined once.
+TEST(Settings, EveryKeyOfTheTableRoundTrips) {
+    QStringList seen;
+    for (const SettingsKey& k : settingsKeys()) {
+        const QString id = k.section.toLower() + '/' + k.key.toLower();
+        EXPECT_FALSE(seen.contains(id)) << id.toStdString();
+        seen << id;
+    }
+    Settings changed;  // blank: every field differs from the defaults
+    changed.font = ReportFont{true, true, 7, 0x123456, "X"};
+    changed.checkPeriod = -3;
+    changed.popUpInterval = 1;
+    changed.language = "Y";
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    writeSettings(path, changed);
+    EXPECT_EQ(readSettings(path), changed);
+    EXPECT_EQ(readSettings(tmp.file("missing.ini")), defaultSettings());
 }
 
 TEST(Settings, HostListMovesToTheEndAndTheRestStays) {

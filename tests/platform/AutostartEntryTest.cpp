@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <cstdlib>
@@ -133,11 +134,36 @@ TEST(AutostartEntry, ForeignFileIsInvalidData) {
         EXPECT_EQ(errorOf([&] { entry.isSetTo("/opt/hv/hostvane"); }),
                   "Invalid data type for 'Hostvane'");
     }
+}
+
+// An entry that exists but cannot be read is no error that locks the user out of Settings:
+// it counts as not set, and the settings dialog's OK can write a good one over it.
+TEST(AutostartEntry, UnreadableEntryCountsAsNotSet) {
+    const QString exe = "/opt/hv/hostvane";
+    {
+        SCOPED_TRACE("a folder of that name");
+        hvtest::TempDir tmp;
+        QDir().mkpath(tmp.file("autostart/Hostvane.desktop"));
+        EXPECT_EQ(errorOf([&] { EXPECT_FALSE(AutostartEntry(tmp.path()).isSetTo(exe)); }),
+                  "(no error)");
+    }
+    {
+        SCOPED_TRACE("a named pipe, whose read would block");
+        hvtest::TempDir tmp;
+        QDir().mkpath(tmp.file("autostart"));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(tmp.file("autostart/Hostvane.desktop")), 0600), 0);
+        EXPECT_EQ(errorOf([&] { EXPECT_FALSE(AutostartEntry(tmp.path()).isSetTo(exe)); }),
+                  "(no error)");
+    }
+    if (hvtest::isRoot()) GTEST_SKIP() << "root reads a file without read permission";
     hvtest::TempDir tmp;
-    QDir().mkpath(tmp.file("autostart/Hostvane.desktop"));
+    const QString path =
+        tmp.write("autostart/Hostvane.desktop", "[Desktop Entry]\nExec=" + exe.toUtf8() + "\n");
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
     const AutostartEntry entry(tmp.path());
-    EXPECT_EQ(errorOf([&] { entry.isSetTo("/opt/hv/hostvane"); }),
-              "Invalid data type for 'Hostvane'");
+    EXPECT_EQ(errorOf([&] { EXPECT_FALSE(entry.isSetTo(exe)); }), "(no error)");
+    entry.set(exe);  // replaced atomically by a readable one
+    EXPECT_TRUE(entry.isSetTo(exe));
 }
 
 TEST(AutostartEntry, UnwritableFolderFailsToSet) {

@@ -1,0 +1,10 @@
+#include "dialogs/DropDownComboBox.h"
+
+namespace hv {
+
+void DropDownComboBox::showPopup() {
+    emit dropDown();
+    QComboBox::showPopup();
+}
+
+}  // namespace hv

@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "TestSupport.h"
+#include "dialogs/MaskEdit.h"
+#include "dialogs/TfrmAddHost.h"
+#include "lang/Languages.h"
+
+namespace {
+
+using hv::HostEntryMode;
+using hv::TfrmAddHost;
+
+// A language whose captions differ from their keys, so a test sees that they were looked up.
+class AddHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.write("Languages/Test.lng",
+                  "[Messages]\nNewIP=New IP host\nNewHTTP=New HTTP server\nNewLAN=New LAN "
+                  "computer\nEditIP=Edit IP host\nEditHTTP=Edit HTTP server\nEditLAN=Edit LAN "
+                  "computer\nInputIP=Input IP address\nInputHost=Input address of HTTP "
+                  "server\nInputLAN=Input name of LAN computer\n");
+        hv::Languages::instance().setExecutable(dir.write("hostvane", ""));
+        hv::Languages::instance().setCurrentLanguage("Test");
+    }
+    void TearDown() override { hv::Languages::instance().setCurrentLanguage("English"); }
+    hvtest::TempDir dir;
+};
+
+TEST_F(AddHostTest, EachModeSetsCaptionLabelFieldsAndStartingTexts) {
+    const struct {
+        HostEntryMode mode;
+        const char* caption;
+        const char* label;
+        bool masked;
+        bool maskEnabled;
+        const char* address;  // shown text of the field in use
+        const char* title;
+        bool follows;
+    } cases[] = {
+        {HostEntryMode::NewIP, "New IP host", "Input IP address", true, true, "___.___.___.___", "",
+         true},
+        {HostEntryMode::NewHTTP, "New HTTP server", "Input address of HTTP server", false, true,
+         "http://", "", false},
+        {HostEntryMode::NewLAN, "New LAN computer", "Input name of LAN computer", false, false,
+         "\\\\", "", false},
+        {HostEntryMode::EditIP, "Edit IP host", "Input IP address", true, true, "127.000.000.001",
+         "Old", false},
+        {HostEntryMode::EditHTTP, "Edit HTTP server", "Input address of HTTP server", false, true,
+         "127.0.0.1", "Old", false},
+        {HostEntryMode::EditLAN, "Edit LAN computer", "Input name of LAN computer", false, true,
+         "127.0.0.1", "Old", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        TfrmAddHost d;
+        d.setMode(c.mode, hv::Host{"Old", "127.0.0.1", 1});
+        EXPECT_EQ(d.windowTitle(), c.caption);
+        EXPECT_EQ(d.lbHint->text(), c.label);
+        EXPECT_EQ(d.MaskEdit1->isVisibleTo(&d), c.masked);
+        EXPECT_EQ(d.edHTTP->isVisibleTo(&d), !c.masked);
+        EXPECT_EQ(d.MaskEdit1->isEnabled(), c.maskEnabled);
+        EXPECT_EQ(c.masked ? d.MaskEdit1->text() : d.edHTTP->text(), c.address);
+        EXPECT_EQ(d.edTitle->text(), c.title);
+        EXPECT_EQ(d.TitleFollowsAddress, c.follows);
+        // The fields are announced by their labels.
+        EXPECT_EQ(d.MaskEdit1->accessibleName(), c.label);
+        EXPECT_EQ(d.edHTTP->accessibleName(), c.label);
+        EXPECT_EQ(d.edTitle->accessibleName(), "Title");
+    }
+}
+
+TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
+    {
+        SCOPED_TRACE("new IP, title untouched: it follows the value text");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::NewIP);
+        QTest::keyClicks(d.MaskEdit1, "192.168.1.1");
+        EXPECT_EQ(d.MaskEdit1->text(), "192.168.1__.1__");
+        EXPECT_EQ(d.edTitle->text(), "192.168.1  .1  ");
+        EXPECT_EQ(d.hostLine(), "192.168.1  .1   :  192.168.1.1");
+    }
+    {
+        SCOPED_TRACE("new IP, a character typed into the title first is kept");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::NewIP);
+        QTest::keyClicks(d.edTitle, "L");
+        EXPECT_FALSE(d.TitleFollowsAddress);
+        QTest::keyClicks(d.MaskEdit1, "127.0.0.1");
+        EXPECT_EQ(d.hostLine(), "L :  127.0.0.1");
+    }
+    {
+        SCOPED_TRACE("arrows and Delete in the title type nothing: it still follows");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::NewIP);
+        QTest::keyClick(d.edTitle, Qt::Key_Left);
+        QTest::keyClick(d.edTitle, Qt::Key_Delete);
+        QTest::keyClicks(d.MaskEdit1, "1");
+        EXPECT_EQ(d.edTitle->text(), "1  .   .   .   ");
+        QTest::keyClick(d.edTitle, Qt::Key_Backspace);  // Backspace does type
+        QTest::keyClicks(d.MaskEdit1, "2");
+        EXPECT_EQ(d.edTitle->text(), "1  .   .   .  ");
+        EXPECT_EQ(d.hostLine(), "1  .   .   .   :  12...");
+    }
+    {
+        SCOPED_TRACE("new IP, nothing typed: three dots");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::NewIP);
+        EXPECT_EQ(d.hostLine(), " :  ...");
+    }
+    {
+        SCOPED_TRACE("refused characters change nothing");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::NewIP);
+        QTest::keyClicks(d.MaskEdit1, "1x2 -3,4");
+        EXPECT_EQ(d.MaskEdit1->text(), "123.4__.___.___");
+        QTest::keyClick(d.MaskEdit1, Qt::Key_Backspace);
+        QTest::keyClick(d.MaskEdit1, Qt::Key_Z, Qt::ControlModifier);  // no undo around the mask
+        EXPECT_EQ(d.MaskEdit1->text(), "123.___.___.___");
+    }
+    {
+        SCOPED_TRACE("new HTTP: typed after http://, the title stays");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::NewHTTP);
+        d.edHTTP->end(false);
+        QTest::keyClicks(d.edHTTP, "127.0.0.1");
+        EXPECT_EQ(d.edTitle->text(), "");
+        QTest::keyClicks(d.edTitle, "Web");
+        EXPECT_EQ(d.hostLine(), "Web :  http://127.0.0.1");
+    }
+    {
+        SCOPED_TRACE("new LAN: blanks around the address are dropped");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::NewLAN);
+        d.edHTTP->end(false);
+        QTest::keyClicks(d.edHTTP, "localhost  ");
+        QTest::keyClicks(d.edTitle, " Pc ");
+        EXPECT_EQ(d.hostLine(), " Pc  :  \\\\localhost");
+    }
+    {
+        SCOPED_TRACE("edit LAN keeps the text as it stands");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::EditLAN, hv::Host{"Pc", "\\\\pc ", 1});
+        EXPECT_EQ(d.hostLine(), "Pc :  \\\\pc ");
+    }
+    {
+        SCOPED_TRACE("edit IP stores the zero-filled address");
+        TfrmAddHost d;
+        d.setMode(HostEntryMode::EditIP, hv::Host{"Box", "10.0.0.1", 1});
+        EXPECT_EQ(d.hostLine(), "Box :  010.000.000.001");
+        // Typing over it: the cursor is at the start and digits overwrite.
+        QTest::keyClicks(d.MaskEdit1, "127");
+        EXPECT_EQ(d.edTitle->text(), "Box");
+        EXPECT_EQ(d.hostLine(), "Box :  127.000.000.001");
+    }
+}
+
+// Runs the dialog modally; `act` runs once it is up, a bounded fallback closes it.
+int runModal(TfrmAddHost& d, const std::function<void()>& act) {
+    QTimer::singleShot(0, &d, [&] {
+        act();
+        QTimer::singleShot(3000, &d, [&] {
+            if (d.isVisible()) d.done(-1);
+        });
+    });
+    return d.exec();
+}
+
+TEST_F(AddHostTest, CancelHasTheFocusTabOrderAndClosing) {
+    TfrmAddHost d;
+    d.setMode(HostEntryMode::NewIP);
+    QStringList order;
+    bool stillOpen = false;
+    const int result = runModal(d, [&] {
+        for (int i = 0; i < 5; ++i) {
+            QWidget* f = d.focusWidget();
+            order << (f ? f->objectName() : QString("(none)"));
+            QTest::keyClick(f ? f : &d, Qt::Key_Tab);
+        }
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QTest::keyClick(d.edTitle, key);
+        stillOpen = d.isVisible();
+        d.close();
+    });
+    // The hidden plain field is passed over.
+    EXPECT_EQ(order, QStringList({"btnCancel", "btnOK", "MaskEdit1", "edTitle", "btnCancel"}));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(result, 2);
+
+    TfrmAddHost ok;
+    ok.setMode(HostEntryMode::NewHTTP);
+    EXPECT_EQ(runModal(ok, [&] { QTest::mouseClick(ok.btnOK, Qt::LeftButton); }), 1);
+    TfrmAddHost cancel;
+    cancel.setMode(HostEntryMode::NewLAN);
+    EXPECT_EQ(runModal(cancel, [&] { QTest::mouseClick(cancel.btnCancel, Qt::LeftButton); }), 2);
+}
+
+TEST_F(AddHostTest, EveryControlHasAnAccessibleName) {
+    TfrmAddHost d;
+    d.setMode(HostEntryMode::NewIP);
+    d.show();
+    for (QWidget* w : d.findChildren<QWidget*>()) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << w->objectName().toStdString();
+    }
+}
+
+}  // namespace
