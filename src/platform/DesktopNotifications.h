@@ -34,6 +34,9 @@ public:
     // ours still on screen. Returns false when there is no session bus.
     bool show(const Notification& notification, int expireMs);
 
+    // The service's id of our notification on screen; 0 until the service has answered.
+    uint shownId() const { return m_shownId; }
+
 signals:
     // The user clicked the notification we showed last.
     void activated();

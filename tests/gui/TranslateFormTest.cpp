@@ -52,9 +52,10 @@ class TranslateFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         hv::Languages::instance().setExecutable(dir.file("hostvane"));
-        hv::Languages::instance().setCurrentLanguage("Test");
         d.lbxHosts->addItems({"Mail :  10.0.0.5", "Web :  http://example.org"});
+        // The language box acts on every change of its text: fill it before choosing ours.
         d.cbLang->setEditText("English");
+        hv::Languages::instance().setCurrentLanguage("Test");
     }
     void TearDown() override { hv::Languages::instance().setTranslateAllForms({}); }
 

@@ -47,6 +47,7 @@ TEST(Settings, SaveWritesEverySectionAndReadsBack) {
     saved.font = font;
     saved.checkPeriod = 1000;
     saved.popUpInterval = 2000;
+    saved.parallelChecks = 1;
     saved.language = "German";
     writeSettings(path, saved);
     EXPECT_EQ(tmp.read("Hostvane.ini"),
@@ -78,6 +79,7 @@ TEST(Settings, EveryKeyOfTheTableRoundTrips) {
     changed.font = ReportFont{true, true, 7, 0x123456, "X"};
     changed.checkPeriod = -3;
     changed.popUpInterval = 1;
+    changed.parallelChecks = 7;
     changed.language = "Y";
     hvtest::TempDir tmp;
     const QString path = tmp.file("Hostvane.ini");
@@ -192,11 +194,14 @@ TEST(Settings, ParallelChecksIsBroughtIntoRangeAndSavedOnlyWhenItMatters) {
     // Sequential checks leave a file without the key as it was; anything else is written,
     // and a stored key is kept up to date even when it goes back to 1.
     QFile::remove(path);
-    writeSettings(path, {}, {}, 60000, 5000, "English", 1);
+    Settings settings = defaultSettings();
+    writeSettings(path, settings);
     EXPECT_FALSE(tmp.read("Hostvane.ini").contains("ParallelChecks"));
-    writeSettings(path, {}, {}, 60000, 5000, "English", 500);
+    settings.parallelChecks = 500;
+    writeSettings(path, settings);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("PopUpInterval=5000\nParallelChecks=256\n"));
-    writeSettings(path, {}, {}, 60000, 5000, "English", 1);
+    settings.parallelChecks = 1;
+    writeSettings(path, settings);
     EXPECT_EQ(readSettings(path).parallelChecks, 1);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("ParallelChecks=1\n"));
 }

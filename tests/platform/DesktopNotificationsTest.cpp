@@ -102,7 +102,8 @@ TEST(DesktopNotifications, TalksToTheServiceAndHearsClicks) {
     EXPECT_TRUE(notifications.available());
 
     ASSERT_TRUE(notifications.show({QStringLiteral("Lost hosts:"), QStringLiteral("Mail")}, 5000));
-    ASSERT_TRUE(waitFor([&] { return server.calls.size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return notifications.shownId() == 1; }));
+    ASSERT_EQ(server.calls.size(), 1);
     EXPECT_EQ(server.calls[0].app, QStringLiteral("Hostvane"));
     EXPECT_EQ(server.calls[0].replaces, 0u);
     EXPECT_EQ(server.calls[0].summary, QStringLiteral("Lost hosts:"));
