@@ -250,7 +250,7 @@ std::array<std::uint8_t, 4> TIdStack::AddrFromDotted(const std::string& dotted) 
 
 int TIdStack::NewSocket(int type, int protocol) const {
     const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
-    if (fd < 0) throw EIdInvalidSocket();
+    if (fd < 0) throw EIdInvalidSocket(errno);
     return fd;
 }
 
