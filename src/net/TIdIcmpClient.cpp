@@ -114,7 +114,7 @@ void TIdIcmpClient::RunEcho(const std::string& payload, std::uint16_t sequence) 
     const std::uint32_t started = TIdStack::TickCount();
 
     // Resolved before the socket is fetched: a name that does not resolve leaves none open.
-    m_target = Stack().ResolveToDotted(Host);
+    m_target = Stack().ResolveToDotted(Host, CancelFd);
     fetchSocket().SendDatagramTo(m_target, Port, m_request.data(), kRequestSize);
 
     TReplyStatus record = AwaitReply(ReceiveTimeout);

@@ -3,8 +3,11 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "net/EIdException.h"
 #include "platform/IntegerText.h"
@@ -106,6 +111,51 @@ constexpr ErrnoCode kErrnoCodes[] = {
     {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
 };
 
+// One lookup on a thread of its own, shared by the thread and the caller that waits for it, so
+// that whichever lets go last frees it.
+struct PendingLookup {
+    int fd = ::eventfd(0, EFD_CLOEXEC);  // counts 1 once result is set
+    std::mutex lock;
+    ResolveResult result;  // guarded by lock
+    ~PendingLookup() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+ResolveResult runResolver(const NameResolver& resolver, const std::string& name) {
+    return resolver ? resolver(name) : TIdStack::SystemResolve(name);
+}
+
+// getaddrinfo cannot be interrupted: the caller waits for the lookup thread or for cancelFd,
+// whichever comes first, and walks away from a lookup it no longer needs.
+ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string& name,
+                                 int cancelFd) {
+    auto pending = std::make_shared<PendingLookup>();
+    if (pending->fd < 0) return runResolver(resolver, name);
+    try {
+        std::thread([pending, resolver, name] {
+            ResolveResult r = runResolver(resolver, name);
+            {
+                std::lock_guard guard(pending->lock);
+                pending->result = std::move(r);
+            }
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(pending->fd, &one, sizeof one);
+        }).detach();
+    } catch (const std::system_error&) {
+        return runResolver(resolver, name);  // no thread to be had: wait as before
+    }
+    for (;;) {
+        pollfd fds[2] = {{pending->fd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        const int rc = ::poll(fds, 2, -1);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc < 0 || (fds[1].revents & POLLIN)) throw EIdCancelled();
+        if (fds[0].revents & POLLIN) break;
+    }
+    std::lock_guard guard(pending->lock);
+    return pending->result;
+}
+
 }  // namespace
 
 TIdStack& TIdStack::AddComponent() {
@@ -190,7 +240,7 @@ ResolveResult TIdStack::SystemResolve(const std::string& name) {
     return result;
 }
 
-std::string TIdStack::ResolveToDotted(const std::string& host) const {
+std::string TIdStack::ResolveToDotted(const std::string& host, int cancelFd) const {
     std::string upper = host;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
@@ -202,7 +252,8 @@ std::string TIdStack::ResolveToDotted(const std::string& host) const {
         std::lock_guard guard(resolverLock());
         resolver = resolverSlot();
     }
-    const ResolveResult r = resolver ? resolver(host) : SystemResolve(host);
+    const ResolveResult r =
+        cancelFd >= 0 ? resolveAbandonable(resolver, host, cancelFd) : runResolver(resolver, host);
     if (r.code != 0 || r.dotted.empty()) throw EIdSocketError(r.code != 0 ? r.code : 11001);
     return r.dotted;
 }

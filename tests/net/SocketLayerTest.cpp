@@ -7,12 +7,16 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "NetTestSupport.h"
 #include "net/EIdException.h"
+#include "net/NetProbes.h"
 #include "net/TIdSocketHandle.h"
 #include "net/TIdStack.h"
 #include "platform/CancelHandle.h"
@@ -172,6 +176,72 @@ TEST(SocketLayer, ResolveAsksTheNameServiceOnlyForNames) {
         }
     }
     EXPECT_EQ(asked, (std::vector<std::string>{"files", "192.168.1.300", "name:8080", "name/dir"}));
+}
+
+// A name service that answers only when released (or after 20 s), like one whose server is gone.
+struct StuckNameService {
+    struct State {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool released = false;
+        int asked = 0, answered = 0;
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+
+    NameResolver resolver() const {
+        return [state = state](const std::string& name) {
+            std::unique_lock lock(state->lock);
+            ++state->asked;
+            state->changed.notify_all();
+            state->changed.wait_for(lock, std::chrono::seconds(20),
+                                    [&] { return state->released; });
+            ++state->answered;
+            state->changed.notify_all();
+            return name == "fileserver" ? ResolveResult{"127.0.0.1", 0} : ResolveResult{"", 11001};
+        };
+    }
+    // Lets every lookup end and waits (at most 20 s) until those asked have answered.
+    void releaseAndDrain() {
+        std::unique_lock lock(state->lock);
+        state->released = true;
+        state->changed.notify_all();
+        state->changed.wait_for(lock, std::chrono::seconds(20),
+                                [&] { return state->answered == state->asked; });
+    }
+};
+
+TEST(SocketLayer, CancelAbandonsALookupThatDoesNotEnd) {
+    StuckNameService service;
+    ResolverGuard guard(service.resolver());
+    CancelHandle cancel;
+    NetProbes probes(cancel);
+    for (const bool tcp : {false, true}) {
+        SCOPED_TRACE(tcp ? "tcp" : "icmp");
+        cancel.reset();
+        std::thread quit([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            cancel.cancel();
+        });
+        const auto t = std::chrono::steady_clock::now();
+        EXPECT_FALSE(tcp ? probes.tcpTry("fileserver") : probes.icmpTry("fileserver"));
+        const long took = msSince(t);
+        quit.join();
+        EXPECT_EQ(probes.lastError(), "Operation cancelled.");
+        EXPECT_LT(took, 2000);
+    }
+    service.releaseAndDrain();
+    EXPECT_EQ(service.state->answered, 2);
+
+    // A lookup that ends while the cancel handle is watched gives its answer as always.
+    cancel.reset();
+    StackUser user;
+    EXPECT_EQ(user.stack().ResolveToDotted("fileserver", cancel.fd()), "127.0.0.1");
+    try {
+        user.stack().ResolveToDotted("nowhere", cancel.fd());
+        ADD_FAILURE() << "nowhere resolved";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.code(), 11001);
+    }
 }
 
 TEST(SocketLayer, SystemResolverReadsHostsFileAndMapsUnknownNames) {
