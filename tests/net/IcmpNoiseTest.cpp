@@ -77,8 +77,10 @@ std::vector<Bytes> foreignMessages() {
 
 // Answers echo requests after delayMs, as a slow host does (the namespace's own kernel answers
 // nothing: icmp_echo_ignore_all=1). Counts what it answered.
-void respondLate(const std::atomic<bool>& stop, int delayMs, std::atomic<int>& answered) {
+void respondLate(const std::atomic<bool>& stop, int delayMs, std::atomic<int>& answered,
+                 std::atomic<bool>& ready) {
     const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+    ready = true;
     ASSERT_GE(fd, 0);
     std::uint8_t buf[2048];
     for (int round = 0; round < 100000 && !stop.load(); ++round) {
@@ -111,9 +113,11 @@ TEST(IcmpNoise, LateAnswersCountWhileForeignIcmpArrives) {
     ASSERT_TRUE(ns.ok());
     ASSERT_TRUE(ns.sysctl("net.ipv4.icmp_echo_ignore_all=1"));
     ns.run([] {
-        std::atomic<bool> stop{false};
+        std::atomic<bool> stop{false}, ready{false};
         std::atomic<int> answered{0}, noiseSent{0};
-        std::thread responder([&] { respondLate(stop, 40, answered); });
+        std::thread responder([&] { respondLate(stop, 40, answered, ready); });
+        for (int i = 0; i < 500 && !ready; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::thread noise([&] {
             const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
             const auto messages = foreignMessages();
