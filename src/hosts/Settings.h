@@ -12,8 +12,8 @@ namespace hv {
 struct ReportFont {
     bool bold = false;
     bool italic = false;
-    int size = 10;             // points
-    quint32 color = 0;         // 0x00BBGGRR
+    int size = 10;      // points
+    quint32 color = 0;  // 0x00BBGGRR
     QString name = QStringLiteral("MS Sans Serif");
     bool operator==(const ReportFont&) const = default;
 };
@@ -21,8 +21,8 @@ struct ReportFont {
 struct Settings {
     QList<QPair<QString, QString>> hostEntries;  // HostList keys in file order, raw values
     ReportFont font;
-    int checkPeriod = 60000;    // ms
-    int popUpInterval = 5000;   // ms
+    int checkPeriod = 60000;   // ms
+    int popUpInterval = 5000;  // ms
     QString language = QStringLiteral("English");
 };
 

@@ -11,9 +11,9 @@
 #include "lang/Languages.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
-#include "views/ErrorBox.h"
 #include "shell/QuitSignals.h"
 #include "shell/TfrmMain.h"
+#include "views/ErrorBox.h"
 #include "views/TfrmLog.h"
 #include "views/TfrmState.h"
 

@@ -7,11 +7,11 @@
 #include <optional>
 
 #include "checking/CheckHosts.h"
+#include "checking/DeferredProbes.h"
 #include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"
-#include "checking/DeferredProbes.h"
 #include "skin/Skin.h"
 #include "views/ReportWindow.h"
 

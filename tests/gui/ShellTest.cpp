@@ -27,9 +27,9 @@
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
 #include "shell/AskTimer.h"
-#include "views/ErrorBox.h"
 #include "shell/OwnerDrawItem.h"
 #include "shell/TfrmMain.h"
+#include "views/ErrorBox.h"
 #include "views/ImageList.h"
 #include "views/TfrmLog.h"
 
