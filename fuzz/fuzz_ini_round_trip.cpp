@@ -19,8 +19,9 @@ namespace {
 
 const QString& scratchPath() {
     static const QString path = [] {
-        const QString dir = QStringLiteral("/dev/shm/hv-fuzz-ini-%1").arg(::getpid());
+        static const QString dir = QStringLiteral("/dev/shm/hv-fuzz-ini-%1").arg(::getpid());
         QDir().mkpath(dir);
+        std::atexit([] { QDir(dir).removeRecursively(); });
         return dir + QStringLiteral("/Hostvane.ini");
     }();
     return path;
