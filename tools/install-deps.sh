@@ -5,7 +5,7 @@ set -euo pipefail
 
 run_pkgs=(cmake ninja-build g++ qt6-base-dev)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libgmock-dev xvfb xauth trayer xdotool x11-utils
-           imagemagick iproute2 util-linux clang libclang-rt-14-dev)
+           imagemagick iproute2 util-linux mount clang libclang-rt-14-dev clang-format)
 
 case "${1:-run}" in
     run) want=("${run_pkgs[@]}") ;;
