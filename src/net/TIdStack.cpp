@@ -4,7 +4,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -111,49 +110,56 @@ constexpr ErrnoCode kErrnoCodes[] = {
     {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
 };
 
-// One lookup on a thread of its own, shared by the thread and the caller that waits for it, so
-// that whichever lets go last frees it.
-struct PendingLookup {
-    int fd = ::eventfd(0, EFD_CLOEXEC);  // counts 1 once result is set
-    std::mutex lock;
-    ResolveResult result;  // guarded by lock
-    ~PendingLookup() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 ResolveResult runResolver(const NameResolver& resolver, const std::string& name) {
     return resolver ? resolver(name) : TIdStack::SystemResolve(name);
 }
 
-// getaddrinfo cannot be interrupted: the caller waits for the lookup thread or for cancelFd,
-// whichever comes first, and walks away from a lookup it no longer needs.
+// getaddrinfo cannot be interrupted: the lookup runs on a thread of its own that sends its
+// answer ("code dotted") down a socket pair and ends. The caller waits for the answer or for
+// cancelFd, whichever comes first, and walks away from a lookup it no longer needs: closing
+// its end makes the thread's send fail quietly. They share nothing else.
 ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string& name,
                                  int cancelFd) {
-    auto pending = std::make_shared<PendingLookup>();
-    if (pending->fd < 0) return runResolver(resolver, name);
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return runResolver(resolver, name);  // out of descriptors: wait as before
     try {
-        std::thread([pending, resolver, name] {
-            ResolveResult r = runResolver(resolver, name);
-            {
-                std::lock_guard guard(pending->lock);
-                pending->result = std::move(r);
-            }
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(pending->fd, &one, sizeof one);
+        std::thread([answer = ends[1], resolver, name] {
+            const ResolveResult r = runResolver(resolver, name);
+            const std::string text = std::to_string(r.code) + ' ' + r.dotted;
+            [[maybe_unused]] const ssize_t n =
+                ::send(answer, text.data(), text.size(), MSG_NOSIGNAL);
+            ::close(answer);
         }).detach();
     } catch (const std::system_error&) {
+        ::close(ends[0]);
+        ::close(ends[1]);
         return runResolver(resolver, name);  // no thread to be had: wait as before
     }
-    for (;;) {
-        pollfd fds[2] = {{pending->fd, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+    const int wait = ends[0];
+    std::string text;
+    for (int reads = 0; reads < 64;) {
+        pollfd fds[2] = {{wait, POLLIN, 0}, {cancelFd, POLLIN, 0}};
         const int rc = ::poll(fds, 2, -1);
         if (rc < 0 && errno == EINTR) continue;
-        if (rc < 0 || (fds[1].revents & POLLIN)) throw EIdCancelled();
-        if (fds[0].revents & POLLIN) break;
+        if (rc < 0 || (fds[1].revents & POLLIN)) {
+            ::close(wait);
+            throw EIdCancelled();
+        }
+        char buffer[128];
+        const ssize_t n = ::recv(wait, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        ++reads;
+        if (n <= 0) break;  // the thread has closed its end: the answer is whole
+        text.append(buffer, static_cast<std::size_t>(n));
     }
-    std::lock_guard guard(pending->lock);
-    return pending->result;
+    ::close(wait);
+    ResolveResult result;
+    const auto blank = text.find(' ');
+    const auto code = parseInteger(std::string_view(text).substr(0, blank));
+    result.code = code ? *code : 11003;
+    if (blank != std::string::npos) result.dotted = text.substr(blank + 1);
+    return result;
 }
 
 }  // namespace

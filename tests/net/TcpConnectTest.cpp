@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,8 +211,11 @@ TEST_F(SilentHost, CancelEndsTheConnectWaitAtOnce) {
 }
 
 TEST(TcpConnect, HostTextGoesWholeToTheNameService) {
+    // The name service runs on a lookup thread of its own.
+    std::mutex lock;
     std::vector<std::string> asked;
     TIdStack::SetResolver([&](const std::string& name) {
+        std::lock_guard guard(lock);
         asked.push_back(name);
         return ResolveResult{"", 11001};
     });
@@ -221,6 +225,7 @@ TEST(TcpConnect, HostTextGoesWholeToTheNameService) {
     EXPECT_EQ(probes.lastError(), "Socket Error # 11001\r\nHost not found.");
     EXPECT_FALSE(probes.tcpTry("name/dir"));
     TIdStack::SetResolver({});
+    std::lock_guard guard(lock);
     EXPECT_EQ(asked, (std::vector<std::string>{"name:8080", "name/dir"}));
     EXPECT_EQ(probes.IdHTTP1().Port, 80);
 }
