@@ -224,10 +224,19 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         header = m_lines.size() - 1;
     }
 
+    // "[lab" = "10.0.0.1]" would write a line that reads as a section header: such a value
+    // goes in quotes, which the reading takes off again.
+    const auto keyLine = [&](const QString& name) {
+        Line line = makeLine(name + QLatin1Char('=') + text);
+        if (line.kind != Kind::Key)
+            line = makeLine(name + QStringLiteral("=\"") + trimmedBlanks(text) + QLatin1Char('"'));
+        return line;
+    };
+
     const qsizetype at = findKey(header, keyName);
     if (at >= 0) {
         // Replaced in place; the key keeps the spelling the file already has.
-        Line line = makeLine(m_lines[at].name + QLatin1Char('=') + text);
+        Line line = keyLine(m_lines[at].name);
         // A last line without its line end gets no stray half of one.
         if (at == m_lines.size() - 1 && !m_endsWithNewline && line.raw.endsWith('\r'))
             line.raw.chop(1);
@@ -240,7 +249,7 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i)
         if (m_lines[i].kind == Kind::Key) insertAt = i + 1;
-    insertLine(insertAt, makeLine(keyName + QLatin1Char('=') + text));
+    insertLine(insertAt, keyLine(keyName));
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
