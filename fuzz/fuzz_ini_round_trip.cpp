@@ -121,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (extra.size() == 3) {
         Entry e{QString::fromUtf8(extra[0]).trimmed(), QString::fromUtf8(extra[1]).trimmed(),
                 QString::fromUtf8(extra[2]).trimmed()};
-        // Names the format itself cannot carry: empty, "=" in a key, a comment or header start,
+        // Names the format itself cannot carry: empty, "=" in a key, a comment start or a key
+        // that reads as a section header itself ("[t]#x"),
         // "]" in a section, line breaks; a wholly quoted value and a too long one.
         const auto plain = [](const QString& t) {
             for (QChar c : t)
@@ -130,11 +131,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     return false;
             return true;
         };
-        const bool usable = !e.section.isEmpty() && !e.key.isEmpty() && plain(e.section) &&
-                            plain(e.key) && !e.section.contains(QLatin1Char(']')) &&
-                            !e.key.contains(QLatin1Char('=')) &&
-                            !e.key.startsWith(QLatin1Char(';')) && plain(e.value) &&
-                            !quoted(e.value) && e.value.size() < 2047 && e.key.size() < 200;
+        const bool usable =
+            !e.section.isEmpty() && !e.key.isEmpty() && plain(e.section) && plain(e.key) &&
+            !e.section.contains(QLatin1Char(']')) && !e.key.contains(QLatin1Char('=')) &&
+            !e.key.startsWith(QLatin1Char(';')) &&
+            !(e.key.startsWith(QLatin1Char('[')) && e.key.contains(QLatin1Char(']'))) &&
+            plain(e.value) && !quoted(e.value) && e.value.size() < 2047 && e.key.size() < 200;
         if (usable) {
             hv::IniFile ini(path);
             ini.writeString(e.section, e.key, e.value);
