@@ -10,10 +10,35 @@ jobs=$(nproc)
 stage() { printf '\n==== %s\n' "$*"; }
 failed=()
 
+stage "format (.clang-format)"
+tools/format.sh --check || failed+=("format")
+
 stage "build and test (all tests)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSTVANE_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" || failed+=("full suite")
+
+# Tests of what permissions forbid (a read-only folder, an unreadable file) skip as root, and
+# CI runs as root: run them once more as an unprivileged user, where they must not skip.
+if [ "$(id -u)" -eq 0 ]; then
+    stage "permission tests as an unprivileged user"
+    guarded_home=$(mktemp -d)
+    chown nobody "$guarded_home"
+    as_user() {
+        local out rc=0
+        out=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all \
+            env HOME="$guarded_home" XDG_RUNTIME_DIR="$guarded_home" TMPDIR="$guarded_home" \
+            QT_QPA_PLATFORM=offscreen "$@" 2>&1) || rc=$?
+        printf '%s\n' "$out" | grep -E '^\[ +(OK|FAILED|SKIPPED) +\]' || true
+        [ $rc -eq 0 ] && ! grep -q '^\[  SKIPPED \]' <<<"$out"
+    }
+    as_user build/tests/test_platform \
+        --gtest_filter='IniFile.ReadOnlyFolderAndUnreadableFile:AutostartEntry.UnwritableFolderFailsToSet:AtomicFile.*' \
+        || failed+=("permission tests (platform)")
+    as_user build/tests/test_gui --gtest_filter='Log.FailedReplaceLeavesTheOldFile' \
+        || failed+=("permission tests (log)")
+    rm -rf "$guarded_home"
+fi
 
 stage "AddressSanitizer + UBSan (core)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHOSTVANE_GUI=OFF \
@@ -36,14 +61,22 @@ if [ -f fuzz/CMakeLists.txt ]; then
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
         -DHOSTVANE_GUI=OFF -DHOSTVANE_TESTS=OFF -DHOSTVANE_FUZZ=ON >/dev/null
     cmake --build build-fuzz -j"$jobs"
+    # Every target there is, whoever added it, each for a bounded time (FUZZ_SECONDS, 20).
     for f in build-fuzz/fuzz/fuzz_*; do
-        [ -x "$f" ] || continue
+        [ -f "$f" ] && [ -x "$f" ] || continue
         name=$(basename "$f")
         corpus=$(mktemp -d)
         [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
         echo "-- $name"
-        "$f" -max_total_time="${FUZZ_SECONDS:-20}" -print_final_stats=1 "$corpus" 2>&1 | tail -n 4 \
-            || failed+=("$name")
+        log=$(mktemp)
+        if ! timeout $(( ${FUZZ_SECONDS:-20} + 60 )) "$f" -max_total_time="${FUZZ_SECONDS:-20}" \
+            -timeout=25 -print_final_stats=1 -artifact_prefix="$corpus/" "$corpus" >"$log" 2>&1; then
+            failed+=("$name")
+            grep -aE 'ERROR|SUMMARY|^Base64|read back' "$log" | head -n 20 || true
+            cp "$corpus"/crash-* "$corpus"/timeout-* fuzz/ 2>/dev/null || true
+        fi
+        grep -aE '^Done|average_exec_per_sec' "$log" || true
+        rm -f "$log"
         rm -rf "$corpus"
     done
 fi

@@ -31,7 +31,6 @@ private:
         explicit Name(const QString& message) : Base(message) {} \
     };
 
-HV_ID_ERROR(EIdInvalidSocket, EIdException, "Cannot allocate socket.")
 HV_ID_ERROR(EIdConnClosedGracefully, EIdException, "Connection Closed Gracefully.")
 HV_ID_ERROR(EIdStackSetSizeExceeded, EIdException, "Set Size Exceeded.")
 HV_ID_ERROR(EIdNotAllBytesSent, EIdException, "Not all bytes sent.")
@@ -43,6 +42,18 @@ HV_ID_ERROR(EIdConnectException, EIdException, "")
 HV_ID_ERROR(EIdCancelled, EIdException, "Operation cancelled.")
 
 #undef HV_ID_ERROR
+
+// socket() refused; systemError() is its errno, so a caller can tell a missing privilege from a
+// passing shortage of descriptors or buffers.
+class EIdInvalidSocket : public EIdException {
+public:
+    explicit EIdInvalidSocket(int systemError = 0)
+        : EIdException(QStringLiteral("Cannot allocate socket.")), m_systemError(systemError) {}
+    int systemError() const { return m_systemError; }
+
+private:
+    int m_systemError;
+};
 
 class EIdPackageSizeTooBig : public EIdSocketError {
 public:

@@ -1,6 +1,7 @@
 #include "net/TIdIcmpClient.h"
 
 #include <linux/filter.h>
+#include <linux/icmp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -122,8 +123,19 @@ TIdSocketHandle& TIdIcmpClient::fetchSocket() {
                 const RawCapability::Scope privileged;
                 m_socket.OpenHandle(SOCK_RAW, Protocol);
                 keepOnlyOurReplies(m_socket, m_identifier);
-            } catch (const EIdInvalidSocket&) {
+            } catch (const EIdInvalidSocket& e) {
+                // Only a missing privilege lasts; a shortage of descriptors or buffers fails
+                // this try alone, and the next one asks for a raw socket again.
+                if (e.systemError() != EPERM && e.systemError() != EACCES) throw;
                 m_rawRefused = true;
+            }
+            if (!m_rawRefused) {
+                // A raw socket sees every ICMP message that reaches the machine: let through
+                // only the kinds that can answer an echo. Best effort; the parse skips the
+                // rest anyway.
+                icmp_filter filter{};
+                filter.data = ~((1u << kEchoReply) | (1u << kUnreachable) | (1u << kTimeExceeded));
+                ::setsockopt(m_socket.Handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
             }
         }
         if (m_rawRefused) {
@@ -147,7 +159,7 @@ void TIdIcmpClient::RunEcho(const std::string& payload, std::uint16_t sequence) 
     const std::uint32_t started = TIdStack::TickCount();
 
     // Resolved before the socket is fetched: a name that does not resolve leaves none open.
-    m_target = Stack().ResolveToDotted(Host);
+    m_target = Stack().ResolveToDotted(Host, CancelFd);
     fetchSocket().SendDatagramTo(m_target, Port, m_request.data(), kRequestSize);
 
     TReplyStatus record = AwaitReply(ReceiveTimeout);
@@ -231,7 +243,12 @@ bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_
     }
     record.Outcome = TReplyOutcome::roError;
     const int h = 4 * (data[0] & 0x0F);
-    if (count < 0 || h + kIcmpHeader > count) throw EIdIcmpException("Not enough bytes received");
+    if (count < 0) throw EIdIcmpException("Not enough bytes received");
+    // Too short to be about anything of ours: somebody else's message, skipped.
+    if (h + kIcmpHeader > count) {
+        record.Outcome = TReplyOutcome::roEchoReply;
+        return false;
+    }
 
     const std::uint8_t type = data[h];
     const std::uint8_t* echo = nullptr;  // the echo header that must carry our numbers
@@ -259,7 +276,10 @@ bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_
             break;
         }
         default:
-            throw EIdIcmpException("Non-echo type response received");
+            // A redirect, parameter problem, timestamp or any other message: never about our
+            // request, and the wait goes on.
+            record.Outcome = TReplyOutcome::roEchoReply;
+            return false;
     }
 
     const std::uint16_t seq = readLe16(echo + 6);

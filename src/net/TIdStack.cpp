@@ -3,8 +3,10 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +14,8 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "net/EIdException.h"
 #include "platform/IntegerText.h"
@@ -106,6 +110,58 @@ constexpr ErrnoCode kErrnoCodes[] = {
     {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
 };
 
+ResolveResult runResolver(const NameResolver& resolver, const std::string& name) {
+    return resolver ? resolver(name) : TIdStack::SystemResolve(name);
+}
+
+// getaddrinfo cannot be interrupted: the lookup runs on a thread of its own that sends its
+// answer ("code dotted") down a socket pair and ends. The caller waits for the answer or for
+// cancelFd, whichever comes first, and walks away from a lookup it no longer needs: closing
+// its end makes the thread's send fail quietly. They share nothing else.
+ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string& name,
+                                 int cancelFd) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return runResolver(resolver, name);  // out of descriptors: wait as before
+    try {
+        std::thread([answer = ends[1], resolver, name] {
+            const ResolveResult r = runResolver(resolver, name);
+            const std::string text = std::to_string(r.code) + ' ' + r.dotted;
+            [[maybe_unused]] const ssize_t n =
+                ::send(answer, text.data(), text.size(), MSG_NOSIGNAL);
+            ::close(answer);
+        }).detach();
+    } catch (const std::system_error&) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        return runResolver(resolver, name);  // no thread to be had: wait as before
+    }
+    const int wait = ends[0];
+    std::string text;
+    for (int reads = 0; reads < 64;) {
+        pollfd fds[2] = {{wait, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        const int rc = ::poll(fds, 2, -1);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc < 0 || (fds[1].revents & POLLIN)) {
+            ::close(wait);
+            throw EIdCancelled();
+        }
+        char buffer[128];
+        const ssize_t n = ::recv(wait, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        ++reads;
+        if (n <= 0) break;  // the thread has closed its end: the answer is whole
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(wait);
+    ResolveResult result;
+    const auto blank = text.find(' ');
+    const auto code = parseInteger(std::string_view(text).substr(0, blank));
+    result.code = code ? *code : 11003;
+    if (blank != std::string::npos) result.dotted = text.substr(blank + 1);
+    return result;
+}
+
 }  // namespace
 
 TIdStack& TIdStack::AddComponent() {
@@ -190,7 +246,7 @@ ResolveResult TIdStack::SystemResolve(const std::string& name) {
     return result;
 }
 
-std::string TIdStack::ResolveToDotted(const std::string& host) const {
+std::string TIdStack::ResolveToDotted(const std::string& host, int cancelFd) const {
     std::string upper = host;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
@@ -202,7 +258,8 @@ std::string TIdStack::ResolveToDotted(const std::string& host) const {
         std::lock_guard guard(resolverLock());
         resolver = resolverSlot();
     }
-    const ResolveResult r = resolver ? resolver(host) : SystemResolve(host);
+    const ResolveResult r =
+        cancelFd >= 0 ? resolveAbandonable(resolver, host, cancelFd) : runResolver(resolver, host);
     if (r.code != 0 || r.dotted.empty()) throw EIdSocketError(r.code != 0 ? r.code : 11001);
     return r.dotted;
 }
@@ -250,7 +307,7 @@ std::array<std::uint8_t, 4> TIdStack::AddrFromDotted(const std::string& dotted) 
 
 int TIdStack::NewSocket(int type, int protocol) const {
     const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
-    if (fd < 0) throw EIdInvalidSocket();
+    if (fd < 0) throw EIdInvalidSocket(errno);
     return fd;
 }
 

@@ -37,7 +37,10 @@ public:
 
     // "LOCALHOST" in any case → "127.0.0.1"; a dotted address unchanged; anything else from
     // the name service, whole. Throws EIdSocketError with the name service's code.
-    std::string ResolveToDotted(const std::string& host) const;
+    // With cancelFd (>= 0) the name service runs on a thread of its own and the wait watches
+    // cancelFd too: readable means EIdCancelled at once, and the abandoned lookup ends (and
+    // frees everything it holds) on its own when the name service gives up.
+    std::string ResolveToDotted(const std::string& host, int cancelFd = -1) const;
 
     // Four parts cut at the first three periods, each an integer 0..255 by the runtime's
     // integer reading ("0x0A.0.0.1" passes, "10.0.0.1.5" fails).

@@ -1,5 +1,6 @@
 #include "net/TIdTCPClient.h"
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include "net/EIdException.h"
@@ -25,8 +26,14 @@ void TIdTCPClient::OpenConnection(int timeoutMs) {
         binding->OpenHandle(SOCK_STREAM, 0);
         binding->LocalAddress.clear();
         binding->LocalPort = 0;
+        // Bound to port 0, a socket would hold a local port for every destination until its
+        // TIME_WAIT ends, and many quick probes run out of ports; this way the port is picked
+        // at connect, by the whole address pair. Best effort: without the option the bind
+        // behaves as before.
+        const int late = 1;
+        ::setsockopt(binding->Handle(), IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &late, sizeof late);
         binding->BindLocal();
-        binding->PeerAddress = Stack().ResolveToDotted(Host);
+        binding->PeerAddress = Stack().ResolveToDotted(Host, CancelFd);
         binding->PeerPort = Port;
         if (timeoutMs == -1 || timeoutMs == 0) {
             Stack().CheckSocketCall(binding->ConnectPeer());

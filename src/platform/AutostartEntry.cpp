@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 
 namespace hv {
@@ -172,8 +173,8 @@ void AutostartEntry::set(const QString& exePath) const {
                                 .toUtf8();
     try {
         if (!QDir().mkpath(QFileInfo(path).absolutePath())) throw IniWriteError(path);
-        IniFile::writeFileAtomically(path, text);
-    } catch (const IniWriteError&) {
+        AtomicFile::write(path, text);
+    } catch (const Error&) {
         throw Error(QStringLiteral("Failed to set data for '%1'").arg(kValueName));
     }
 }

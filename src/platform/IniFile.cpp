@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 
+#include "platform/AtomicFile.h"
 #include "platform/IntegerText.h"
 
 namespace hv {
@@ -67,22 +68,6 @@ QByteArray readWhole(const QString& path, bool* unreadable) {
     }
     ::close(fd);
     return data;
-}
-
-mode_t currentUmask() {
-    // Reading the mask with umask() would change it for every thread for a moment.
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        while (!status.atEnd()) {
-            const QByteArray line = status.readLine();
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok) return static_cast<mode_t>(mask & 0777);
-            }
-        }
-    }
-    return 022;
 }
 
 }  // namespace
@@ -249,10 +234,19 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         header = m_lines.size() - 1;
     }
 
+    // "[lab" = "10.0.0.1]" would write a line that reads as a section header: such a value
+    // goes in quotes, which the reading takes off again.
+    const auto keyLine = [&](const QString& name) {
+        Line line = makeLine(name + QLatin1Char('=') + text);
+        if (line.kind != Kind::Key)
+            line = makeLine(name + QStringLiteral("=\"") + trimmedBlanks(text) + QLatin1Char('"'));
+        return line;
+    };
+
     const qsizetype at = findKey(header, keyName);
     if (at >= 0) {
         // Replaced in place; the key keeps the spelling the file already has.
-        Line line = makeLine(m_lines[at].name + QLatin1Char('=') + text);
+        Line line = keyLine(m_lines[at].name);
         // A last line without its line end gets no stray half of one.
         if (at == m_lines.size() - 1 && !m_endsWithNewline && line.raw.endsWith('\r'))
             line.raw.chop(1);
@@ -265,7 +259,7 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i)
         if (m_lines[i].kind == Kind::Key) insertAt = i + 1;
-    insertLine(insertAt, makeLine(keyName + QLatin1Char('=') + text));
+    insertLine(insertAt, keyLine(keyName));
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
@@ -304,53 +298,10 @@ void IniFile::writeValue(const QString& path, const QString& section, const QStr
 }
 
 void IniFile::writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    // Replace the file a link points to, not the link.
-    QString target = path;
-    const QFileInfo info(path);
-    if (info.isSymLink()) target = info.symLinkTarget();
-
-    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
-    const QString dir = slash < 0 ? QStringLiteral(".") : target.left(slash == 0 ? 1 : slash);
-    const QString name = target.mid(slash + 1);
-    const QByteArray encodedTarget = QFile::encodeName(target);
-
-    struct stat old;
-    const bool hadOld = ::stat(encodedTarget.constData(), &old) == 0;
-    if (name.isEmpty() || (hadOld && !S_ISREG(old.st_mode))) throw IniWriteError(path);
-    const mode_t mode = hadOld ? (old.st_mode & 07777) : (0644 & ~currentUmask());
-
-    QByteArray temp =
-        QFile::encodeName(dir + QStringLiteral("/.") + name + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) throw IniWriteError(path);
-
-    bool ok = ::fchmod(fd, mode) == 0;
-    if (ok && hadOld && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        // Keeps the owner when root edits someone's file; a plain user cannot, and need not.
-        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
-    }
-    for (qsizetype done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
-        if (n > 0)
-            done += n;
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else
-            ok = false;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.constData(), encodedTarget.constData()) == 0;
-    if (!ok) {
-        ::unlink(temp.constData());
+    try {
+        AtomicFile::write(path, bytes);
+    } catch (const AtomicFileError&) {
         throw IniWriteError(path);
-    }
-
-    const int dirFd =
-        ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);  // the rename itself reaches the disk
-        ::close(dirFd);
     }
 }
 

@@ -65,9 +65,7 @@ public:
     static void writeValue(const QString& path, const QString& section, const QString& key,
                            const QString& value);
 
-    // Replaces path with bytes through a temporary file in the same folder and a rename,
-    // keeping the old file's permissions (a new file gets 0644 less the umask). Throws
-    // IniWriteError(path) and removes the temporary file on any failure.
+    // AtomicFile::write (new files 0644 less the umask), failing with IniWriteError(path).
     static void writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 private:

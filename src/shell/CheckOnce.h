@@ -16,10 +16,10 @@ int runCheckOnce(const QString& executablePath);
 int runCheckOnce(const QString& executablePath, QByteArray* output);
 
 // The terminal modes of the command line, for main() to call first: --once, --version
-// ("Hostvane " and the project version), --help; any other option is a usage error (status 2). Qt's own
-// single-dash options (-platform xcb, -display :1, ...) are left to the tray program.
-// Returns the exit status when a terminal mode was asked for, nothing when the tray program
-// should start. Creates no QGuiApplication (a QCoreApplication for --once when none exists).
+// ("Hostvane " and the project version), --help; any other option is a usage error (status 2). Qt's
+// own single-dash options (-platform xcb, -display :1, ...) are left to the tray program. Returns
+// the exit status when a terminal mode was asked for, nothing when the tray program should start.
+// Creates no QGuiApplication (a QCoreApplication for --once when none exists).
 std::optional<int> runCommandLine(int argc, char** argv);
 // The same on the arguments after the program's name, printing to out and err.
 std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err);

@@ -7,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPolygon>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QTimer>
 #include <cmath>
 
@@ -119,6 +121,13 @@ QRect ReportWindow::reportGeometry(int lineCount, int pixelHeight, const QSize& 
     return QRect(screenSize.width() - w - 5, screenSize.height() - h - 35, w, h);
 }
 
+QRect ReportWindow::capToWorkArea(const QRect& balloon, const QRect& workArea) {
+    if (workArea.isEmpty() || balloon.top() >= workArea.top()) return balloon;
+    QRect capped = balloon;
+    capped.setTop(workArea.top());
+    return capped;
+}
+
 QRegion ReportWindow::balloonRegion(int w, int h) {
     QRegion region = circleRegion(QRect(0, 0, 20, 20));
     region += circleRegion(QRect(w - 20, 0, 20, 20));
@@ -143,10 +152,16 @@ void ReportWindow::PositionReport() {
     const int lines = reportLineCount(memReport->toPlainText());
 
     // The primary screen's full area, whatever the panels: its top left need not be (0, 0).
-    const QRect rect = reportGeometry(lines, pixelHeight, full.size()).translated(full.topLeft());
+    const QRect placed = reportGeometry(lines, pixelHeight, full.size()).translated(full.topLeft());
+    // A report too long for the screen scrolls inside a balloon as tall as the work area.
+    const QRect rect = capToWorkArea(placed, screen ? screen->availableGeometry() : full);
     setGeometry(rect);
     memReport->setGeometry(10, 10, rect.width() - 20, rect.height() - 40);
     setMask(balloonRegion(rect.width(), rect.height()));
+    if (rect != placed) {
+        memReport->moveCursor(QTextCursor::Start);
+        memReport->verticalScrollBar()->setValue(0);
+    }
     update();
 }
 

@@ -34,6 +34,10 @@ public:
     static int fontPixelHeight(double pointSize, double logicalDpi);  // rounded
     // Window rectangle for n lines at pitch p = pixel height + 2 on a screen of that size.
     static QRect reportGeometry(int lineCount, int pixelHeight, const QSize& screenSize);
+    // A balloon whose top would leave the work area (the screen less its panels) is cut to
+    // start at the work area's top; its bottom edge and so its pointer stay where they were.
+    // One that fits is returned unchanged.
+    static QRect capToWorkArea(const QRect& balloon, const QRect& workArea);
     // The balloon: four circles and the 11-point polygon, united (winding fill).
     static QRegion balloonRegion(int width, int height);
 

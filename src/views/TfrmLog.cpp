@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <cerrno>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 
 #include "dialogs/ExecModal.h"
 #include "help/HelpContext.h"
+#include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/ProgramFiles.h"
 #include "views/ErrorBox.h"
@@ -42,21 +44,6 @@ QString systemErrorText(int error) {
 [[noreturn]] void cannotCreate(const QString& path, int error) {
     // Ends with its full stop, so the error box adds none.
     throw Error(QStringLiteral("Cannot create file \"%1\". %2.").arg(path, systemErrorText(error)));
-}
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
 }
 
 }  // namespace
@@ -113,7 +100,13 @@ void TfrmLog::appendLine(const QString& line) {
     if (!current.isEmpty()) added += u'\n';  // the user's edits left no final break
     added += line;
     added += u'\n';
+    // A logged event is no edit of the user's: Undo must never take it away. The document
+    // records no undo step while undo is off (turning it off forgets the steps before, so
+    // Undo never reaches past an event either).
+    QTextDocument* document = memLog->document();
+    document->setUndoRedoEnabled(false);
     cursor.insertText(added);
+    document->setUndoRedoEnabled(true);
 }
 
 QString TfrmLog::text() const {
@@ -168,44 +161,15 @@ QString TfrmLog::withLogExtension(const QString& fileName) {
 }
 
 void TfrmLog::saveTo(const QString& path) const {
-    const QByteArray bytes = text().toUtf8();
     const QString full = QFileInfo(path).absoluteFilePath();
-    const QByteArray target = QFile::encodeName(full);
-
-    struct stat st {};
-    if (::stat(target.constData(), &st) != 0) {
-        if (errno != ENOENT) cannotCreate(full, errno);
-        // No file there yet: nothing to keep intact, write it in place.
-        const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) cannotCreate(full, errno);
-        if (!writeAll(fd, bytes)) {
-            const int error = errno;
-            ::close(fd);
-            ::unlink(target.constData());
-            cannotCreate(full, error);
-        }
-        if (::close(fd) != 0) {
-            const int error = errno;
-            ::unlink(target.constData());
-            cannotCreate(full, error);
-        }
-        return;
-    }
-    if (S_ISDIR(st.st_mode)) cannotCreate(full, EISDIR);
-    // Replacing a file: it must be writable, and a failed write must leave it as it was, so
-    // the text goes to a temporary beside it that then takes its place.
-    if (::access(target.constData(), W_OK) != 0) cannotCreate(full, errno);
-    QByteArray temp = QFile::encodeName(QFileInfo(full).absolutePath()) + "/.hostvane-log-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) cannotCreate(full, errno);
-    int error = 0;
-    if (::fchmod(fd, st.st_mode & 07777) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.constData(), target.constData()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.constData());
-        cannotCreate(full, error);
+    // A file already there must be writable, and a failed write leaves it as it was.
+    AtomicFile::Options options;
+    options.newFileMode = 0666;
+    options.refuseReadOnly = true;
+    try {
+        AtomicFile::write(full, text().toUtf8(), options);
+    } catch (const AtomicFileError& e) {
+        cannotCreate(full, e.systemError());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -85,6 +86,28 @@ TEST(Log, HeaderThenChangeLinesEachOnALineOfItsOwn) {
     EXPECT_TRUE(log.text().endsWith("Mail server\r\nx\r\n14:07:00. Host lost Web\r\n"));
 }
 
+TEST(Log, UndoTakesBackTypingButNeverALoggedEvent) {
+    TfrmLog log(nullptr, kStart);
+    log.appendLine("14:05:09. Host lost Mail server");
+    log.memLog->setFocus();
+    log.memLog->moveCursor(QTextCursor::End);
+    QTest::keyClicks(log.memLog, "note");
+    EXPECT_TRUE(log.memLog->document()->isUndoAvailable());
+    // Ctrl+Z, then Undo again as the context menu would, more times than there were edits.
+    QTest::keyClick(log.memLog, Qt::Key_Z, Qt::ControlModifier);
+    for (int i = 0; i < 5; ++i) log.memLog->undo();
+    EXPECT_EQ(log.text().toUtf8(), kHeader + "14:05:09. Host lost Mail server\r\n");
+
+    // An event arriving after the note: Undo leaves both.
+    QTest::keyClicks(log.memLog, "cable");
+    log.appendLine("14:06:10. Host appeared Mail server");
+    for (int i = 0; i < 5; ++i) log.memLog->undo();
+    EXPECT_EQ(log.text().toUtf8(), kHeader +
+                                       "14:05:09. Host lost Mail server\r\n"
+                                       "cable\r\n"
+                                       "14:06:10. Host appeared Mail server\r\n");
+}
+
 TEST(Log, ViewShowsAndEscClosesKeepingTheText) {
     TfrmLog log(nullptr, kStart);
     log.appendLine("line");
@@ -141,6 +164,22 @@ TEST(Log, SaveWritesTheWholeTextAndReplacesWithoutAsking) {
         << "no temporary left behind";
     log.appendLine("more");  // the log goes on growing after a save
     EXPECT_TRUE(log.text().endsWith("cole\r\nmore\r\n"));
+}
+
+TEST(Log, SaveThroughALinkReplacesTheFileItNames) {
+    hvtest::TempDir dir;
+    QDir(dir.path()).mkdir("kept");
+    TfrmLog log(nullptr, kStart);
+    log.saveTo(dir.file("kept/today.log"));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.file("kept/today.log")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(dir.file("kept/today.log"), dir.file("latest.log")));
+    log.appendLine("line");
+    log.saveTo(dir.file("latest.log"));
+    EXPECT_TRUE(QFileInfo(dir.file("latest.log")).isSymLink());
+    EXPECT_EQ(dir.read("kept/today.log"), kHeader + "line\r\n");
+    struct stat st {};
+    ::stat(QFile::encodeName(dir.file("kept/today.log")).constData(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST(Log, SaveFailureNamesTheFileAndTheSystemError) {

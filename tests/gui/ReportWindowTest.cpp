@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 #include "views/ReportWindow.h"
@@ -108,6 +109,37 @@ TEST(ReportWindow, PositionReportSizesPlacesAndShapes) {
     w.showReport("Lost:\r\n  " + QString(400, u'x'));
     QCoreApplication::processEvents();
     EXPECT_TRUE(w.memReport->horizontalScrollBar()->isVisible());
+}
+
+TEST(ReportWindow, ReportTallerThanTheWorkAreaIsCappedAndKeepsItsBottom) {
+    const QRect work(0, 24, 1280, 776);  // an 800-pixel screen with a 24-pixel top panel
+    const QRect fits = ReportWindow::reportGeometry(5, 13, QSize(1280, 800));
+    EXPECT_EQ(ReportWindow::capToWorkArea(fits, work), fits);
+    const QRect exact(1030, 24, 245, 741);  // exactly the work area's top: unchanged
+    EXPECT_EQ(ReportWindow::capToWorkArea(exact, work), exact);
+    // 100 hosts appeared: 245 x 1580 at y = -815 before.
+    const QRect tall = ReportWindow::reportGeometry(102, 13, QSize(1280, 800));
+    ASSERT_LT(tall.top(), 0);
+    const QRect capped = ReportWindow::capToWorkArea(tall, work);
+    EXPECT_EQ(capped.top(), 24);
+    EXPECT_EQ(capped.bottom(), tall.bottom());
+    EXPECT_EQ(capped.left(), tall.left());
+    EXPECT_EQ(capped.width(), kW);
+
+    // The real window on the offscreen screen: inside the work area, text from the top.
+    ReportWindow w;
+    w.tmrHide->setInterval(60000);
+    QString report = QStringLiteral("Appeared:");
+    for (int i = 1; i <= 200; ++i) report += QStringLiteral("\r\n  Host %1").arg(i);
+    w.showReport(report);
+    QCoreApplication::processEvents();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_GE(w.geometry().top(), area.top());
+    EXPECT_LE(w.geometry().bottom(), area.bottom());
+    EXPECT_EQ(w.mask(), ReportWindow::balloonRegion(kW, w.height()));
+    EXPECT_TRUE(w.memReport->verticalScrollBar()->isVisible());
+    EXPECT_EQ(w.memReport->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(w.memReport->cursorForPosition(QPoint(2, 2)).block().text(), "Appeared:");
 }
 
 TEST(ReportWindow, OutlineRunsOnTheOutermostPixels) {

@@ -184,21 +184,25 @@ TEST(IcmpParse, NothingReceivedGivesTheTimeOutRecord) {
     EXPECT_FALSE(NetProbes::ReplyMeansAlive(r));
 }
 
-TEST(IcmpParse, ShortDatagramsAndOtherTypesRaise) {
-    const auto message = [](const Bytes& b) {
-        try {
-            parse(b);
-        } catch (const EIdIcmpException& e) {
-            return e.message().toStdString();
-        }
-        return std::string("no error");
+TEST(IcmpParse, ShortDatagramsAndOtherTypesAreSkipped) {
+    // Anything a raw socket may see that is not about our request leaves the wait running.
+    const std::pair<const char*, Bytes> skipped[] = {
+        {"reply cut inside its header", cut(echo(0, kId, kSeq), 27)},
+        {"24-byte IP header and 7 of ICMP", cut(echo(0, kId, kSeq, 24), 31)},
+        {"IP header length beyond the datagram", Bytes{0x4F, 0, 0, 0}},
+        {"unreachable of 4 bytes", cut(quoting(3, kId, kSeq), 24)},
+        {"redirect", echo(5, kId, kSeq)},
+        {"source quench", echo(4, kId, kSeq)},
+        {"parameter problem", echo(12, kId, kSeq)},
+        {"timestamp", echo(13, kId, kSeq)},
+        {"timestamp reply", echo(14, kId, kSeq)},
+        {"type 255", echo(255, kId, kSeq)},
     };
-    EXPECT_EQ(message(cut(echo(0, kId, kSeq), 27)), "Not enough bytes received");
-    // The header length counts: 24 bytes of header and 7 of ICMP are too few.
-    EXPECT_EQ(message(cut(echo(0, kId, kSeq, 24), 31)), "Not enough bytes received");
-    EXPECT_EQ(message(Bytes{0x4F, 0, 0, 0}), "Not enough bytes received");
-    for (std::uint8_t type : {5, 4, 12, 13, 255}) {  // redirect, quench, parameter, timestamp
-        EXPECT_EQ(message(echo(type, kId, kSeq)), "Non-echo type response received") << int(type);
+    for (const auto& [what, datagram] : skipped) {
+        SCOPED_TRACE(what);
+        const Parsed p = parse(datagram);
+        EXPECT_FALSE(p.done);
+        EXPECT_EQ(p.record.SourceAddress, "");
     }
     // Exactly the header plus 8 bytes is enough.
     EXPECT_TRUE(parse(cut(echo(0, kId, kSeq), 28)).done);

@@ -5,14 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "NetTestSupport.h"
 #include "net/EIdException.h"
+#include "net/NetProbes.h"
 #include "net/TIdSocketHandle.h"
 #include "net/TIdStack.h"
 #include "platform/CancelHandle.h"
@@ -172,6 +177,68 @@ TEST(SocketLayer, ResolveAsksTheNameServiceOnlyForNames) {
         }
     }
     EXPECT_EQ(asked, (std::vector<std::string>{"files", "192.168.1.300", "name:8080", "name/dir"}));
+}
+
+// A name service that answers only when released (or after 20 s), like one whose server is gone.
+// Polls rather than waiting on a condition: timed condition waits are opaque to ThreadSanitizer.
+struct StuckNameService {
+    struct State {
+        std::atomic<bool> released{false};
+        std::atomic<int> asked{0}, answered{0};
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+
+    static void pollUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 2000 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    NameResolver resolver() const {
+        return [state = state](const std::string& name) {
+            ++state->asked;
+            pollUntil([&] { return state->released.load(); });
+            ++state->answered;
+            return name == "fileserver" ? ResolveResult{"127.0.0.1", 0} : ResolveResult{"", 11001};
+        };
+    }
+    // Lets every lookup end and waits (at most 20 s) until those asked have answered.
+    void releaseAndDrain() {
+        state->released = true;
+        pollUntil([&] { return state->answered.load() == state->asked.load(); });
+    }
+};
+
+TEST(SocketLayer, CancelAbandonsALookupThatDoesNotEnd) {
+    StuckNameService service;
+    ResolverGuard guard(service.resolver());
+    CancelHandle cancel;
+    NetProbes probes(cancel);
+    for (const bool tcp : {false, true}) {
+        SCOPED_TRACE(tcp ? "tcp" : "icmp");
+        cancel.reset();
+        std::thread quit([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            cancel.cancel();
+        });
+        const auto t = std::chrono::steady_clock::now();
+        EXPECT_FALSE(tcp ? probes.tcpTry("fileserver") : probes.icmpTry("fileserver"));
+        const long took = msSince(t);
+        quit.join();
+        EXPECT_EQ(probes.lastError(), "Operation cancelled.");
+        EXPECT_LT(took, 2000);
+    }
+    service.releaseAndDrain();
+    EXPECT_EQ(service.state->answered, 2);
+
+    // A lookup that ends while the cancel handle is watched gives its answer as always.
+    cancel.reset();
+    StackUser user;
+    EXPECT_EQ(user.stack().ResolveToDotted("fileserver", cancel.fd()), "127.0.0.1");
+    try {
+        user.stack().ResolveToDotted("nowhere", cancel.fd());
+        ADD_FAILURE() << "nowhere resolved";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.code(), 11001);
+    }
 }
 
 TEST(SocketLayer, SystemResolverReadsHostsFileAndMapsUnknownNames) {

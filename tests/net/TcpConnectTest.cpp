@@ -9,10 +9,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "NetNamespace.h"
 #include "NetTestSupport.h"
 #include "net/EIdException.h"
 #include "net/NetProbes.h"
@@ -181,6 +184,17 @@ TEST_F(SilentHost, ConnectTimesOutAfterTheLimit) {
     EXPECT_FALSE(http.IsConnected());
 }
 
+TEST_F(SilentHost, ProbeGivesUpAfterItsOwnFiveSeconds) {
+    CancelHandle cancel;
+    NetProbes probes(cancel);
+    const auto t = Clock::now();
+    EXPECT_FALSE(probes.tcpTry(host));
+    const long took = msSince(t);
+    EXPECT_EQ(probes.lastError(), "Connect timed out.");
+    EXPECT_GE(took, 4500);
+    EXPECT_LT(took, 9000);
+}
+
 TEST_F(SilentHost, CancelEndsTheConnectWaitAtOnce) {
     CancelHandle cancel;
     NetProbes probes(cancel);
@@ -197,8 +211,11 @@ TEST_F(SilentHost, CancelEndsTheConnectWaitAtOnce) {
 }
 
 TEST(TcpConnect, HostTextGoesWholeToTheNameService) {
+    // The name service runs on a lookup thread of its own.
+    std::mutex lock;
     std::vector<std::string> asked;
     TIdStack::SetResolver([&](const std::string& name) {
+        std::lock_guard guard(lock);
         asked.push_back(name);
         return ResolveResult{"", 11001};
     });
@@ -208,6 +225,31 @@ TEST(TcpConnect, HostTextGoesWholeToTheNameService) {
     EXPECT_EQ(probes.lastError(), "Socket Error # 11001\r\nHost not found.");
     EXPECT_FALSE(probes.tcpTry("name/dir"));
     TIdStack::SetResolver({});
+    std::lock_guard guard(lock);
     EXPECT_EQ(asked, (std::vector<std::string>{"name:8080", "name/dir"}));
     EXPECT_EQ(probes.IdHTTP1().Port, 80);
+}
+
+TEST(TcpConnect, QuickProbesDoNotRunOutOfLocalPorts) {
+    const QString why = hvtest::NetNamespace::unavailableReason();
+    if (!why.isEmpty()) GTEST_SKIP() << "skipped: " << why.toStdString();
+    // Two local ports for the whole namespace: each probe leaves its port in TIME_WAIT, and a
+    // port bound before connect would be held for every destination.
+    hvtest::NetNamespace ns("p");
+    ASSERT_TRUE(ns.ok());
+    ASSERT_TRUE(ns.sysctl("net.ipv4.ip_local_port_range=40000 40001"));
+    ns.run([] {
+        std::vector<std::unique_ptr<Fd>> servers;
+        for (int i = 1; i <= 6; ++i) {
+            servers.push_back(std::make_unique<Fd>(Fd{-1}));
+            servers.back()->fd = listenOn("127.0.0." + std::to_string(i), 8);
+            ASSERT_GE(servers.back()->fd, 0);
+        }
+        CancelHandle cancel;
+        NetProbes probes(cancel);
+        for (int i = 1; i <= 6; ++i) {
+            const std::string host = "127.0.0." + std::to_string(i);
+            EXPECT_TRUE(probes.tcpTry(host)) << host << ": " << probes.lastError();
+        }
+    });
 }

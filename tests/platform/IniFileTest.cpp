@@ -213,6 +213,21 @@ TEST(IniFile, WrittenTextReadsBack) {
     EXPECT_EQ(IniFile(path).readString("A", "t", {}), "1=v");
 }
 
+TEST(IniFile, KeyAndValueThatWouldFormAHeaderStayAKey) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("h.ini");
+    IniFile ini(path);
+    ini.writeString("HostList", "[lab", "10.0.0.1]");
+    ini.writeString("HostList", "after", "x");
+    ini.writeString("HostList", "[lab", "10.0.0.2]");  // replaced in place, too
+    ini.save();
+    const IniFile back(path);
+    EXPECT_EQ(back.keys("HostList"), (QStringList{"[lab", "after"}));
+    EXPECT_EQ(back.readString("HostList", "[lab", "-"), "10.0.0.2]");
+    EXPECT_EQ(back.readString("HostList", "after", "-"), "x");
+    EXPECT_FALSE(back.hasSection("lab=10.0.0.2"));
+}
+
 TEST(IniFile, SaveKeepsPermissionsAndLinks) {
     hvtest::TempDir tmp;
     const QString path = tmp.write("a.ini", "[A]\nk=1\n");
