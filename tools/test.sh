@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Hostvane and runs every test: the full suite (unit, widget,
 # network, end-to-end under Xvfb), the core again under AddressSanitizer+UBSan and under
-# ThreadSanitizer, and the fuzz targets for a bounded time.
+# ThreadSanitizer, the fuzz targets for a bounded time, and the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh test
@@ -79,6 +79,15 @@ if [ -f fuzz/CMakeLists.txt ]; then
         rm -f "$log"
         rm -rf "$corpus"
     done
+fi
+
+# The Debian package as a user gets it: built with lintian's check, then installed, used by a
+# new unprivileged user and purged (the install test needs root and skips otherwise).
+stage "Debian package"
+if tools/package.sh; then
+    bash tests/package/install-test.sh build-deb/hostvane_*.deb || failed+=("package install")
+else
+    failed+=("package")
 fi
 
 if [ ${#failed[@]} -ne 0 ]; then
