@@ -79,9 +79,10 @@ add() {
     click_control "push button" OK "$2"
     sleep 0.5
 }
-add IP "New IP host" "Input IP address of new host" 127.0.0.1 ""
-add HTTP "New HTTP server" "Input address of HTTP server" 127.0.0.1 Web
-add LAN "New LAN computer" "Input name of LAN computer" localhost Me
+# The texts are those of the shipped English language file.
+add IP "New IP host" "IP address of the host:" 127.0.0.1 ""
+add HTTP "New HTTP server" "Address of the web server:" 127.0.0.1 Web
+add LAN "New LAN computer" "Network name of the computer:" localhost Me
 hosts=$("${A11Y[@]}" names "list item" Settings)
 for line in "127.0  .0  .1   :  127.0.0.1" "Web :  http://127.0.0.1" 'Me :  \\localhost'; do
     grep -qxF "$line" <<<"$hosts" || fail "the host list lacks '$line': $hosts"
@@ -109,7 +110,7 @@ sleep 1
 [ "$("${A11Y[@]}" names dialog | grep -cx Settings)" -le 1 ] || fail "a second settings dialog"
 
 # Every page.
-for page in "Host list" General "Check parametrs" View Languages; do
+for page in "Host list" General "Check parameters" View Language; do
     click_control "list item" "$page" Settings
     shot "page-${page// /-}"
 done
@@ -135,6 +136,31 @@ for text in "127.0  .0  .1  " 127.0.0.1 Web http://127.0.0.1 Me '\\localhost'; d
     grep -qxF "$text" <<<"$cells" || fail "'$text' is not in the state table: $cells"
 done
 shot state-table
+
+# The language box: every letter typed translates the open dialog at once; Cancel brings the
+# stored language back and writes nothing.
+ini_before=$(md5sum <"$dir/Hostvane.ini")
+open_tray_menu
+menu_down 4
+xdotool key Return
+"${A11Y[@]}" wait-window Settings || fail "the settings dialog did not open again"
+click_control "list item" Language Settings
+click_control text "Select a language:" Settings
+focus_window Settings
+xdotool key ctrl+a BackSpace
+xdotool type --delay 120 German
+"${A11Y[@]}" wait-window Einstellungen || fail "typing German did not translate the dialog"
+"${A11Y[@]}" centre "list item" Sprache Einstellungen >/dev/null || fail "the page list is not German"
+shot language-German
+click_control "push button" Abbrechen Einstellungen
+sleep 1
+[ "$(md5sum <"$dir/Hostvane.ini")" = "$ini_before" ] || fail "Cancel wrote the settings file"
+open_tray_menu
+menu_down 4
+xdotool key Return
+"${A11Y[@]}" wait-window Settings || fail "after Cancel the dialog is not English again"
+click_control "push button" Cancel Settings
+sleep 0.5
 
 kill -TERM "$PROG_PID"
 wait_exit "$PROG_PID" 10
