@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
@@ -390,10 +391,12 @@ void TCheckHosts::ReportChange(std::uint64_t generation) {
     if (HostAlive) {
         m_hosts.setStateImage(index, kImageAnswered);
         AppearedText += kLineBreak + kIndent + title;
+        AppearedTitles << title;
         key = QStringLiteral("AppearHost");
     } else {
         m_hosts.setStateImage(index, kImageNotAnswering);
         LostText += kLineBreak + kIndent + title;
+        LostTitles << title;
         key = QStringLiteral("LoseHost");
     }
     m_sink.appendLogLine(m_sink.timeText() + QStringLiteral(". ") + LangMessage(key) +
@@ -410,8 +413,11 @@ void TCheckHosts::ShowSummary() {
     }
     AppearedText.clear();
     LostText.clear();
+    const QStringList lost = std::exchange(LostTitles, {});
+    const QStringList appeared = std::exchange(AppearedTitles, {});
     if (report.isEmpty()) return;
     m_sink.showReport(report);
+    m_sink.reportTitles(lost, appeared);
 }
 
 }  // namespace hv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,12 @@ public:
     virtual void showReport(const QString& report) = 0;
     // Time text of a log line, from the user's locale.
     virtual QString timeText() = 0;
+    // Right after showReport: the same pass's lost and appeared titles, in list order, for a
+    // sink that shows them another way too (a desktop notification).
+    virtual void reportTitles(const QStringList& lost, const QStringList& appeared) {
+        (void)lost;
+        (void)appeared;
+    }
 };
 
 // One host's outcome in a pass, for the check-once mode (called on the checking thread).
@@ -91,6 +98,8 @@ public:
     // Fields of the pass; touched by the main thread only inside the hand-overs.
     QString LostText;
     QString AppearedText;
+    QStringList LostTitles;  // the same titles, one per entry
+    QStringList AppearedTitles;
     int CurrentIndex = 0;  // menu index of the host being checked (2 and up)
     bool HostAlive = false;
 

@@ -168,9 +168,16 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     gbView = page(Notebook1, QStringLiteral("View"), "gbView");
     btnFontInPopUp = button(QStringLiteral("Font in pop-up window"), "btnFontInPopUp", gbView);
     FontDialog1 = named(new QFontDialog(this), "FontDialog1");
+    lbPopUpStyle = named(new QLabel(QStringLiteral("Show changes in"), gbView), "lbPopUpStyle");
+    cbPopUpStyle = named(new QComboBox(gbView), "cbPopUpStyle");
+    cbPopUpStyle->addItems({QStringLiteral("the pop-up window"),
+                            QStringLiteral("the desktop's notifications"), QStringLiteral("both")});
     {
         auto* lay = new QVBoxLayout(gbView);
         lay->addWidget(btnFontInPopUp);
+        lay->addSpacing(8);
+        lay->addWidget(lbPopUpStyle);
+        lay->addWidget(cbPopUpStyle);
         lay->addStretch();
     }
     connect(btnFontInPopUp, &QPushButton::clicked, this, [this] { btnFontInPopUpClick(); });
@@ -231,6 +238,7 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     lbPopUpDelay->setBuddy(sePopUpInt);
     lbCheckInterval->setBuddy(seCheckPeriod);
     lbParallelChecks->setBuddy(seParallelChecks);
+    lbPopUpStyle->setBuddy(cbPopUpStyle);
     lbSelectLang->setBuddy(cbLang);
     Notebook1->setCurrentIndex(0);
     m_chosenFont = FontDialog1->currentFont();
@@ -247,6 +255,7 @@ void TfrmSettings::updateAccessibleNames() {
     sePopUpInt->setAccessibleName(plain(lbPopUpDelay->text()));
     seCheckPeriod->setAccessibleName(plain(lbCheckInterval->text()));
     seParallelChecks->setAccessibleName(plain(lbParallelChecks->text()));
+    cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbLang->setAccessibleName(plain(lbSelectLang->text()));
     // The combo box's own field and list are announced by the label too.
     cbLang->lineEdit()->setAccessibleName(plain(lbSelectLang->text()));

@@ -59,6 +59,8 @@ public:
 
     QGroupBox* gbView = nullptr;
     QPushButton* btnFontInPopUp = nullptr;
+    QLabel* lbPopUpStyle = nullptr;
+    QComboBox* cbPopUpStyle = nullptr;  // line n: [View] PopUpStyle n
     QFontDialog* FontDialog1 = nullptr;
     // The colour that goes with FontDialog1's font (the font dialog itself has none).
     QColor FontDialog1Color = Qt::black;

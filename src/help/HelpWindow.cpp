@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "dialogs/ExecModal.h"
 #include "help/ChmBrowser.h"
 #include "help/core/ChmFile.h"
 
@@ -61,6 +62,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Hostvane Help"));
     setAccessibleName(QStringLiteral("Hostvane Help"));
     resize(760, 560);
+    // Help is read beside the dialog it explains: a modal dialog leaves it usable.
+    setNeverBlocked(this);
 
     btnBack = toolButton(this, QStringLiteral("Back"), "btnBack", QStyle::SP_ArrowBack);
     btnForward = toolButton(this, QStringLiteral("Forward"), "btnForward", QStyle::SP_ArrowForward);

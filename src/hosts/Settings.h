@@ -30,6 +30,7 @@ struct Settings {
     int checkPeriod{};     // ms
     int popUpInterval{};   // ms
     int parallelChecks{};  // hosts a pass checks at once, 1..256; 1 = one after another
+    int popUpStyle{};      // 0 the balloon, 1 the desktop's notifications, 2 both
     QString language;
     bool operator==(const Settings&) const = default;
 };

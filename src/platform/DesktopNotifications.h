@@ -32,7 +32,7 @@ public:
 
     // Shows the notification for expireMs milliseconds (0: until the user closes it), replacing
     // ours still on screen. Returns false when there is no session bus.
-    bool show(const Notification& notification, int expireMs);
+    virtual bool show(const Notification& notification, int expireMs);
 
     // The service's id of our notification on screen; 0 until the service has answered.
     uint shownId() const { return m_shownId; }

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -25,6 +27,7 @@
 #include "lang/Languages.h"
 #include "net/NetProbes.h"
 #include "platform/AutostartEntry.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/ProgramFiles.h"
 #include "shell/AskTimer.h"
 #include "shell/OwnerDrawItem.h"
@@ -366,6 +369,7 @@ void TfrmMain::LoadSettings() {
     setReportFont(s.font);
     trmAsk->setInterval(s.checkPeriod);
     setPopUpInterval(s.popUpInterval);
+    setPopUpStyle(s.popUpStyle);
     setParallelChecks(s.parallelChecks);
     trmAskTimer();
 }
@@ -376,6 +380,7 @@ Settings TfrmMain::currentSettings() const {
     s.font = reportFont();
     s.checkPeriod = trmAsk->interval();
     s.popUpInterval = m_popUpInterval;
+    s.popUpStyle = m_popUpStyle;
     s.parallelChecks = m_parallelChecks;
     s.language = Languages::instance().currentLanguage();
     return s;
@@ -400,6 +405,7 @@ void TfrmMain::fillSettingsDialog(TfrmSettings& d) {
     d.sePopUpInt->setSpinValue(m_popUpInterval);
     d.seCheckPeriod->setSpinValue(trmAsk->interval());
     d.seParallelChecks->setSpinValue(m_parallelChecks);
+    d.cbPopUpStyle->setCurrentIndex(m_popUpStyle);
     d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
     d.cbLang->setEditText(Languages::instance().currentLanguage());
     d.reportFont = [this] {
@@ -421,6 +427,7 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     // The font as given or last confirmed: browsing in a cancelled font dialog changes nothing.
     applyReportFont(d.chosenFont(), d.FontDialog1Color);
     setPopUpInterval(d.sePopUpInt->spinValue());
+    setPopUpStyle(d.cbPopUpStyle->currentIndex());
     trmAsk->setInterval(d.seCheckPeriod->spinValue());
     SaveSettings();
 }
@@ -450,7 +457,38 @@ void TfrmMain::appendLogLine(const QString& line) {
     if (frmLog) frmLog->appendLine(line);
 }
 
-void TfrmMain::showReport(const QString& report) { ReportWindow::showReport(report); }
+void TfrmMain::showReport(const QString& report) {
+    if (effectivePopUpStyle() != 1) ReportWindow::showReport(report);
+}
+
+void TfrmMain::reportTitles(const QStringList& lost, const QStringList& appeared) {
+    if (effectivePopUpStyle() == 0) return;
+    notifications()->show(
+        notificationForReport(LangMessage(QStringLiteral("LoseHosts")), lost,
+                              LangMessage(QStringLiteral("AppearHosts")), appeared),
+        m_popUpInterval);
+}
+
+void TfrmMain::setPopUpStyle(int style) { m_popUpStyle = std::clamp(style, 0, 2); }
+
+int TfrmMain::effectivePopUpStyle() const {
+    const bool balloonImpossible = QGuiApplication::platformName() == QLatin1String("wayland") ||
+                                   (m_tray && !m_tray->trayAvailable());
+    return balloonImpossible ? 1 : m_popUpStyle;
+}
+
+DesktopNotifications* TfrmMain::notifications() {
+    if (!m_notifications) setNotifications(std::make_unique<DesktopNotifications>());
+    return m_notifications.get();
+}
+
+void TfrmMain::setNotifications(std::unique_ptr<DesktopNotifications> notifications) {
+    m_notifications = std::move(notifications);
+    // A click on the notification opens the state table.
+    connect(m_notifications.get(), &DesktopNotifications::activated, this, [this] {
+        if (frmState) frmState->miShowStateTable();
+    });
+}
 
 QString TfrmMain::timeText() { return m_timeFormat.format(QTime::currentTime()); }
 

@@ -29,6 +29,7 @@ class TfrmSettings;
 class TfrmState;
 class TrayIcon;
 class NoTrayFallback;
+class DesktopNotifications;
 
 // The main window: the pop-up report and the controller that owns the tray menu, the check
 // timer and the checking thread.
@@ -115,7 +116,17 @@ public:
     // CheckSink (the hand-overs, on the main thread).
     void appendLogLine(const QString& line) override;
     void showReport(const QString& report) override;
+    void reportTitles(const QStringList& lost, const QStringList& appeared) override;
     QString timeText() override;
+
+    // [View] PopUpStyle as set (0 the balloon, 1 notifications, 2 both) and as used now: where
+    // the balloon cannot be shown (the Wayland platform, no notification area) it is 1.
+    int popUpStyle() const { return m_popUpStyle; }
+    void setPopUpStyle(int style);
+    int effectivePopUpStyle() const;
+    // The desktop notifications the reports go to (created on first use); tests give their own.
+    DesktopNotifications* notifications();
+    void setNotifications(std::unique_ptr<DesktopNotifications> notifications);
 
     // Tests: runs right after the settings dialog has been filled, instead of showing it;
     // returns the dialog's result.
@@ -141,6 +152,8 @@ private:
     bool m_terminateRequested = false;
     int m_miStartImage = 3;
     int m_popUpInterval = 5000;
+    int m_popUpStyle = 0;
+    std::unique_ptr<DesktopNotifications> m_notifications;
     int m_parallelChecks = 1;
     TimeFormat m_timeFormat;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on

@@ -54,6 +54,8 @@ TEST_F(CheckHosts, ReportsChangesAgainstTheLastStateInListOrderLostBeforeAppeare
     EXPECT_EQ(sink.reports[1],
               "Lost hosts:\r\n  Bravo\r\n  Charlie\r\n\r\nAppeared hosts:\r\n  Alpha");
     EXPECT_EQ(images(), (std::vector<int>{0, 1, 1}));
+    // The same titles apart, for a desktop notification, one set per report.
+    EXPECT_EQ(sink.titles, QStringList({" / Bravo|Charlie", "Bravo|Charlie / Alpha"}));
 }
 
 TEST_F(CheckHosts, UpToTwoTriesStoppingAtTheFirstSuccess) {

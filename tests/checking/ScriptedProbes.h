@@ -175,11 +175,15 @@ public:
         lines << line;
     }
     void showReport(const QString& report) override { reports << report; }
+    void reportTitles(const QStringList& lost, const QStringList& appeared) override {
+        titles << lost.join('|') + QStringLiteral(" / ") + appeared.join('|');
+    }
     QString timeText() override { return QStringLiteral("14:05:09"); }
 
     QStringList lines;
     QStringList reports;
-    QString failLog;  // when set, appendLogLine throws it
+    QStringList titles;  // per report: "lost|lost / appeared|appeared"
+    QString failLog;     // when set, appendLogLine throws it
     std::function<void(const QString&)> onLog;
 };
 

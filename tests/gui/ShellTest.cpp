@@ -32,6 +32,7 @@
 #include "lang/Languages.h"
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
+#include "platform/DesktopNotifications.h"
 #include "shell/AskTimer.h"
 #include "shell/OwnerDrawItem.h"
 #include "shell/TfrmMain.h"
@@ -776,3 +777,54 @@ TEST_F(ShellTest, HostsAddedInTheDialogReachTheListMenuAndFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records the notifications instead of sending them.
+class RecordedNotifications : public hv::DesktopNotifications {
+public:
+    using hv::DesktopNotifications::DesktopNotifications;
+    bool show(const hv::Notification& n, int expireMs) override {
+        shown << n.summary + QStringLiteral(" | ") + n.body + QStringLiteral(" | ") +
+                     QString::number(expireMs);
+        return true;
+    }
+    QStringList shown;
+};
+
+}  // namespace
+
+// [View] PopUpStyle: missing or 0 the balloon alone, 1 the desktop's notifications alone, 2
+// both; the key is written only once it differs from 0.
+TEST_F(ShellTest, PopUpStyleSendsTheReportToTheBalloonTheNotificationsOrBoth) {
+    const struct {
+        const char* stored;
+        bool balloon;
+        bool notification;
+    } cases[] = {{"", true, false},
+                 {"PopUpStyle=0\r\n", true, false},
+                 {"PopUpStyle=1\r\n", false, true},
+                 {"PopUpStyle=2\r\n", true, true},
+                 {"PopUpStyle=9\r\n", true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        const QByteArray ini =
+            QByteArray(kIni).replace("[View]\r\n", "[View]\r\n" + QByteArray(c.stored));
+        TfrmMain& m = make(&ini);
+        m.LoadSettings();
+        auto recorded = std::make_unique<RecordedNotifications>();
+        RecordedNotifications* notes = recorded.get();
+        m.setNotifications(std::move(recorded));
+        m.hide();
+        m.showReport("Lost hosts:\r\n  A\r\n\r\nAppeared hosts:\r\n  C");
+        m.reportTitles({"A"}, {"C"});
+        EXPECT_EQ(m.isVisible(), c.balloon);
+        EXPECT_EQ(notes->shown, c.notification
+                                    ? QStringList{"Lost hosts: / Appeared hosts: | A\nC | 7000"}
+                                    : QStringList{});
+        m.SaveSettings();
+        EXPECT_EQ(dir.read("Hostvane.ini").contains("PopUpStyle"), QByteArray(c.stored) != "")
+            << dir.read("Hostvane.ini").constData();
+        main.reset();
+    }
+}

@@ -147,6 +147,11 @@ TEST(IcmpNoise, LateAnswersCountWhileForeignIcmpArrives) {
 
 TEST(IcmpNoise, ShortageOfDescriptorsFailsOneTryNotTheRawSocket) {
     SKIP_WITHOUT_NAMESPACES();
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizer runtime opens descriptors of its own (a pipe to probe memory, for one) and
+    // misreports when there are none left.
+    GTEST_SKIP() << "not with a sanitizer runtime, which needs descriptors of its own";
+#endif
     // A fresh namespace bars the unprivileged datagram socket (ping_group_range "1 0"), so only
     // the raw socket can answer here.
     NetNamespace ns("f");
