@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -152,7 +153,14 @@ QString TfrmLog::proposedFileName(const QDateTime& now) {
 QString TfrmLog::initialFolder(const QString& executableDir) {
     // Found ignoring case, like every program file; never created here.
     const QString logs = ProgramFiles::resolve(executableDir, QStringLiteral("logs"));
-    return QFileInfo(logs).isDir() ? logs : executableDir;
+    if (QFileInfo(logs).isDir()) return logs;
+    // An installed copy's folder is read-only: the user's documents are the place to save.
+    if (::access(QFile::encodeName(executableDir).constData(), W_OK) != 0) {
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+    }
+    return executableDir;
 }
 
 QString TfrmLog::withLogExtension(const QString& fileName) {

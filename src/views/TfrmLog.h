@@ -28,10 +28,12 @@ public:
     // application's error box.
     void miSaveLogClick(const QString& executableDir);
 
-    static QString headerLine(const QDate& date);                // "  *** mm.dd.yyyy ***"
-    static QString proposedFileName(const QDateTime& now);       // hh-mm-ss--MM-dd-yyyy.log
-    static QString initialFolder(const QString& executableDir);  // logs/ if it exists
-    static QString withLogExtension(const QString& fileName);    // ".log" added to a bare name
+    static QString headerLine(const QDate& date);           // "  *** mm.dd.yyyy ***"
+    static QString proposedFileName(const QDateTime& now);  // hh-mm-ss--MM-dd-yyyy.log
+    // logs/ if it exists, else the executable's folder, or the user's documents folder when
+    // that folder is read-only (an installed copy).
+    static QString initialFolder(const QString& executableDir);
+    static QString withLogExtension(const QString& fileName);  // ".log" added to a bare name
     // Writes text() unchanged (UTF-8, CR LF); a file already there is replaced whole or left as
     // it was. Throws Error("Cannot create file \"%s\". %s.") with the full path and the
     // system's text for the error; the message ends with its full stop, so the box adds none.

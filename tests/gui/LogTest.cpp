@@ -149,6 +149,20 @@ TEST(Log, FileNamesAndFolders) {
     EXPECT_EQ(TfrmLog::initialFolder(exe.path()), exe.file("logs"));
 }
 
+TEST(Log, ReadOnlyProgramFolderStartsTheSaveDialogInDocuments) {
+    if (hvtest::isRoot()) GTEST_SKIP() << "root may write to any folder";
+    hvtest::TempDir exe, home;
+    QDir(home.path()).mkdir("Documents");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    ::chmod(QFile::encodeName(exe.path()).constData(), 0555);
+    EXPECT_EQ(TfrmLog::initialFolder(exe.path()), home.file("Documents"));
+    ::chmod(QFile::encodeName(exe.path()).constData(), 0755);
+    qputenv("HOME", oldHome);
+    // A writable folder keeps the executable's folder.
+    EXPECT_EQ(TfrmLog::initialFolder(exe.path()), exe.path());
+}
+
 TEST(Log, SaveWritesTheWholeTextAndReplacesWithoutAsking) {
     hvtest::TempDir dir;
     TfrmLog log(nullptr, kStart);
