@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QList>
 #include <QMenu>
 #include <QPointer>
@@ -36,6 +37,18 @@ bool ownerOf(const QWidget* w, const QWidget* dialog) {
 }  // namespace
 
 void setNeverBlocked(QWidget* window) { window->setProperty(kNeverBlocked, true); }
+
+bool swallowCloseKeys(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();
+            return true;
+        default:
+            return false;
+    }
+}
 
 int execModal(QDialog& dialog) {
     // Window modality blocks only the windows the dialog belongs to (its parent chain); every

@@ -1,6 +1,7 @@
 #pragma once
 
 class QDialog;
+class QKeyEvent;
 class QWidget;
 
 namespace hv {
@@ -13,5 +14,9 @@ int execModal(QDialog& dialog);
 
 // A window that no modal dialog blocks: a click on the balloon must hide it at any time.
 void setNeverBlocked(QWidget* window);
+
+// Our dialogs have no default or cancel button: Enter and Esc close nothing. Returns true when
+// the key was one of them and is taken.
+bool swallowCloseKeys(QKeyEvent* event);
 
 }  // namespace hv

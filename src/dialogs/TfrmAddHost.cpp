@@ -1,4 +1,5 @@
 #include "dialogs/TfrmAddHost.h"
+#include "dialogs/ExecModal.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -191,15 +192,7 @@ bool TfrmAddHost::eventFilter(QObject* watched, QEvent* event) {
 void TfrmAddHost::reject() { done(kCancel); }
 
 void TfrmAddHost::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();  // neither closes the dialog
-            return;
-        default:
-            QDialog::keyPressEvent(event);
-    }
+    if (!swallowCloseKeys(event)) QDialog::keyPressEvent(event);
 }
 
 void TfrmAddHost::showEvent(QShowEvent* event) {

@@ -367,15 +367,7 @@ void TfrmSettings::btnFontInPopUpClick() {
 void TfrmSettings::reject() { done(kCancel); }
 
 void TfrmSettings::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();  // neither closes the dialog
-            return;
-        default:
-            QDialog::keyPressEvent(event);
-    }
+    if (!swallowCloseKeys(event)) QDialog::keyPressEvent(event);
 }
 
 }  // namespace hv
