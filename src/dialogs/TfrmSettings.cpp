@@ -256,6 +256,7 @@ void TfrmSettings::updateAccessibleNames() {
     seCheckPeriod->setAccessibleName(plain(lbCheckInterval->text()));
     seParallelChecks->setAccessibleName(plain(lbParallelChecks->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
+    cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));
     cbLang->setAccessibleName(plain(lbSelectLang->text()));
     // The combo box's own field and list are announced by the label too.
     cbLang->lineEdit()->setAccessibleName(plain(lbSelectLang->text()));
