@@ -1,20 +1,13 @@
 #include "hosts/HostList.h"
 
+#include "hosts/HostEntry.h"
+
 namespace hv {
 
 namespace {
 
 const QString kSeparator = QStringLiteral(" :  ");
 constexpr int kMaxAddressLength = 1000;
-
-// Blanks as the settings file knows them: spaces and control characters.
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 0x20) --end;
-    return text.mid(begin, end - begin);
-}
 
 // At most max characters, never ending in half a surrogate pair.
 QString cutTo(const QString& text, qsizetype max) {
