@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -42,6 +43,9 @@ NoTrayFallback::NoTrayFallback(QWidget* window, QMenu* menu, std::function<bool(
     });
     m_grace->start();
     m_window->installEventFilter(this);
+    // The application's quit (the Quit command, a quit signal) closes every window first; that
+    // close must not ask, or a quit from a script would wait for an answer nobody gives.
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
 void NoTrayFallback::trayAvailabilityChanged(bool available) {
@@ -117,7 +121,13 @@ void NoTrayFallback::retranslate() {
 }
 
 bool NoTrayFallback::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_window && m_active && event->type() == QEvent::Close) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+        m_quitting = true;
+        // A window that refused to close cancels the quit: ask again next time.
+        QTimer::singleShot(0, this, [this] { m_quitting = false; });
+        return false;
+    }
+    if (watched == m_window && m_active && !m_quitting && event->type() == QEvent::Close) {
         event->ignore();
         if (m_ask(m_window)) emit quitRequested();
         return true;

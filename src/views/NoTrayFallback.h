@@ -56,6 +56,7 @@ private:
     QLabel* m_notice = nullptr;
     bool m_active = false;
     bool m_graceOver = false;
+    bool m_quitting = false;  // the application is closing its windows to quit
 
     void enter();
     void leave();

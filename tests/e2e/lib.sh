@@ -85,23 +85,33 @@ wait_exit() {
     wait "$pid" || RC=$?
 }
 
-# start_own_x [tray]: Xvfb at 96 DPI (1280 x 1024) on a display number the server picks itself
-# (-displayfd), so runs side by side never share one; with "tray", trayer as the
-# notification area. Exports DISPLAY.
+# start_own_x [tray]: Xvfb at 96 DPI (1280 x 1024) with an authorisation cookie of its own, on a
+# display number drawn at random from 100-899 so that runs side by side, and a run right after
+# another, never meet on a display that is just being freed (the lowest free number, which
+# -displayfd picks, is reused at once). With "tray", trayer as the notification area. Exports
+# DISPLAY and XAUTHORITY.
 start_own_x() {
-    need Xvfb
-    local fifo="$WORK/displayfd" n=""
-    Xvfb -displayfd 7 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 7>"$fifo" \
-        >"$WORK/xvfb.log" 2>&1 &
-    PIDS+=($!)
-    local end=$((SECONDS + 10))
-    while [ -z "$n" ] && [ $SECONDS -lt $end ]; do
-        n=$(head -n1 "$fifo" 2>/dev/null || true)
-        [ -n "$n" ] || sleep 0.1
+    need Xvfb xauth mcookie
+    export XAUTHORITY="$WORK/Xauthority"
+    local try n pid ok=""
+    for try in 1 2 3 4 5 6 7 8; do
+        n=$((100 + (RANDOM % 800)))
+        [ -e "/tmp/.X$n-lock" ] && continue
+        : >"$XAUTHORITY"
+        xauth -q -f "$XAUTHORITY" add ":$n" . "$(mcookie)"
+        Xvfb ":$n" -auth "$XAUTHORITY" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp \
+            >"$WORK/xvfb.log" 2>&1 &
+        pid=$!
+        PIDS+=("$pid")
+        export DISPLAY=":$n"
+        # Ours only when our process still runs once the display answers to our cookie.
+        if wait_until 10 sh -c "xdpyinfo && kill -0 $pid" && kill -0 "$pid" 2>/dev/null; then
+            ok=1
+            break
+        fi
+        kill "$pid" 2>/dev/null || true
     done
-    [ -n "$n" ] || fail "Xvfb did not start"
-    export DISPLAY=":$n"
-    wait_until 10 xdpyinfo || fail "Xvfb did not start"
+    [ -n "$ok" ] || fail "Xvfb did not start: $(tail -n 3 "$WORK/xvfb.log")"
     if [ "${1:-}" = tray ]; then
         need trayer
         trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel \

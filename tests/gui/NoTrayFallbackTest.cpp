@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 #include <QWidgetAction>
 
 #include "views/NoTrayFallback.h"
@@ -89,6 +90,24 @@ TEST(NoTrayFallback, ClosingAsksAndQuitsOnlyOnYes) {
     f.answer = true;
     f.window.close();
     EXPECT_EQ(f.quits, 1);
+}
+
+TEST(NoTrayFallback, TheApplicationsQuitClosesTheWindowWithoutAsking) {
+    Fixture f;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.fallback->active(); }, 2000));
+    bool quitEnded = false;
+    QTimer::singleShot(0, [&] { QCoreApplication::quit(); });
+    QTimer::singleShot(3000, [&] { QCoreApplication::exit(1); });
+    quitEnded = QCoreApplication::exec() == 0;
+    EXPECT_TRUE(quitEnded);
+    EXPECT_EQ(f.asked, 0);
+    EXPECT_FALSE(f.window.isVisible());
+
+    // Afterwards the user's close asks again.
+    f.window.show();
+    QCoreApplication::processEvents();
+    f.window.close();
+    EXPECT_EQ(f.asked, 1);
 }
 
 TEST(NoTrayFallback, ATrayLaterHidesTheWindowAndGivesBackTheTrayBehaviour) {
