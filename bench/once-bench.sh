@@ -25,6 +25,7 @@ trap cleanup EXIT
 
 # A program folder of its own: the executable finds its settings and language beside it.
 cp "$exe" "$work/hostvane"
+cp "$build/hostvane-gui.so" "$work/"
 cp -r "$build/Languages" "$work/Languages"
 
 now_ns() { date +%s%N; }

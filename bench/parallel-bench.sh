@@ -55,6 +55,7 @@ ip -n "$ns" addr add 198.51.100.1/24 dev "${tag}a"
 ip -n "$peer" link set "${tag}b" up
 
 cp "$exe" "$work/hostvane"
+cp "$build/hostvane-gui.so" "$work/"
 cp -r "$build/Languages" "$work/Languages"
 
 silent_addresses() {  # N silent addresses 198.51.100.10.., each with its own unowned MAC

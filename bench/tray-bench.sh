@@ -26,6 +26,7 @@ ip netns add "$ns"
 ip -n "$ns" link set lo up
 # A name of its own: another copy of hostvane running on this machine holds the lock of its name.
 cp "$build/hostvane" "$work/hostvane-bench"
+cp "$build/hostvane-gui.so" "$work/"
 cp -r "$build/Languages" "$build/skins" "$work/" 2>/dev/null || true
 
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }

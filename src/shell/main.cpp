@@ -1,24 +1,78 @@
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "platform/RawCapability.h"
-#include "shell/CheckLanguage.h"
 #include "shell/CheckOnce.h"
-#include "shell/StartupSequence.h"
+#include "shell/GuiModule.h"
+
+namespace {
+
+// With a file capability the module must be as safe from the user as the executable: owned by
+// root in a folder owned by root, neither writable by anyone else. Otherwise a user could swap
+// in code that runs with CAP_NET_RAW.
+bool trustedInSecureMode(const std::string& file, std::string& why) {
+    const std::string folder = file.substr(0, file.rfind('/'));
+    for (const std::string& path : {file, folder.empty() ? std::string("/") : folder}) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return true;  // dlopen says what is missing
+        if (st.st_uid != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+            why = path + " is not owned by root or is writable by others";
+            return false;
+        }
+    }
+    return true;
+}
+
+int runGui(int argc, char** argv) {
+    char exe[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) {
+        std::fprintf(stderr, "hostvane: cannot find the program's own file: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    exe[n] = '\0';
+    std::string module(exe);
+    module = module.substr(0, module.rfind('/') + 1) + HV_GUI_MODULE_FILE;
+
+    std::string why;
+    if (hv::RawCapability::secureMode() && !trustedInSecureMode(module, why)) {
+        std::fprintf(stderr, "hostvane: refusing to load %s: %s\n", module.c_str(), why.c_str());
+        return 1;
+    }
+    void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        std::fprintf(stderr, "hostvane: cannot load the program's windows (%s): %s\n",
+                     module.c_str(), ::dlerror());
+        return 1;
+    }
+    using Entry = int (*)(int, char**);
+    auto entry = reinterpret_cast<Entry>(::dlsym(handle, HV_GUI_MODULE_ENTRY));
+    if (!entry) {
+        std::fprintf(stderr, "hostvane: %s is not this program's module: %s\n", module.c_str(),
+                     ::dlerror());
+        return 1;
+    }
+    // The module stays loaded until the process ends: Qt's exit handlers run after main.
+    return entry(argc, argv);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     hv::RawCapability::restrictAtStart();
 
-    // Translators' check of a language file; builds the windows offscreen.
-    if (argc >= 2 && std::strcmp(argv[1], "--check-language") == 0)
-        return hv::CheckLanguage::main(argc, argv);
-    // --once, --version, --help and usage errors need no display.
-    if (const std::optional<int> status = hv::runCommandLine(argc, argv)) return *status;
-
-    if (!hv::StartupSequence::hasDisplay()) {
-        std::fprintf(stderr, "%s\n", qPrintable(hv::StartupSequence::noDisplayMessage()));
-        return 2;
+    // --once, --version, --help and usage errors need no display and no widgets.
+    if (argc < 2 || std::strcmp(argv[1], "--check-language") != 0) {
+        if (const std::optional<int> status = hv::runCommandLine(argc, argv)) return *status;
     }
-    return hv::StartupSequence::run(argc, argv);
+    return runGui(argc, argv);
 }

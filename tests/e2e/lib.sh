@@ -37,6 +37,7 @@ program_dir() {
     local name=$1 dir="$WORK/prog-$RANDOM$RANDOM"
     mkdir -p "$dir"
     cp "$BUILD_DIR/hostvane" "$dir/$name"
+    cp "$BUILD_DIR/hostvane-gui.so" "$dir/"
     cp -r "$BUILD_DIR/Languages" "$BUILD_DIR/skins" "$BUILD_DIR/help" "$dir/"
     if [ $# -ge 2 ]; then printf '%s\n' "$2" >"$dir/Hostvane.ini"; else cp "$BUILD_DIR/Hostvane.ini" "$dir/"; fi
     echo "$dir"
@@ -117,7 +118,8 @@ start_own_x() {
         trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel \
             --height 24 --SetDockType true --transparent false >"$WORK/trayer.log" 2>&1 &
         PIDS+=($!)
-        wait_until 10 sh -c 'xwininfo -root -tree | grep -qi "panel"' || fail "trayer did not start"
+        wait_until 10 sh -c 'xwininfo -root -tree | grep -qi "panel"' ||
+            fail "trayer did not start: $(tail -n 3 "$WORK/trayer.log")"
     fi
 }
 
