@@ -78,4 +78,16 @@ sleep 0.5
 grep -F "$evil" "$WORK/tray.err" && fail "a folder the user named was searched for plugins"
 grep -q "checking directory path" "$WORK/tray.err" || fail "QT_DEBUG_PLUGINS showed no plugin search"
 [ ! -e "$marker" ] || fail "a library the user named was loaded by the tray program"
+# The windows' module beside a capped copy must be as safe from the user as the executable.
+loose=$(program_dir hostvane "$ini")
+chmod -R a+rX "$loose"
+chmod o+w "$loose/hostvane-gui.so"
+setcap cap_net_raw+ep "$loose/hostvane"
+rc=0
+PLATFORM=offscreen as_user "$loose/hostvane" >"$WORK/loose.out" 2>"$WORK/loose.err" || rc=$?
+[ "$rc" -eq 1 ] || fail "a module others may write was not refused (status $rc)"
+grep -q "refusing to load $loose/hostvane-gui.so" "$WORK/loose.err" ||
+    fail "no word about the refused module: $(cat "$WORK/loose.err")"
+out=$(as_user "$loose/hostvane" --once 2>/dev/null) || fail "--once needs no module: $out"
+
 echo "ok: raw ICMP under the capability, CapEff $eff, nothing loaded from $evil"
