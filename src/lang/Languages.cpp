@@ -54,9 +54,24 @@ QString Languages::languageFilePath() const {
 }
 
 QString Languages::message(const QString& key) const {
-    // Read afresh every time, so a new language or an edited file counts at the next lookup.
-    const IniFile file = LanguageFile::read(languageFilePath());
-    return file.readString(QStringLiteral("Messages"), key, key);
+    // Read afresh every time, so a new language or an edited file counts at the next lookup;
+    // only the decoding and parsing of unchanged bytes is skipped.
+    const QString path = languageFilePath();
+    QFile in(path);
+    const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    std::shared_ptr<const IniFile> file;
+    {
+        std::lock_guard guard(m_cacheLock);
+        if (m_cachedFile && m_cachedPath == path && m_cachedBytes == bytes) file = m_cachedFile;
+    }
+    if (!file) {
+        file = std::make_shared<const IniFile>(LanguageFile::fromData(path, bytes));
+        std::lock_guard guard(m_cacheLock);
+        m_cachedPath = path;
+        m_cachedBytes = bytes;
+        m_cachedFile = file;
+    }
+    return file->readString(QStringLiteral("Messages"), key, key);
 }
 
 const QStringList& Languages::messageKeys() {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 namespace hv {
+
+class IniFile;
 
 // Language files beside the executable (Languages/<name>.lng) and the current language.
 // One object per process; LangMessage() reads through it.
@@ -49,6 +53,13 @@ private:
     QString m_executablePath;
     QString m_current;
     std::function<void()> m_translateAll;
+
+    // The last language file read: parsed again only when its path or bytes differ, since a
+    // pass that reports hundreds of changes asks for the same texts hundreds of times.
+    mutable std::mutex m_cacheLock;
+    mutable QString m_cachedPath;
+    mutable QByteArray m_cachedBytes;
+    mutable std::shared_ptr<const IniFile> m_cachedFile;
 };
 
 inline QString LangMessage(const QString& key) { return Languages::instance().message(key); }

@@ -118,6 +118,7 @@ void TIdIcmpClient::BuildEchoRequest(const std::string& payload) {
 TIdSocketHandle& TIdIcmpClient::fetchSocket() {
     if (!m_socket.Allocated()) {
         m_datagram = false;
+        m_appliedTtl = -1;
         if (!m_rawRefused) {
             try {
                 const RawCapability::Scope privileged;
@@ -148,8 +149,13 @@ TIdSocketHandle& TIdIcmpClient::fetchSocket() {
             m_socket.SetHandleOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
         }
     }
+    // Applied when it differs from what this socket has: the socket is fetched several times
+    // an echo, and a pass of hundreds of echoes spent most of its system calls here.
     const int ttl = TTL;
-    m_socket.SetHandleOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+    if (ttl != m_appliedTtl) {
+        m_socket.SetHandleOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+        m_appliedTtl = ttl;
+    }
     return m_socket;
 }
 

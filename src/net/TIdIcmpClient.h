@@ -68,7 +68,8 @@ private:
     TIdSocketHandle m_socket;
     bool m_datagram = false;
     bool m_rawRefused = false;
-    std::string m_target;  // dotted address of the echo under way
+    int m_appliedTtl = -1;  // the TTL the open socket carries; -1: not set yet
+    std::string m_target;   // dotted address of the echo under way
     std::uint16_t m_identifier = 0;
     std::array<std::uint8_t, kRequestSize> m_request{};
     std::array<std::uint8_t, kReceiveSize> m_receive{};
