@@ -8,7 +8,7 @@ tools/install-deps.sh package
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-cmake -S . -B build-deb -DCMAKE_CXX_FLAGS="$CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOSTVANE_TESTS=OFF >/dev/null
+cmake -S . -B build-deb -DCMAKE_CXX_FLAGS="$CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" -DCMAKE_MODULE_LINKER_FLAGS="$LDFLAGS" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOSTVANE_TESTS=OFF >/dev/null
 cmake --build build-deb -j"$(nproc)"
 (cd build-deb && cpack -G DEB >/dev/null)
 deb=$(ls build-deb/hostvane_*.deb)

@@ -89,7 +89,8 @@ wait_exit() {
 # start_own_x [tray]: Xvfb at 96 DPI (1280 x 1024) with an authorisation cookie of its own, on a
 # display number drawn at random from 100-899 so that runs side by side, and a run right after
 # another, never meet on a display that is just being freed (the lowest free number, which
-# -displayfd picks, is reused at once). With "tray", trayer as the notification area. Exports
+# -displayfd picks, is reused at once), and without the reset after the last client leaves, which
+# a program connecting just then would meet as a failed connection. With "tray", trayer as the notification area. Exports
 # DISPLAY and XAUTHORITY.
 start_own_x() {
     need Xvfb xauth mcookie
@@ -100,7 +101,7 @@ start_own_x() {
         [ -e "/tmp/.X$n-lock" ] && continue
         : >"$XAUTHORITY"
         xauth -q -f "$XAUTHORITY" add ":$n" . "$(mcookie)"
-        Xvfb ":$n" -auth "$XAUTHORITY" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp \
+        Xvfb ":$n" -auth "$XAUTHORITY" -noreset -screen 0 1280x1024x24 -dpi 96 -nolisten tcp \
             >"$WORK/xvfb.log" 2>&1 &
         pid=$!
         PIDS+=("$pid")
