@@ -54,7 +54,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.example.org/hostvane")
 # platform plugins are loaded, not linked: libqt6gui6 recommends qt6-qpa-plugins.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${HV_PKG}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${HV_PKG}/postinst ${HV_PKG}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR})
