@@ -1,10 +1,12 @@
 #include "views/TfrmState.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "checking/HostStateModel.h"
 #include "checking/HostStateSortProxy.h"
@@ -36,7 +38,7 @@ struct ColumnWidth {
 // Title and Address as designed; the figures after them.
 constexpr ColumnWidth kWidths[] = {
     {HostStateModel::Title, 135},          {HostStateModel::Address, 220},
-    {HostStateModel::RoundTrip, 90},       {HostStateModel::LastChange, 135},
+    {HostStateModel::RoundTrip, 100},      {HostStateModel::LastChange, 135},
     {HostStateModel::Checks, 65},          {HostStateModel::Failures, 65},
     {HostStateModel::AnsweredPercent, 85},
 };
@@ -95,13 +97,21 @@ TfrmState::TfrmState(QWidget* parent) : QWidget(parent) {
     layout->addWidget(sbHostState);
 
     MinimizeToTray::install(this);
+    lvHostState->setAccessibleName(windowTitle());
+}
+
+void TfrmState::changeEvent(QEvent* event) {
+    // A screen reader names the table after its window, in the window's language.
+    if (event->type() == QEvent::WindowTitleChange && lvHostState)
+        lvHostState->setAccessibleName(windowTitle());
+    QWidget::changeEvent(event);
 }
 
 void TfrmState::attach(HostList& hosts) {
     if (m_hosts) disconnect(m_hosts, nullptr, this, nullptr);
     m_hosts = &hosts;
     m_model->attach(hosts);
-    m_model->retranslate();
+    retranslateColumns();
     connect(m_hosts, &HostList::rebuilt, this, &TfrmState::refill);
     connect(m_hosts, &QObject::destroyed, this, [this] { m_hosts = nullptr; });
     refill();
@@ -113,7 +123,15 @@ void TfrmState::refill() {
                           LangMessage(QStringLiteral("items")));
 }
 
-void TfrmState::retranslateColumns() { m_model->retranslate(); }
+void TfrmState::retranslateColumns() {
+    m_model->retranslate();
+    // A longer title in another language widens its column rather than being cut.
+    const QHeaderView* header = lvHostState->horizontalHeader();
+    for (const ColumnWidth& w : kWidths) {
+        if (w.column == HostStateModel::Title || w.column == HostStateModel::Address) continue;
+        lvHostState->setColumnWidth(w.column, std::max(w.width, header->sectionSizeHint(w.column)));
+    }
+}
 
 void TfrmState::miShowStateTable() {
     if (isVisible()) hide();

@@ -37,6 +37,9 @@ public:
     // The column titles that come from messages, read again: part of translating the window.
     void retranslateColumns();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     HostList* m_hosts = nullptr;
     HostStateModel* m_model = nullptr;
