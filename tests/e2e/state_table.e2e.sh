@@ -8,21 +8,29 @@
 source "$(dirname "$0")/lib.sh"
 need xdotool xwininfo xprop import dbus-launch ss
 need_icmp
-[ "$(id -u)" -eq 0 ] || skip "the web server on 127.0.0.5 port 80 needs root"
+[ "$(id -u)" -eq 0 ] || skip "the web server on 127.83.0.5 port 80 needs root"
 [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
     skip "python3-pyatspi is not installed"
-# Port 80 must be free on the loopback addresses used here (a server on 0.0.0.0 would answer).
-[ -z "$(ss -Hltn 'sport = :80')" ] || skip "something listens on port 80 already"
+# listening ADDRESS: some socket listens on port 80 of ADDRESS, or on every address. Other
+# tests may listen on port 80 of other loopback addresses meanwhile; those do not matter.
+listening() {
+    ss -Hltn 'sport = :80' | awk -v a="$1:80" '$4 == a || $4 == "0.0.0.0:80" || $4 == "*:80" ||
+        $4 == "[::]:80" {found = 1} END {exit !found}'
+}
+not_listening() { ! listening "$1"; }
+for a in 127.83.0.3 127.83.0.5; do
+    ! listening $a || skip "something listens on port 80 of $a already"
+done
 A11Y=(/usr/bin/python3 "$(dirname "$0")/a11y.py")
 SHOTS=${HV_SHOTS:-$BUILD_DIR/e2e-shots/state}
 mkdir -p "$SHOTS"
 
-# A web server on 127.0.0.5:80 that this test starts and stops.
+# A web server on 127.83.0.5:80 that this test starts and stops.
 WEB_PID=""
 web_up() {
     /usr/bin/python3 -c 'import socket, time
 s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.5", 80)); s.listen(64)
+s.bind(("127.83.0.5", 80)); s.listen(64)
 end = time.time() + 200
 s.settimeout(0.5)
 while time.time() < end:
@@ -30,17 +38,17 @@ while time.time() < end:
     except OSError: pass' &
     WEB_PID=$!
     PIDS+=("$WEB_PID")
-    wait_until 5 sh -c '[ -n "$(ss -Hltn "sport = :80")" ]' || fail "the web server did not start"
+    wait_until 5 listening 127.83.0.5 || fail "the web server did not start"
 }
 web_down() {
     kill "$WEB_PID" 2>/dev/null || true
     wait "$WEB_PID" 2>/dev/null || true
-    wait_until 5 sh -c '[ -z "$(ss -Hltn "sport = :80")" ]' || fail "the web server did not stop"
+    wait_until 5 not_listening 127.83.0.5 || fail "the web server did not stop"
 }
 
 web_up
 dir=$(program_dir hostvane "$(printf '%s\n' "[HostList]" "Loop b=127.0.0.2" "Loop a=127.0.0.1" \
-    "Refused=http://127.0.0.3" "Web=http://127.0.0.5" "[CheckParams]" "CheckPeriod=4000" \
+    "Refused=http://127.83.0.3" "Web=http://127.83.0.5" "[CheckParams]" "CheckPeriod=4000" \
     "PopUpInterval=3000" "ParallelChecks=4" "LostAfter=2" "AppearedAfter=1" \
     "[General]" "Language=English")")
 start_own_x tray
