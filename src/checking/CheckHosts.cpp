@@ -1,5 +1,7 @@
 #include "checking/CheckHosts.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +23,7 @@ namespace {
 constexpr int kFirstHostItem = 2;
 constexpr int kTries = 2;
 constexpr int kMaxParallelChecks = 256;
+constexpr int kMaxPassesToReport = 100;
 // Hosts handed over in one step at most, so the main thread stays responsive.
 constexpr std::size_t kMostPerHandOver = 64;
 
@@ -85,6 +88,22 @@ void TCheckHosts::setParallelChecks(int count) {
 int TCheckHosts::parallelChecks() const {
     std::lock_guard guard(m_lock);
     return m_parallelChecks;
+}
+
+void TCheckHosts::setPassesToReport(int lostAfter, int appearedAfter) {
+    std::lock_guard guard(m_lock);
+    m_lostAfter = std::clamp(lostAfter, 1, kMaxPassesToReport);
+    m_appearedAfter = std::clamp(appearedAfter, 1, kMaxPassesToReport);
+}
+
+int TCheckHosts::lostAfter() const {
+    std::lock_guard guard(m_lock);
+    return m_lostAfter;
+}
+
+int TCheckHosts::appearedAfter() const {
+    std::lock_guard guard(m_lock);
+    return m_appearedAfter;
 }
 
 void TCheckHosts::stop() {
@@ -214,20 +233,31 @@ std::optional<HostCheckResult> TCheckHosts::checkHost(int index, std::uint64_t g
     return result;
 }
 
+bool TCheckHosts::takeResult(const HostCheckResult& result, std::uint64_t generation) {
+    // The previous state is the image as it is now: Stop may have changed it while the host
+    // was probed.
+    const std::optional<bool> turn =
+        m_hosts.recordCheck(result.index, generation, result.alive, result.roundTripMs,
+                            m_passLostAfter, m_passAppearedAfter);
+    if (!turn) return false;
+    if (*turn) {
+        CurrentIndex = result.index + kFirstHostItem;
+        HostAlive = result.alive;
+        ReportChange(generation);
+    }
+    return true;
+}
+
 bool TCheckHosts::handOver(const HostCheckResult& result, std::uint64_t generation,
                            const std::function<void(const HostCheckResult&)>& hostChecked) {
     if (terminated()) return false;
     CurrentIndex = result.index + kFirstHostItem;
     if (result.kind != ProbeKind::Skip) {
         HostAlive = result.alive;
-        // The previous state is the image as it is now: Stop or a rebuild may have changed it
-        // while the host was probed.
-        const std::optional<Host> now = m_hosts.hostAt(result.index, generation);
-        if (!now) return false;
-        const bool wasUp = now->stateImage == kImageAnswered;
-        if (wasUp != HostAlive) {
-            if (!m_invoker.invoke([this, generation] { ReportChange(generation); })) return false;
-        }
+        // Every checked host goes over, changed or not: its figures live on the main thread.
+        bool taken = false;
+        if (!m_invoker.invoke([&] { taken = takeResult(result, generation); })) return false;
+        if (!taken) return false;
     }
     if (hostChecked) hostChecked(result);
     return true;
@@ -240,6 +270,8 @@ void TCheckHosts::pass() {
         std::lock_guard guard(m_lock);
         hostChecked = m_hostChecked;
         width = m_parallelChecks;
+        m_passLostAfter = m_lostAfter;
+        m_passAppearedAfter = m_appearedAfter;
     }
     // Taken in this order, a rebuild in between only makes the first hostAt() fail.
     const std::uint64_t generation = m_hosts.generation();
@@ -341,33 +373,17 @@ void TCheckHosts::pass() {
 bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
                                 const std::function<void(const HostCheckResult&)>& hostChecked) {
     if (terminated()) return false;
-    const auto changed = [&](const HostCheckResult& r, bool* gone) {
-        if (r.kind == ProbeKind::Skip) return false;
-        const std::optional<Host> now = m_hosts.hostAt(r.index, generation);
-        if (!now) {
-            *gone = true;
-            return false;
-        }
-        return (now->stateImage == kImageAnswered) != r.alive;
-    };
-    bool gone = false;
-    bool anyChange = false;
-    for (const HostCheckResult& r : batch) anyChange = changed(r, &gone) || anyChange;
-    if (gone) return false;
-
+    const bool anyChecked = std::any_of(batch.begin(), batch.end(), [](const HostCheckResult& r) {
+        return r.kind != ProbeKind::Skip;
+    });
     std::size_t handed = batch.size();
-    if (anyChange) {
+    if (anyChecked) {
         handed = 0;
-        // The change test is made again here, on the main thread, against the images as they
-        // are at the hand-over: Stop may have changed them meanwhile.
+        // The change test is made here, on the main thread, against the images as they are at
+        // the hand-over: Stop may have changed them meanwhile.
         const bool ran = m_invoker.invoke([&] {
             for (const HostCheckResult& r : batch) {
-                if (changed(r, &gone)) {
-                    CurrentIndex = r.index + kFirstHostItem;
-                    HostAlive = r.alive;
-                    ReportChange(generation);
-                }
-                if (gone) return;
+                if (r.kind != ProbeKind::Skip && !takeResult(r, generation)) return;
                 ++handed;
             }
         });
@@ -387,6 +403,7 @@ void TCheckHosts::ReportChange(std::uint64_t generation) {
     if (!host) return;
 
     const QString& title = host->title;
+    m_hosts.setLastChange(index, QDateTime::currentDateTime());
     QString key;
     if (HostAlive) {
         m_hosts.setStateImage(index, kImageAnswered);

@@ -49,8 +49,10 @@ struct HostCheckResult {
     qint64 roundTripMs = -1;  // the answering try's round trip; -1 when down or skipped
 };
 
-// The checking thread: passes over the host list, two tries per host, changes reported to
-// the main thread, a summary at the end of each pass, then suspended until resumed.
+// The checking thread: passes over the host list, two tries per host, every checked host's
+// outcome handed to the main thread (the host's figures, and a change report once the outcome
+// has differed from the reported state for lostAfter/appearedAfter passes in a row), a summary
+// at the end of each pass, then suspended until resumed.
 //
 // With parallelChecks() above 1 a pass checks that many hosts at once, each on a worker thread
 // of the pass with a probe set of its own, while this thread hands the results over strictly
@@ -83,6 +85,13 @@ public:
     // keeps the number it began with.
     void setParallelChecks(int count);
     int parallelChecks() const;
+    // Any thread: passes in a row that must fail before an answering host is reported lost,
+    // and answer before a host not answering is reported appeared (each brought into 1..100;
+    // 1 and 1: every change is reported at once). A pass under way keeps the numbers it began
+    // with.
+    void setPassesToReport(int lostAfter, int appearedAfter);
+    int lostAfter() const;
+    int appearedAfter() const;
     // Terminate request, cancels a waiting probe and a pending hand-over, joins. Final: the
     // cancel handle and the invoker stay cancelled. Never call it from inside a hand-over.
     void stop();
@@ -112,8 +121,11 @@ private:
     // thread stopped meanwhile. Runs on the checking thread or a worker of the pass.
     std::optional<HostCheckResult> checkHost(int index, std::uint64_t generation,
                                              HostProbes& probes) const;
-    // The change test and hand-over of one checked host, on the checking thread; false when
-    // the pass must end (stopped, rebuilt, hand-over cancelled).
+    // Main thread, inside a hand-over: the figures and the change test of one checked host;
+    // false when the list was rebuilt.
+    bool takeResult(const HostCheckResult& result, std::uint64_t generation);
+    // The hand-over of one checked host, on the checking thread; false when the pass must end
+    // (stopped, rebuilt, hand-over cancelled).
     bool handOver(const HostCheckResult& result, std::uint64_t generation,
                   const std::function<void(const HostCheckResult&)>& hostChecked);
     // The same for results in list order that are ready together, in one hand-over (parallel
@@ -137,6 +149,12 @@ private:
     bool m_resumeRequested = false;
     bool m_passAgain = false;  // the list was rebuilt during the pass under way
     int m_parallelChecks = 1;
+    int m_lostAfter = 1;
+    int m_appearedAfter = 1;
+    // The numbers of the pass under way: written by the checking thread before the pass,
+    // read by the main thread inside its hand-overs.
+    int m_passLostAfter = 1;
+    int m_passAppearedAfter = 1;
     bool m_terminated = false;
     bool m_ended = false;
     QString m_error;

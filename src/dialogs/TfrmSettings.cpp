@@ -151,6 +151,17 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     seParallelChecks = named(new SpinEdit(gbCheckParams), "seParallelChecks");
     seParallelChecks->setToolTip(
         QStringLiteral("How many hosts a pass checks at the same time (1: one after another)"));
+    lbLostAfter = named(new QLabel(QStringLiteral("Report lost after, passes"), gbCheckParams),
+                        "lbLostAfter");
+    seLostAfter = named(new SpinEdit(gbCheckParams), "seLostAfter");
+    seLostAfter->setToolTip(
+        QStringLiteral("Passes in a row a host must fail before it is reported lost (1 to 100)"));
+    lbAppearedAfter =
+        named(new QLabel(QStringLiteral("Report appeared after, passes"), gbCheckParams),
+              "lbAppearedAfter");
+    seAppearedAfter = named(new SpinEdit(gbCheckParams), "seAppearedAfter");
+    seAppearedAfter->setToolTip(QStringLiteral(
+        "Passes in a row a host must answer before it is reported appeared (1 to 100)"));
     {
         auto* lay = new QVBoxLayout(gbCheckParams);
         lay->addWidget(lbPopUpDelay);
@@ -161,6 +172,12 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
         lay->addSpacing(8);
         lay->addWidget(lbParallelChecks);
         lay->addWidget(seParallelChecks);
+        lay->addSpacing(8);
+        lay->addWidget(lbLostAfter);
+        lay->addWidget(seLostAfter);
+        lay->addSpacing(8);
+        lay->addWidget(lbAppearedAfter);
+        lay->addWidget(seAppearedAfter);
         lay->addStretch();
     }
 
@@ -238,6 +255,8 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     lbPopUpDelay->setBuddy(sePopUpInt);
     lbCheckInterval->setBuddy(seCheckPeriod);
     lbParallelChecks->setBuddy(seParallelChecks);
+    lbLostAfter->setBuddy(seLostAfter);
+    lbAppearedAfter->setBuddy(seAppearedAfter);
     lbPopUpStyle->setBuddy(cbPopUpStyle);
     lbSelectLang->setBuddy(cbLang);
     Notebook1->setCurrentIndex(0);
@@ -255,6 +274,8 @@ void TfrmSettings::updateAccessibleNames() {
     sePopUpInt->setAccessibleName(plain(lbPopUpDelay->text()));
     seCheckPeriod->setAccessibleName(plain(lbCheckInterval->text()));
     seParallelChecks->setAccessibleName(plain(lbParallelChecks->text()));
+    seLostAfter->setAccessibleName(plain(lbLostAfter->text()));
+    seAppearedAfter->setAccessibleName(plain(lbAppearedAfter->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));
     cbLang->setAccessibleName(plain(lbSelectLang->text()));

@@ -56,6 +56,10 @@ public:
     SpinEdit* seCheckPeriod = nullptr;
     QLabel* lbParallelChecks = nullptr;
     SpinEdit* seParallelChecks = nullptr;  // hosts a pass checks at once
+    QLabel* lbLostAfter = nullptr;
+    SpinEdit* seLostAfter = nullptr;  // failed passes in a row before "lost"
+    QLabel* lbAppearedAfter = nullptr;
+    SpinEdit* seAppearedAfter = nullptr;  // answering passes in a row before "appeared"
 
     QGroupBox* gbView = nullptr;
     QPushButton* btnFontInPopUp = nullptr;

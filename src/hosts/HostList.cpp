@@ -1,5 +1,7 @@
 #include "hosts/HostList.h"
 
+#include <QHash>
+
 #include "hosts/HostEntry.h"
 
 namespace hv {
@@ -61,10 +63,26 @@ void HostList::rebuildFromLines(const QStringList& lines) {
 
 void HostList::replace(QList<Host> hosts, int itemsCount) {
     QList<Host> old;
+    QList<HostFigures> oldFigures;
     {
         std::lock_guard guard(m_lock);
+        // A host that stays as it was keeps its figures; two equal hosts pair up in list order.
+        QMultiHash<QPair<QString, QString>, qsizetype> unclaimed;
+        for (qsizetype i = m_hosts.size() - 1; i >= 0; --i)
+            unclaimed.insert({m_hosts[i].title, m_hosts[i].address}, i);
+        QList<HostFigures> figures(hosts.size());
+        for (qsizetype k = 0; k < hosts.size(); ++k) {
+            const auto it = unclaimed.find({hosts[k].title, hosts[k].address});
+            if (it == unclaimed.end()) continue;
+            figures[k] = m_figures[it.value()];
+            // Every host is reported "not answering" again: the count towards a change restarts.
+            figures[k].disagreeingPasses = 0;
+            unclaimed.erase(it);
+        }
         old.swap(m_hosts);
+        oldFigures.swap(m_figures);
         m_hosts = std::move(hosts);
+        m_figures = std::move(figures);
         m_itemsCount = itemsCount;
         ++m_generation;
     }
@@ -88,9 +106,34 @@ void HostList::setAllStateImages(int image) {
     {
         std::lock_guard guard(m_lock);
         for (Host& host : m_hosts) host.stateImage = image;
+        for (HostFigures& f : m_figures) f.disagreeingPasses = 0;
         n = static_cast<int>(m_hosts.size());
     }
     for (int i = 0; i < n; ++i) emit stateImageChanged(i, image);
+}
+
+std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, bool alive,
+                                          std::int64_t roundTripMs, int lostAfter,
+                                          int appearedAfter) {
+    bool turn = false;
+    {
+        std::lock_guard guard(m_lock);
+        if (generation != m_generation || index < 0 || index >= m_hosts.size()) return std::nullopt;
+        turn =
+            m_figures[index].record(alive, roundTripMs, m_hosts[index].stateImage == kImageAnswered,
+                                    lostAfter, appearedAfter);
+    }
+    emit figuresChanged(index);
+    return turn;
+}
+
+void HostList::setLastChange(int index, const QDateTime& when) {
+    {
+        std::lock_guard guard(m_lock);
+        if (index < 0 || index >= m_hosts.size()) return;
+        m_figures[index].lastChange = when;
+    }
+    emit figuresChanged(index);
 }
 
 int HostList::itemsCount() const {
@@ -111,6 +154,11 @@ QList<Host> HostList::hosts() const {
     return m_hosts;
 }
 
+QList<HostFigures> HostList::figures() const {
+    std::lock_guard guard(m_lock);
+    return m_figures;
+}
+
 std::uint64_t HostList::generation() const {
     std::lock_guard guard(m_lock);
     return m_generation;
@@ -125,6 +173,16 @@ std::optional<Host> HostList::hostAt(int index, std::uint64_t generation) const 
     std::lock_guard guard(m_lock);
     if (generation != m_generation || index < 0 || index >= m_hosts.size()) return std::nullopt;
     return m_hosts.at(index);
+}
+
+}  // namespace hv
+
+namespace hv {
+
+std::optional<HostFigures> HostList::figuresAt(int index, std::uint64_t generation) const {
+    std::lock_guard guard(m_lock);
+    if (generation != m_generation || index < 0 || index >= m_figures.size()) return std::nullopt;
+    return m_figures.at(index);
 }
 
 }  // namespace hv

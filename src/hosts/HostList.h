@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+#include "hosts/HostFigures.h"
+
 namespace hv {
 
 // State images of ImageList1 that the host list uses.
@@ -29,7 +31,8 @@ Host splitHostLine(const QString& line);
 // The one host list, the model behind the "Hosts state" submenu (host k is menu item k + 2)
 // and the rows of the state table (row k). Rebuilt and changed on the main thread only; read
 // by the checking thread under the lock. Every rebuild advances the generation, so a pass can
-// tell that the list it was walking is gone.
+// tell that the list it was walking is gone. A rebuild keeps the figures of a host whose title
+// and address are both unchanged (matched in list order) and starts the others afresh.
 class HostList : public QObject {
     Q_OBJECT
 public:
@@ -44,13 +47,24 @@ public:
 
     // Main thread. Emits stateImageChanged.
     void setStateImage(int index, int image);
-    // Main thread (Stop): every host to kImageNotAnswering.
+    // Main thread (Stop): every host to kImageNotAnswering; the passes counted towards a
+    // change of the reported state start again.
     void setAllStateImages(int image);
+
+    // Main thread: counts one check of the host at index (HostFigures::record against its
+    // state image as it is now) and emits figuresChanged. Whether the reported state must turn;
+    // nothing when the list has been rebuilt since `generation`.
+    std::optional<bool> recordCheck(int index, std::uint64_t generation, bool alive,
+                                    std::int64_t roundTripMs, int lostAfter, int appearedAfter);
+    // Main thread: the time of the host's last lost/appeared report; emits figuresChanged.
+    void setLastChange(int index, const QDateTime& when);
 
     // The number shown by the state table's count text (" N items").
     int itemsCount() const;
     QStringList hostLines() const;
     QList<Host> hosts() const;
+    // Every host's figures, in list order (beside hosts()).
+    QList<HostFigures> figures() const;
 
     // Any thread.
     std::uint64_t generation() const;
@@ -58,16 +72,19 @@ public:
     // The host at index as it is now, or nothing when the list has been rebuilt since
     // `generation` or the index is out of range.
     std::optional<Host> hostAt(int index, std::uint64_t generation) const;
+    std::optional<HostFigures> figuresAt(int index, std::uint64_t generation) const;
 
 signals:
     void rebuilt();
     void stateImageChanged(int index, int image);
+    void figuresChanged(int index);
 
 private:
     void replace(QList<Host> hosts, int itemsCount);
 
     mutable std::mutex m_lock;
     QList<Host> m_hosts;
+    QList<HostFigures> m_figures;  // host k's at k
     int m_itemsCount = 0;
     std::uint64_t m_generation = 0;
 };

@@ -77,6 +77,8 @@ SettingsKey optionalKey(const QString& section, const char* name, int def, int l
 
 int clampParallelChecks(int value) { return std::clamp(value, 1, 256); }
 
+int clampPassesToReport(int value) { return std::clamp(value, 1, 100); }
+
 const std::vector<SettingsKey>& settingsKeys() {
     // clang-format off
     static const std::vector<SettingsKey> table = {
@@ -89,6 +91,8 @@ const std::vector<SettingsKey>& settingsKeys() {
         key(kCheckParams, "CheckPeriod", 60000, [](auto& s) -> auto& { return s.checkPeriod; }),
         key(kCheckParams, "PopUpInterval", 5000, [](auto& s) -> auto& { return s.popUpInterval; }),
         optionalKey(kCheckParams, "ParallelChecks", 1, 1, 256, [](auto& s) -> auto& { return s.parallelChecks; }),
+        optionalKey(kCheckParams, "LostAfter", 1, 1, 100, [](auto& s) -> auto& { return s.lostAfter; }),
+        optionalKey(kCheckParams, "AppearedAfter", 1, 1, 100, [](auto& s) -> auto& { return s.appearedAfter; }),
         key(kGeneral, "Language", QStringLiteral("English"), [](auto& s) -> auto& { return s.language; }),
     };
     // clang-format on

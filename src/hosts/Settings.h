@@ -31,6 +31,8 @@ struct Settings {
     int popUpInterval{};   // ms
     int parallelChecks{};  // hosts a pass checks at once, 1..256; 1 = one after another
     int popUpStyle{};      // 0 the balloon, 1 the desktop's notifications, 2 both
+    int lostAfter{};       // failed passes in a row before a host is reported lost, 1..100
+    int appearedAfter{};   // answering passes in a row before it is reported appeared, 1..100
     QString language;
     bool operator==(const Settings&) const = default;
 };
@@ -64,5 +66,7 @@ void writeSettings(const QString& path, const Settings& settings);
 
 // [CheckParams] ParallelChecks brought into 1..256.
 int clampParallelChecks(int value);
+// [CheckParams] LostAfter and AppearedAfter brought into 1..100.
+int clampPassesToReport(int value);
 
 }  // namespace hv

@@ -83,7 +83,10 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("InputLAN"), QStringLiteral("AppearHost"), QStringLiteral("LoseHost"),
         QStringLiteral("LoseHosts"), QStringLiteral("AppearHosts"),
         // The window that stands in for a missing notification area.
-        QStringLiteral("NoTrayNotice"), QStringLiteral("NoTrayQuit")};
+        QStringLiteral("NoTrayNotice"), QStringLiteral("NoTrayQuit"),
+        // The state table's columns after Title and Address.
+        QStringLiteral("ColState"), QStringLiteral("ColRoundTrip"), QStringLiteral("ColLastChange"),
+        QStringLiteral("ColChecks"), QStringLiteral("ColFailures"), QStringLiteral("ColAnswered")};
     return keys;
 }
 

@@ -66,6 +66,8 @@ void StartupSequence::installTranslateAllForms(QWidget* frmMain, QWidget* frmLog
     }
     Languages::instance().setTranslateAllForms([frmMain, frmLog, frmState] {
         for (QWidget* window : {frmMain, frmLog, frmState}) TranslateForm(window);
+        // The table's figure columns take their titles from messages.
+        if (auto* state = qobject_cast<TfrmState*>(frmState)) state->retranslateColumns();
     });
 }
 

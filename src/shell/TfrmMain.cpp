@@ -363,6 +363,12 @@ void TfrmMain::setParallelChecks(int count) {
     if (CheckThread) CheckThread->setParallelChecks(m_parallelChecks);
 }
 
+void TfrmMain::setPassesToReport(int lostAfter, int appearedAfter) {
+    m_lostAfter = clampPassesToReport(lostAfter);
+    m_appearedAfter = clampPassesToReport(appearedAfter);
+    if (CheckThread) CheckThread->setPassesToReport(m_lostAfter, m_appearedAfter);
+}
+
 void TfrmMain::LoadSettings() {
     const Settings s = readSettings(settingsFilePath(m_exeDir));
     hosts.rebuildFromEntries(s.hostEntries);
@@ -371,6 +377,7 @@ void TfrmMain::LoadSettings() {
     setPopUpInterval(s.popUpInterval);
     setPopUpStyle(s.popUpStyle);
     setParallelChecks(s.parallelChecks);
+    setPassesToReport(s.lostAfter, s.appearedAfter);
     trmAskTimer();
 }
 
@@ -382,6 +389,8 @@ Settings TfrmMain::currentSettings() const {
     s.popUpInterval = m_popUpInterval;
     s.popUpStyle = m_popUpStyle;
     s.parallelChecks = m_parallelChecks;
+    s.lostAfter = m_lostAfter;
+    s.appearedAfter = m_appearedAfter;
     s.language = Languages::instance().currentLanguage();
     return s;
 }
@@ -405,6 +414,8 @@ void TfrmMain::fillSettingsDialog(TfrmSettings& d) {
     d.sePopUpInt->setSpinValue(m_popUpInterval);
     d.seCheckPeriod->setSpinValue(trmAsk->interval());
     d.seParallelChecks->setSpinValue(m_parallelChecks);
+    d.seLostAfter->setSpinValue(m_lostAfter);
+    d.seAppearedAfter->setSpinValue(m_appearedAfter);
     d.cbPopUpStyle->setCurrentIndex(m_popUpStyle);
     d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
     d.cbLang->setEditText(Languages::instance().currentLanguage());
@@ -421,6 +432,7 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
     hosts.rebuildFromLines(lines);
     setParallelChecks(d.seParallelChecks->spinValue());
+    setPassesToReport(d.seLostAfter->spinValue(), d.seAppearedAfter->spinValue());
     // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
     // way stops at the rebuild and is followed at once by a pass over the new list.
     if (isRunning() && CheckThread) CheckThread->resumeForNewList();

@@ -91,6 +91,11 @@ public:
     // [CheckParams] ParallelChecks: hosts a pass checks at once (1..256), from the next pass.
     int parallelChecks() const { return m_parallelChecks; }
     void setParallelChecks(int count);
+    // [CheckParams] LostAfter / AppearedAfter: passes in a row before a host is reported lost /
+    // appeared (1..100), from the next pass.
+    int lostAfter() const { return m_lostAfter; }
+    int appearedAfter() const { return m_appearedAfter; }
+    void setPassesToReport(int lostAfter, int appearedAfter);
 
     // Handlers.
     void trmAskTimer();
@@ -155,6 +160,8 @@ private:
     int m_popUpStyle = 0;
     std::unique_ptr<DesktopNotifications> m_notifications;
     int m_parallelChecks = 1;
+    int m_lostAfter = 1;
+    int m_appearedAfter = 1;
     TimeFormat m_timeFormat;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
 

@@ -1,17 +1,49 @@
 #include "views/TfrmState.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTreeWidget>
+#include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "checking/HostStateModel.h"
+#include "checking/HostStateSortProxy.h"
 #include "hosts/HostList.h"
 #include "lang/Languages.h"
 #include "views/ImageList.h"
 #include "views/MinimizeToTray.h"
 
 namespace hv {
+
+namespace {
+
+// The sorted rows with the state image drawn at the start of the title, as ImageList1 has it.
+class StateImageProxy : public HostStateSortProxy {
+public:
+    using HostStateSortProxy::HostStateSortProxy;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::DecorationRole && index.column() == HostStateModel::Title)
+            return ImageList1::icon(
+                HostStateSortProxy::data(index, HostStateModel::StateImageRole).toInt());
+        return HostStateSortProxy::data(index, role);
+    }
+};
+
+struct ColumnWidth {
+    HostStateModel::Column column;
+    int width;
+};
+// Title and Address as designed; the figures after them.
+constexpr ColumnWidth kWidths[] = {
+    {HostStateModel::Title, 135},          {HostStateModel::Address, 220},
+    {HostStateModel::RoundTrip, 100},      {HostStateModel::LastChange, 135},
+    {HostStateModel::Checks, 65},          {HostStateModel::Failures, 65},
+    {HostStateModel::AnsweredPercent, 85},
+};
+
+}  // namespace
 
 TfrmState::TfrmState(QWidget* parent) : QWidget(parent) {
     setWindowFlags(Qt::Window);
@@ -20,19 +52,33 @@ TfrmState::TfrmState(QWidget* parent) : QWidget(parent) {
     resize(481, 451);
     move(335, 186);
 
-    lvHostState = new QTreeWidget(this);
+    m_model = new HostStateModel(this);
+    m_sorted = new StateImageProxy(this);
+    m_sorted->setSourceModel(m_model);
+
+    lvHostState = new QTableView(this);
     lvHostState->setObjectName(QStringLiteral("lvHostState"));
-    lvHostState->setColumnCount(2);
-    lvHostState->setHeaderLabels({QStringLiteral("Title"), QStringLiteral("Address")});
-    lvHostState->header()->setStretchLastSection(false);
-    lvHostState->setColumnWidth(0, 135);
-    lvHostState->setColumnWidth(1, 220);
-    lvHostState->setRootIsDecorated(false);
-    lvHostState->setItemsExpandable(false);
-    lvHostState->setUniformRowHeights(true);
+    lvHostState->setModel(m_sorted);
+    // The image sits in the title cell, at the row's start, as in a list view's report style.
+    lvHostState->setColumnHidden(HostStateModel::State, true);
+    QHeaderView* header = lvHostState->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setHighlightSections(false);
+    for (const ColumnWidth& w : kWidths) lvHostState->setColumnWidth(w.column, w.width);
+    // Unsorted until a header is clicked; a third click on it gives the list order back.
+    header->setSortIndicatorClearable(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    lvHostState->setSortingEnabled(true);
+    lvHostState->verticalHeader()->hide();
+    lvHostState->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvHostState->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    lvHostState->setShowGrid(false);
+    lvHostState->setWordWrap(false);
+    lvHostState->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvHostState->setSelectionMode(QAbstractItemView::SingleSelection);
     lvHostState->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvHostState->setIconSize(QSize(16, 16));
-    lvHostState->setSortingEnabled(false);
 
     sbHostState = new QStatusBar(this);
     sbHostState->setObjectName(QStringLiteral("sbHostState"));
@@ -51,34 +97,40 @@ TfrmState::TfrmState(QWidget* parent) : QWidget(parent) {
     layout->addWidget(sbHostState);
 
     MinimizeToTray::install(this);
+    lvHostState->setAccessibleName(windowTitle());
+}
+
+void TfrmState::changeEvent(QEvent* event) {
+    // A screen reader names the table after its window, in the window's language.
+    if (event->type() == QEvent::WindowTitleChange && lvHostState)
+        lvHostState->setAccessibleName(windowTitle());
+    QWidget::changeEvent(event);
 }
 
 void TfrmState::attach(HostList& hosts) {
     if (m_hosts) disconnect(m_hosts, nullptr, this, nullptr);
     m_hosts = &hosts;
+    m_model->attach(hosts);
+    retranslateColumns();
     connect(m_hosts, &HostList::rebuilt, this, &TfrmState::refill);
-    connect(m_hosts, &HostList::stateImageChanged, this, [this](int index, int image) {
-        // Row k is host k; an index the table does not hold changes nothing.
-        if (QTreeWidgetItem* row = lvHostState->topLevelItem(index))
-            row->setIcon(0, ImageList1::icon(image));
-    });
     connect(m_hosts, &QObject::destroyed, this, [this] { m_hosts = nullptr; });
     refill();
 }
 
 void TfrmState::refill() {
-    lvHostState->clear();
     if (!m_hosts) return;
     plItemsCount->setText(u' ' + QString::number(m_hosts->itemsCount()) + u' ' +
                           LangMessage(QStringLiteral("items")));
-    QList<QTreeWidgetItem*> rows;
-    for (const Host& host : m_hosts->hosts()) {
-        auto* row = new QTreeWidgetItem({host.title, host.address});
-        row->setIcon(0, ImageList1::icon(host.stateImage));
-        row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
-        rows.append(row);
+}
+
+void TfrmState::retranslateColumns() {
+    m_model->retranslate();
+    // A longer title in another language widens its column rather than being cut.
+    const QHeaderView* header = lvHostState->horizontalHeader();
+    for (const ColumnWidth& w : kWidths) {
+        if (w.column == HostStateModel::Title || w.column == HostStateModel::Address) continue;
+        lvHostState->setColumnWidth(w.column, std::max(w.width, header->sectionSizeHint(w.column)));
     }
-    lvHostState->addTopLevelItems(rows);
 }
 
 void TfrmState::miShowStateTable() {

@@ -8,6 +8,8 @@ accessible name, and prints or clicks them. Every wait is bounded.
   a11y.py names ROLE [WIN]          the names of all controls of that role, one a line
   a11y.py text ROLE NAME [WIN]      the text of an editable control
   a11y.py unnamed WIN               controls of window WIN without a name, one a line
+  a11y.py table WIN                 the first table of window WIN: its column titles, then
+                                    one line per row as shown, cells separated by tabs
 """
 import sys
 import time
@@ -99,6 +101,20 @@ def main(argv):
             role = n.getRoleName()
             if role in INTERACTIVE - {"panel", "label"} and not n.name:
                 print(f"{role} in {n.parent.getRoleName()} {n.parent.name!r}")
+    elif cmd == "table":
+        for n in walk(window(argv[2])):
+            if n.getRoleName() == "table":
+                t = n.queryTable()
+                cols = range(t.nColumns)
+                heads = []
+                for c in cols:
+                    h = t.getColumnHeader(c)
+                    heads.append(h.name if h is not None else t.getColumnDescription(c))
+                print("\t".join(heads))
+                for r in range(t.nRows):
+                    print("\t".join(t.getAccessibleAt(r, c).name for c in cols))
+                return
+        sys.exit(f"no table in {argv[2]!r}")
     else:
         sys.exit(f"unknown command {cmd}")
 

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -827,4 +828,64 @@ TEST_F(ShellTest, PopUpStyleSendsTheReportToTheBalloonTheNotificationsOrBoth) {
             << dir.read("Hostvane.ini").constData();
         main.reset();
     }
+}
+
+// LostAfter=2: a host that misses one pass changes nothing the user sees (no balloon, no log
+// line, no icon), while its figures count the failure; the second failed pass reports it.
+TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
+    {
+        std::lock_guard g(script->lock);
+        script->up = {"127.0.0.1"};
+    }
+    const QByteArray ini = "[HostList]\nup=127.0.0.1\n[CheckParams]\nCheckPeriod=0\nLostAfter=2\n";
+    TfrmMain& m = make(&ini);
+    m.LoadSettings();
+    EXPECT_EQ(m.lostAfter(), 2);
+    EXPECT_EQ(m.appearedAfter(), 1);
+    ASSERT_TRUE(waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
+    ASSERT_TRUE(m.isVisible());  // appeared at once
+    m.hide();
+    const QString logBefore = log.text();
+
+    {
+        std::lock_guard g(script->lock);
+        script->up.clear();  // one pass without an answer
+    }
+    m.trmAskTimer();
+    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
+    settle();
+    EXPECT_FALSE(m.isVisible());
+    EXPECT_EQ(log.text(), logBefore);
+    EXPECT_EQ(m.hosts.hosts()[0].stateImage, 0);
+    EXPECT_TRUE(sameImage(m.miHoststate->actions()[2]->icon(), 0));
+    EXPECT_EQ(m.hosts.figures()[0].checks, 2);
+    EXPECT_EQ(m.hosts.figures()[0].failures, 1);
+
+    m.trmAskTimer();  // the second one in a row is reported
+    ASSERT_TRUE(waitFor([&] { return passes >= 3 && m.CheckThread->isSuspended(); }));
+    EXPECT_TRUE(m.isVisible());
+    EXPECT_EQ(log.text().count("Host lost: up"), 1);
+    EXPECT_EQ(m.hosts.hosts()[0].stateImage, 1);
+}
+
+TEST_F(ShellTest, TheDialogShowsAndSavesThePassesToReport) {
+    const QByteArray ini = "[HostList]\nA=10.0.0.1\n[CheckParams]\nLostAfter=0\n";
+    TfrmMain& m = make(&ini);
+    m.LoadSettings();
+    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+        EXPECT_EQ(d.seLostAfter->spinValue(), 1);  // 0 reads as 1
+        EXPECT_EQ(d.seAppearedAfter->spinValue(), 1);
+        EXPECT_EQ(d.seLostAfter->accessibleName(), d.lbLostAfter->text());
+        d.seLostAfter->setSpinText("3");
+        d.seAppearedAfter->setSpinText("250");
+        return int(hv::TfrmSettings::kOk);
+    };
+    m.miSettingsClick();
+    EXPECT_EQ(m.lostAfter(), 3);
+    EXPECT_EQ(m.appearedAfter(), 100);
+    EXPECT_EQ(m.CheckThread->lostAfter(), 3);
+    EXPECT_EQ(m.CheckThread->appearedAfter(), 100);
+    const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
+    EXPECT_TRUE(saved.contains("LostAfter=3")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("AppearedAfter=100")) << saved.toStdString();
 }

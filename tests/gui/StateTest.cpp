@@ -1,25 +1,42 @@
 #include <gtest/gtest.h>
 
 #include <QEvent>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "TestSupport.h"
+#include "checking/HostStateModel.h"
+#include "checking/HostStateSortProxy.h"
 #include "hosts/HostList.h"
 #include "lang/Languages.h"
 #include "views/ImageList.h"
 #include "views/TfrmState.h"
 
 using hv::TfrmState;
+using Model = hv::HostStateModel;
 
 namespace {
 
-bool hasImage(QTreeWidgetItem* row, int image) {
-    return row->icon(0).pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
+// The row's image as the table draws it: at the start of the title.
+bool hasImage(const TfrmState& table, int row, int image) {
+    const QIcon icon = table.lvHostState->model()
+                           ->index(row, Model::Title)
+                           .data(Qt::DecorationRole)
+                           .value<QIcon>();
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
            hv::ImageList1::pixmap(image).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+int rows(const TfrmState& table) { return table.lvHostState->model()->rowCount(); }
+QString text(const TfrmState& table, int row, int column) {
+    return table.lvHostState->model()->index(row, column).data().toString();
+}
+QString header(const TfrmState& table, int column) {
+    return table.lvHostState->model()->headerData(column, Qt::Horizontal).toString();
 }
 
 // A language whose "items" message differs from its key, for the time of one test.
@@ -52,39 +69,85 @@ TEST(State, RowsMirrorTheHostListWhileHidden) {
     hv::HostList hosts;
     TfrmState table;
     EXPECT_EQ(table.windowTitle(), "Hosts state");
-    EXPECT_EQ(table.lvHostState->headerItem()->text(0), "Title");
-    EXPECT_EQ(table.lvHostState->headerItem()->text(1), "Address");
-    EXPECT_EQ(table.lvHostState->columnWidth(0), 135);
-    EXPECT_EQ(table.lvHostState->columnWidth(1), 220);
+    EXPECT_EQ(header(table, Model::Title), "Title");
+    EXPECT_EQ(header(table, Model::Address), "Address");
+    EXPECT_EQ(table.lvHostState->columnWidth(Model::Title), 135);
+    EXPECT_EQ(table.lvHostState->columnWidth(Model::Address), 220);
+    // The state is the image in the title cell; the figures follow the address.
+    EXPECT_TRUE(table.lvHostState->isColumnHidden(Model::State));
+    const QHeaderView* h = table.lvHostState->horizontalHeader();
+    EXPECT_EQ(h->visualIndex(Model::Title), 0);
+    EXPECT_EQ(h->visualIndex(Model::Address), 1);
+    EXPECT_LT(h->visualIndex(Model::Address), h->visualIndex(Model::RoundTrip));
+    EXPECT_EQ(header(table, Model::Checks), "ColChecks");  // the test language lacks it
 
     table.attach(hosts);
-    EXPECT_EQ(table.lvHostState->topLevelItemCount(), 0);
+    EXPECT_EQ(rows(table), 0);
     EXPECT_EQ(table.plItemsCount->text(), " 0 hosts watched");
 
     // The blank entry gives no row but counts.
     hosts.rebuildFromEntries({{"A", "10.0.0.1"}, {"B", "   "}, {"C", " 10.0.0.2 "}});
-    ASSERT_EQ(table.lvHostState->topLevelItemCount(), 2);
+    ASSERT_EQ(rows(table), 2);
     EXPECT_EQ(table.plItemsCount->text(), " 3 hosts watched");
-    QTreeWidgetItem* a = table.lvHostState->topLevelItem(0);
-    QTreeWidgetItem* c = table.lvHostState->topLevelItem(1);
-    EXPECT_EQ(a->text(0), "A");
-    EXPECT_EQ(a->text(1), "10.0.0.1");
-    EXPECT_EQ(c->text(0), "C");
-    EXPECT_EQ(c->text(1), "10.0.0.2");
-    EXPECT_TRUE(hasImage(a, 1));
-    EXPECT_TRUE(hasImage(c, 1));
+    EXPECT_EQ(text(table, 0, Model::Title), "A");
+    EXPECT_EQ(text(table, 0, Model::Address), "10.0.0.1");
+    EXPECT_EQ(text(table, 1, Model::Title), "C");
+    EXPECT_EQ(text(table, 1, Model::Address), "10.0.0.2");
+    EXPECT_TRUE(hasImage(table, 0, 1));
+    EXPECT_TRUE(hasImage(table, 1, 1));
 
     hosts.setStateImage(1, hv::kImageAnswered);
-    EXPECT_TRUE(hasImage(a, 1));
-    EXPECT_TRUE(hasImage(c, 0));
+    hosts.recordCheck(1, hosts.generation(), true, 42, 1, 1);
+    EXPECT_TRUE(hasImage(table, 0, 1));
+    EXPECT_TRUE(hasImage(table, 1, 0));
+    EXPECT_EQ(text(table, 1, Model::RoundTrip), "42");
+    EXPECT_EQ(text(table, 1, Model::Checks), "1");
     hosts.setAllStateImages(hv::kImageNotAnswering);
-    EXPECT_TRUE(hasImage(c, 1));
+    EXPECT_TRUE(hasImage(table, 1, 1));
     EXPECT_FALSE(table.isVisible());
 
     hosts.rebuildFromLines({"Web :  http://localhost", "Web :  http://localhost"});
-    ASSERT_EQ(table.lvHostState->topLevelItemCount(), 2);  // same titles: two rows
-    EXPECT_EQ(table.lvHostState->topLevelItem(1)->text(1), "http://localhost");
+    ASSERT_EQ(rows(table), 2);  // same titles: two rows
+    EXPECT_EQ(text(table, 1, Model::Address), "http://localhost");
     EXPECT_EQ(table.plItemsCount->text(), " 2 hosts watched");
+}
+
+TEST(State, ClickingAHeaderSortsTheTableOnly) {
+    hv::HostList hosts;
+    TfrmState table;
+    table.attach(hosts);
+    hosts.rebuildFromLines({"b :  1", "A :  2", "c :  3"});
+    hosts.recordCheck(0, hosts.generation(), true, 30, 1, 1);
+    hosts.recordCheck(2, hosts.generation(), true, 5, 1, 1);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    const auto titles = [&] {
+        QStringList out;
+        for (int r = 0; r < rows(table); ++r) out << text(table, r, Model::Title);
+        return out;
+    };
+    EXPECT_EQ(titles(), QStringList({"b", "A", "c"}));  // list order until a click
+
+    QHeaderView* h = table.lvHostState->horizontalHeader();
+    const auto click = [&](int column) {
+        const QPoint at(h->sectionViewportPosition(column) + h->sectionSize(column) / 2,
+                        h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+    };
+    click(Model::Title);
+    EXPECT_EQ(titles(), QStringList({"A", "b", "c"}));
+    click(Model::Title);
+    EXPECT_EQ(titles(), QStringList({"c", "b", "A"}));
+    click(Model::RoundTrip);
+    EXPECT_EQ(titles(), QStringList({"c", "b", "A"}));  // 5, 30, none
+    click(Model::RoundTrip);
+    EXPECT_EQ(titles(), QStringList({"b", "c", "A"}));  // 30, 5, none: still last
+    // The list, and with it the menu, the settings and the checking, keep their order.
+    EXPECT_EQ(hosts.hostLines(), QStringList({"b :  1", "A :  2", "c :  3"}));
+    // A change reaches the right row whatever the order.
+    hosts.setStateImage(1, hv::kImageAnswered);
+    EXPECT_TRUE(hasImage(table, 2, 0));
+    EXPECT_TRUE(hasImage(table, 0, 1));
 }
 
 TEST(State, RowsAreReadOnly) {
@@ -94,13 +157,14 @@ TEST(State, RowsAreReadOnly) {
     hosts.rebuildFromLines({"Mail :  10.0.0.5"});
     table.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
-    QTreeWidgetItem* row = table.lvHostState->topLevelItem(0);
-    const QRect r = table.lvHostState->visualItemRect(row);
+    const QModelIndex cell = table.lvHostState->model()->index(0, Model::Title);
+    const QRect r = table.lvHostState->visualRect(cell);
+    table.lvHostState->setCurrentIndex(cell);
     QTest::mouseDClick(table.lvHostState->viewport(), Qt::LeftButton, {}, r.center());
     QTest::keyClick(table.lvHostState, Qt::Key_F2);
     for (QLineEdit* editor : table.lvHostState->viewport()->findChildren<QLineEdit*>())
         EXPECT_FALSE(editor->isVisible()) << "an editor opened";
-    EXPECT_EQ(row->text(0), "Mail");
+    EXPECT_EQ(text(table, 0, Model::Title), "Mail");
 }
 
 TEST(State, ShowStateTableHidesFirstThenShows) {

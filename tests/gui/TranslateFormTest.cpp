@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTreeWidget>
 
 #include "TestSupport.h"
@@ -245,12 +246,14 @@ TEST_F(WindowsTest, MenuItemsAreComponentsOfTheMainWindowAndMinusMakesASeparator
 TEST_F(WindowsTest, CancelledSettingsTranslateTheThreeWindowsBack) {
     dir.write("Hostvane.ini", "[General]\nLanguage=English\n");
     dir.write("Languages/English.lng",
-              "[Messages]\nTable=Table\n[frmMain]\nmiQuit=Quit\n[frmLog]\nCaption=Event log\n"
+              "[Messages]\nTable=Table\nColChecks=Checks\n[frmMain]\nmiQuit=Quit\n[frmLog]\n"
+              "Caption=Event log\n"
               "[frmState]\nCaption=Host status\nlvHostState.Columns(1)=Address\n");
-    dir.write("Languages/German.lng",
-              "[Messages]\nTable=Tabelle\n[frmMain]\nmiQuit=Beenden\n[frmLog]\n"
-              "Caption=Ereignisprotokoll\n[frmState]\nCaption=Host-Status\n"
-              "lvHostState.Columns(1)=Adresse\n");
+    dir.write(
+        "Languages/German.lng",
+        "[Messages]\nTable=Tabelle\nColChecks=Prüfungen\n[frmMain]\nmiQuit=Beenden\n[frmLog]\n"
+        "Caption=Ereignisprotokoll\n[frmState]\nCaption=Host-Status\n"
+        "lvHostState.Columns(1)=Adresse\n");
     hv::StartupSequence::installTranslateAllForms(main.get(), &log, &state);
     hv::Languages::instance().loadLanguage(true);  // as at start-up
     EXPECT_EQ(log.windowTitle(), "Event log");
@@ -263,7 +266,9 @@ TEST_F(WindowsTest, CancelledSettingsTranslateTheThreeWindowsBack) {
         EXPECT_EQ(main->miQuit->text(), "Beenden");
         EXPECT_EQ(log.windowTitle(), "Ereignisprotokoll");
         EXPECT_EQ(state.windowTitle(), "Host-Status");
-        EXPECT_EQ(state.lvHostState->headerItem()->text(1), "Adresse");
+        EXPECT_EQ(state.lvHostState->model()->headerData(1, Qt::Horizontal), "Adresse");
+        // The figure columns' titles are messages, read again with the window's texts.
+        EXPECT_EQ(state.lvHostState->model()->headerData(5, Qt::Horizontal), "Prüfungen");
         // Built with LangMessage before the change: keeps its language until built again.
         tableInDialog = main->miHoststate->actions().value(0)->text();
         return int(hv::TfrmSettings::kCancel);
@@ -274,7 +279,8 @@ TEST_F(WindowsTest, CancelledSettingsTranslateTheThreeWindowsBack) {
     EXPECT_EQ(main->miQuit->text(), "Quit");
     EXPECT_EQ(log.windowTitle(), "Event log");
     EXPECT_EQ(state.windowTitle(), "Host status");
-    EXPECT_EQ(state.lvHostState->headerItem()->text(1), "Address");
+    EXPECT_EQ(state.lvHostState->model()->headerData(1, Qt::Horizontal), "Address");
+    EXPECT_EQ(state.lvHostState->model()->headerData(5, Qt::Horizontal), "Checks");
 }
 
 TEST(CheckLanguageTest, ListsSkippedKeysAndMissingTexts) {

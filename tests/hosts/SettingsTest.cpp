@@ -48,6 +48,8 @@ TEST(Settings, SaveWritesEverySectionAndReadsBack) {
     saved.checkPeriod = 1000;
     saved.popUpInterval = 2000;
     saved.parallelChecks = 1;
+    saved.lostAfter = 1;
+    saved.appearedAfter = 1;
     saved.language = "German";
     writeSettings(path, saved);
     EXPECT_EQ(tmp.read("Hostvane.ini"),
@@ -80,6 +82,8 @@ TEST(Settings, EveryKeyOfTheTableRoundTrips) {
     changed.checkPeriod = -3;
     changed.popUpInterval = 1;
     changed.parallelChecks = 7;
+    changed.lostAfter = 3;
+    changed.appearedAfter = 100;
     changed.language = "Y";
     hvtest::TempDir tmp;
     const QString path = tmp.file("Hostvane.ini");
@@ -204,4 +208,34 @@ TEST(Settings, ParallelChecksIsBroughtIntoRangeAndSavedOnlyWhenItMatters) {
     writeSettings(path, settings);
     EXPECT_EQ(readSettings(path).parallelChecks, 1);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("ParallelChecks=1\n"));
+}
+
+TEST(Settings, PassesToReportAreBroughtIntoRangeAndSavedOnlyWhenTheyMatter) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    const struct {
+        QByteArray stored;
+        int lostAfter;
+        int appearedAfter;
+    } cases[] = {{"", 1, 1},
+                 {"LostAfter=2\nAppearedAfter=1\n", 2, 1},
+                 {"LostAfter=0\nAppearedAfter=-5\n", 1, 1},
+                 {"LostAfter=100\nAppearedAfter=101\n", 100, 100},
+                 {"LostAfter=x\nAppearedAfter=$3\n", 1, 3}};
+    for (const auto& c : cases) {
+        tmp.write("Hostvane.ini", "[CheckParams]\n" + c.stored);
+        const Settings s = readSettings(path);
+        EXPECT_EQ(s.lostAfter, c.lostAfter) << c.stored.constData();
+        EXPECT_EQ(s.appearedAfter, c.appearedAfter) << c.stored.constData();
+    }
+
+    // At their defaults a file without the keys stays without them.
+    QFile::remove(path);
+    Settings settings = defaultSettings();
+    writeSettings(path, settings);
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("After"));
+    settings.lostAfter = 2;
+    writeSettings(path, settings);
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("LostAfter=2\n"));
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("AppearedAfter"));
 }

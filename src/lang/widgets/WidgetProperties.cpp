@@ -14,11 +14,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTableView>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <algorithm>
 #include <iterator>
+
+#include "lang/DesignedHeader.h"
 
 namespace hv {
 
@@ -68,7 +71,8 @@ const KindRule kKindRules[] = {
     {Kind::SpeedButton, is<QToolButton>, "Caption"},
     {Kind::ListBox, is<QListWidget>, nullptr},
     {Kind::ComboBox, is<QComboBox>, nullptr},
-    {Kind::ListView, is<QTreeWidget>, nullptr},
+    {Kind::ListView, [](const QObject* o) { return is<QTreeWidget>(o) || is<QTableView>(o); },
+     nullptr},
     // A popup menu that is no submenu item, and dialogs: nothing to translate through them.
     {Kind::NonVisual, [](const QObject* o) { return is<QMenu>(o) || is<QDialog>(o); }, nullptr},
     {Kind::OtherWidget, is<QWidget>, nullptr},
@@ -294,23 +298,41 @@ void setItemLine(QObject* o, int n, const QString& text) {
     }
 }
 
+// A table view's columns that a language file names: those its model gives a designed title
+// (the others take theirs from messages).
+int designedColumns(QTableView* t) {
+    QAbstractItemModel* m = t->model();
+    int n = 0;
+    while (m && n < m->columnCount() &&
+           m->headerData(n, Qt::Horizontal, kDesignedHeaderRole).isValid())
+        ++n;
+    return n;
+}
+
 QVariant getColumns(QObject* o) {
-    auto* t = qobject_cast<QTreeWidget*>(o);
     QStringList lines;
-    for (int i = 0; i < t->columnCount(); ++i) lines << t->headerItem()->text(i);
+    if (auto* t = qobject_cast<QTreeWidget*>(o)) {
+        for (int i = 0; i < t->columnCount(); ++i) lines << t->headerItem()->text(i);
+    } else if (auto* v = qobject_cast<QTableView*>(o)) {
+        for (int i = 0; i < designedColumns(v); ++i)
+            lines << v->model()->headerData(i, Qt::Horizontal).toString();
+    }
     return lines;
+}
+
+void setColumnLine(QObject* o, int n, const QString& text) {
+    if (auto* t = qobject_cast<QTreeWidget*>(o)) {
+        t->headerItem()->setText(n, text);
+    } else if (auto* v = qobject_cast<QTableView*>(o)) {
+        if (n < designedColumns(v)) v->model()->setHeaderData(n, Qt::Horizontal, text);
+    }
 }
 
 // The header texts of the columns the view has; the number of columns stays.
 void setColumns(QObject* o, const QVariant& v) {
-    auto* t = qobject_cast<QTreeWidget*>(o);
     const QStringList lines = v.toStringList();
-    for (int i = 0; i < t->columnCount() && i < lines.size(); ++i)
-        t->headerItem()->setText(i, lines[i]);
-}
-
-void setColumnLine(QObject* o, int n, const QString& text) {
-    qobject_cast<QTreeWidget*>(o)->headerItem()->setText(n, text);
+    const int have = static_cast<int>(getColumns(o).toStringList().size());
+    for (int i = 0; i < have && i < lines.size(); ++i) setColumnLine(o, i, lines[i]);
 }
 
 // The property → kinds, type, getter, setter table.

@@ -31,7 +31,7 @@ public:
         SpeedButton,  // QToolButton
         ListBox,      // QListWidget
         ComboBox,     // QComboBox
-        ListView,     // QTreeWidget
+        ListView,     // QTreeWidget, QTableView
         OtherWidget,  // panels, pages, status bars, ...: no default property
         NonVisual,    // timers, popup menus, dialogs owned by the window, ...: nothing
     };

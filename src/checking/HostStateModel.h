@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+
+#include "hosts/HostList.h"
+
+namespace hv {
+
+// The host state table as a model: one row per host of the host list, in list order, kept
+// current from the list's signals. Main thread only.
+//
+// A column is one value of Column and one line of the column table in the .cpp (title, text,
+// sort key, alignment).
+class HostStateModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column : int {
+        Title,
+        Address,
+        State,  // the state image (StateImageRole); no text
+        RoundTrip,
+        LastChange,
+        Checks,
+        Failures,
+        AnsweredPercent,
+        ColumnCount
+    };
+    enum Role : int {
+        StateImageRole = Qt::UserRole + 1,  // every column: the row's state image (int)
+        SortRole,  // the column's value for sorting: a number or text; none sorts last
+    };
+
+    explicit HostStateModel(QObject* parent = nullptr);
+
+    // Mirrors the list from now on.
+    void attach(HostList& hosts);
+    // Reads the titles that come from messages again (after a language change).
+    void retranslate();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    // The form translation replaces the designed titles (Title, Address) this way.
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
+
+    // One row: the host and its figures.
+    struct Row {
+        Host host;
+        HostFigures figures;
+    };
+    const Row& rowAt(int row) const { return m_rows.at(row); }
+
+private:
+    void reload();
+    void reloadRow(int row);
+
+    HostList* m_hosts = nullptr;
+    std::uint64_t m_generation = 0;
+    QList<Row> m_rows;
+    QList<QString> m_titles;  // per column, as shown
+};
+
+}  // namespace hv
