@@ -206,6 +206,7 @@ std::optional<HostCheckResult> TCheckHosts::checkHost(int index, std::uint64_t g
     }
     result.alive = outcome.alive;
     result.roundTripMs = outcome.roundTripMs;
+    if (!outcome.alive) result.error = QString::fromStdString(outcome.error);
     result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - began)
                            .count();
@@ -220,6 +221,7 @@ bool TCheckHosts::handOver(const HostCheckResult& result, std::uint64_t generati
     CurrentIndex = result.index + kFirstHostItem;
     if (result.kind != ProbeKind::Skip) {
         HostAlive = result.alive;
+        HostRoundTripMs = result.roundTripMs;
         // The previous state is the image as it is now: Stop or a rebuild may have changed it
         // while the host was probed.
         const std::optional<Host> now = m_hosts.hostAt(result.index, generation);
@@ -365,6 +367,7 @@ bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::
                 if (changed(r, &gone)) {
                     CurrentIndex = r.index + kFirstHostItem;
                     HostAlive = r.alive;
+                    HostRoundTripMs = r.roundTripMs;
                     ReportChange(generation);
                 }
                 if (gone) return;
@@ -401,6 +404,7 @@ void TCheckHosts::ReportChange(std::uint64_t generation) {
     }
     m_sink.appendLogLine(m_sink.timeText() + QStringLiteral(". ") + LangMessage(key) +
                          QStringLiteral(" ") + title);
+    m_sink.hostChanged(title, host->address, HostAlive, HostAlive ? HostRoundTripMs : -1);
 }
 
 void TCheckHosts::ShowSummary() {
