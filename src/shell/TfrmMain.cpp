@@ -477,8 +477,9 @@ void TfrmMain::reportTitles(const QStringList& lost, const QStringList& appeared
 
 void TfrmMain::hostChanged(const QString& title, const QString& address, bool appeared,
                            qint64 roundTripMs) {
-    const bool dropped =
-        changes.add({QDateTime::currentDateTime(), title, address, appeared, roundTripMs});
+    // The change's log line was written just before, with this moment's time.
+    const QDateTime at = m_lastLogTime.isValid() ? m_lastLogTime : QDateTime::currentDateTime();
+    const bool dropped = changes.add({at, title, address, appeared, roundTripMs});
     if (dropped && changes.dropped() == 1) {
         std::fprintf(stderr,
                      "hostvane: Log > Export keeps the last %zu changes; older ones are "
@@ -508,6 +509,9 @@ void TfrmMain::setNotifications(std::unique_ptr<DesktopNotifications> notificati
     });
 }
 
-QString TfrmMain::timeText() { return m_timeFormat.format(QTime::currentTime()); }
+QString TfrmMain::timeText() {
+    m_lastLogTime = QDateTime::currentDateTime();
+    return m_timeFormat.format(m_lastLogTime.time());
+}
 
 }  // namespace hv

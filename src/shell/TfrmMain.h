@@ -162,6 +162,8 @@ private:
     std::unique_ptr<DesktopNotifications> m_notifications;
     int m_parallelChecks = 1;
     TimeFormat m_timeFormat;
+    // The moment the last log line's time was taken: an exported change carries the same one.
+    QDateTime m_lastLogTime;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
 
     MainThreadInvoker m_invoker;

@@ -188,6 +188,15 @@ TEST_F(ExportTest, ExportWritesThisRunsChangesAsCsvBesideTheProgram) {
         r[4].toInt(&number);
         EXPECT_EQ(number, want[i][2] == "appeared") << r[4].toStdString();
     }
+    // Each change carries the time of its log line (hours with or without their leading zero,
+    // as the locale writes them).
+    const QStringList logLines = log.text().split("\r\n").mid(2, 3);
+    for (int i = 0; i < 3; ++i) {
+        const QString hms = records->at(i + 1)[0].mid(11, 8);
+        const QString bare = hms.startsWith(u'0') ? hms.mid(1) : hms;
+        EXPECT_TRUE(logLines[i].startsWith(hms + ". ") || logLines[i].startsWith(bare + ". "))
+            << logLines[i].toStdString() << " / " << hms.toStdString();
+    }
     // The log window's text is what it was; it is no part of the export.
     EXPECT_EQ(log.text(), logBefore);
     EXPECT_EQ(log.text().count("Host lost: Mail, \"main\""), 1);
