@@ -225,6 +225,7 @@ std::optional<HostCheckResult> TCheckHosts::checkHost(int index, std::uint64_t g
     }
     result.alive = outcome.alive;
     result.roundTripMs = outcome.roundTripMs;
+    if (!outcome.alive) result.error = QString::fromStdString(outcome.error);
     result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - began)
                            .count();
@@ -243,6 +244,7 @@ bool TCheckHosts::takeResult(const HostCheckResult& result, std::uint64_t genera
     if (*turn) {
         CurrentIndex = result.index + kFirstHostItem;
         HostAlive = result.alive;
+        HostRoundTripMs = result.roundTripMs;
         ReportChange(generation);
     }
     return true;
@@ -418,6 +420,7 @@ void TCheckHosts::ReportChange(std::uint64_t generation) {
     }
     m_sink.appendLogLine(m_sink.timeText() + QStringLiteral(". ") + LangMessage(key) +
                          QStringLiteral(" ") + title);
+    m_sink.hostChanged(title, host->address, HostAlive, HostAlive ? HostRoundTripMs : -1);
 }
 
 void TCheckHosts::ShowSummary() {

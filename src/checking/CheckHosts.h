@@ -36,6 +36,15 @@ public:
         (void)lost;
         (void)appeared;
     }
+    // Right after a change's log line: the change itself, for a sink that keeps the changes
+    // as data. roundTripMs is the answering try's round trip, -1 for a lost host.
+    virtual void hostChanged(const QString& title, const QString& address, bool appeared,
+                             qint64 roundTripMs) {
+        (void)title;
+        (void)address;
+        (void)appeared;
+        (void)roundTripMs;
+    }
 };
 
 // One host's outcome in a pass, for the check-once mode (called on the checking thread).
@@ -47,6 +56,7 @@ struct HostCheckResult {
     bool alive = false;
     qint64 elapsedMs = 0;     // both tries, from the first one's start
     qint64 roundTripMs = -1;  // the answering try's round trip; -1 when down or skipped
+    QString error;            // the last failed try's message when down; may be empty
 };
 
 // The checking thread: passes over the host list, two tries per host, every checked host's
@@ -111,6 +121,7 @@ public:
     QStringList AppearedTitles;
     int CurrentIndex = 0;  // menu index of the host being checked (2 and up)
     bool HostAlive = false;
+    qint64 HostRoundTripMs = -1;  // the round trip of the result HostAlive came from
 
 private:
     void run();

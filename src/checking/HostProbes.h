@@ -11,6 +11,7 @@ namespace hv {
 struct ProbeOutcome {
     bool alive = false;
     std::int64_t roundTripMs = -1;  // -1 when the host did not answer
+    std::string error;              // why the try failed, when the probe said; UTF-8
 };
 
 // One probe set: the probes one check at a time calls, one try at a time, on one thread. A try
@@ -27,6 +28,10 @@ public:
     // TCP connect to port 80: set Host, OpenConnection(5000) (an error fails the try), then
     // IsConnected and CloseConnection.
     virtual bool tcpTry(const std::string& host) = 0;
+
+    // The message of the error that failed the last try, empty when it did not fail or the
+    // probe gives none.
+    virtual std::string lastError() const { return {}; }
 
     // Told before every pass whether other sets probe beside this one.
     virtual void setConcurrent(bool concurrent) { (void)concurrent; }

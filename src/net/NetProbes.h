@@ -29,7 +29,7 @@ public:
     static bool ReplyMeansAlive(const TReplyStatus& reply);
 
     // The message of the error that failed the last try, empty when it did not fail.
-    std::string lastError() const;
+    std::string lastError() const override;
 
     TIdIcmpClient& IdIcmpClient1();
     TIdHTTP& IdHTTP1();

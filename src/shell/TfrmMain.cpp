@@ -198,6 +198,7 @@ void TfrmMain::buildMenu() {
     miLog->menuAction()->setObjectName(QStringLiteral("miLog"));
     miViewLog = item(miLog, QStringLiteral("View"), "miViewLog", -1);
     miSaveLog = item(miLog, QStringLiteral("Save"), "miSaveLog", -1);
+    miExportLog = item(miLog, QStringLiteral("Export"), "miExportLog", -1);
     connect(miViewLog, &QAction::triggered, this, [this] {
         ErrorBox::guard([this] {
             if (frmLog) frmLog->miViewLogClick();
@@ -206,6 +207,11 @@ void TfrmMain::buildMenu() {
     connect(miSaveLog, &QAction::triggered, this, [this] {
         ErrorBox::guard([this] {
             if (frmLog) frmLog->miSaveLogClick(m_exeDir);
+        });
+    });
+    connect(miExportLog, &QAction::triggered, this, [this] {
+        ErrorBox::guard([this] {
+            if (frmLog) frmLog->miExportLogClick(m_exeDir, changes);
         });
     });
 
@@ -481,6 +487,19 @@ void TfrmMain::reportTitles(const QStringList& lost, const QStringList& appeared
         m_popUpInterval);
 }
 
+void TfrmMain::hostChanged(const QString& title, const QString& address, bool appeared,
+                           qint64 roundTripMs) {
+    // The change's log line was written just before, with this moment's time.
+    const QDateTime at = m_lastLogTime.isValid() ? m_lastLogTime : QDateTime::currentDateTime();
+    const bool dropped = changes.add({at, title, address, appeared, roundTripMs});
+    if (dropped && changes.dropped() == 1) {
+        std::fprintf(stderr,
+                     "hostvane: Log > Export keeps the last %zu changes; older ones are "
+                     "dropped from now on\n",
+                     changes.capacity());
+    }
+}
+
 void TfrmMain::setPopUpStyle(int style) { m_popUpStyle = std::clamp(style, 0, 2); }
 
 int TfrmMain::effectivePopUpStyle() const {
@@ -502,6 +521,9 @@ void TfrmMain::setNotifications(std::unique_ptr<DesktopNotifications> notificati
     });
 }
 
-QString TfrmMain::timeText() { return m_timeFormat.format(QTime::currentTime()); }
+QString TfrmMain::timeText() {
+    m_lastLogTime = QDateTime::currentDateTime();
+    return m_timeFormat.format(m_lastLogTime.time());
+}
 
 }  // namespace hv

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "checking/ChangeEvents.h"
 #include "checking/CheckHosts.h"
 #include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
@@ -65,6 +66,8 @@ public:
     QString helpFile() const { return m_helpFile; }
 
     HostList hosts;
+    // This run's reported changes, for Log > Export (main thread).
+    ChangeEvents changes;
 
     QMenu* pmMain = nullptr;
     OwnerDrawItem* miStart = nullptr;
@@ -72,6 +75,7 @@ public:
     QMenu* miLog = nullptr;
     QAction* miViewLog = nullptr;
     QAction* miSaveLog = nullptr;
+    QAction* miExportLog = nullptr;
     QAction* N1 = nullptr;
     QAction* miSettings = nullptr;
     QAction* miHelp = nullptr;
@@ -122,6 +126,8 @@ public:
     void appendLogLine(const QString& line) override;
     void showReport(const QString& report) override;
     void reportTitles(const QStringList& lost, const QStringList& appeared) override;
+    void hostChanged(const QString& title, const QString& address, bool appeared,
+                     qint64 roundTripMs) override;
     QString timeText() override;
 
     // [View] PopUpStyle as set (0 the balloon, 1 notifications, 2 both) and as used now: where
@@ -163,6 +169,8 @@ private:
     int m_lostAfter = 1;
     int m_appearedAfter = 1;
     TimeFormat m_timeFormat;
+    // The moment the last log line's time was taken: an exported change carries the same one.
+    QDateTime m_lastLogTime;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
 
     MainThreadInvoker m_invoker;

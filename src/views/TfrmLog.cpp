@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "checking/ChangeEvents.h"
 #include "dialogs/ExecModal.h"
 #include "help/HelpContext.h"
 #include "platform/AtomicFile.h"
@@ -123,22 +124,41 @@ void TfrmLog::miViewLogClick() {
     activateWindow();
 }
 
-void TfrmLog::miSaveLogClick(const QString& executableDir) {
-    QFileDialog dialog(nullptr, QStringLiteral("Save log..."));
-    dialog.setObjectName(QStringLiteral("sdSaveLog"));
+QString TfrmLog::chooseFile(const QString& executableDir, const QString& title,
+                            const QString& objectName, const QString& filter,
+                            const QString& suffix) {
+    QFileDialog dialog(nullptr, title);
+    dialog.setObjectName(objectName);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("Log files (*.log)"));
-    dialog.setDefaultSuffix(QStringLiteral("log"));
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(suffix);
     dialog.setDirectory(initialFolder(executableDir));
-    dialog.selectFile(proposedFileName(QDateTime::currentDateTime()));
-    if (execModal(dialog) != QDialog::Accepted) return;
-    const QStringList chosen = dialog.selectedFiles();
+    QString name = proposedFileName(QDateTime::currentDateTime());
+    name.replace(name.size() - 3, 3, suffix);
+    dialog.selectFile(name);
+    if (execModal(dialog) != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
+void TfrmLog::miSaveLogClick(const QString& executableDir) {
+    const QString chosen =
+        chooseFile(executableDir, QStringLiteral("Save log..."), QStringLiteral("sdSaveLog"),
+                   QStringLiteral("Log files (*.log)"), QStringLiteral("log"));
     if (chosen.isEmpty()) return;
-    const QString path = withLogExtension(chosen.first());
+    const QString path = withLogExtension(chosen);
     ErrorBox::guard([&] { saveTo(path); });
+}
+
+void TfrmLog::miExportLogClick(const QString& executableDir, const ChangeEvents& changes) {
+    const QString chosen =
+        chooseFile(executableDir, QStringLiteral("Export log..."), QStringLiteral("sdExportLog"),
+                   QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (chosen.isEmpty()) return;
+    const QString path = withCsvExtension(chosen);
+    ErrorBox::guard([&] { exportTo(path, changes); });
 }
 
 QString TfrmLog::headerLine(const QDate& date) {
@@ -168,14 +188,25 @@ QString TfrmLog::withLogExtension(const QString& fileName) {
     return fileName + QStringLiteral(".log");
 }
 
-void TfrmLog::saveTo(const QString& path) const {
+QString TfrmLog::withCsvExtension(const QString& fileName) {
+    if (QFileInfo(fileName).fileName().contains(u'.')) return fileName;
+    return fileName + QStringLiteral(".csv");
+}
+
+void TfrmLog::saveTo(const QString& path) const { writeFile(path, text().toUtf8()); }
+
+void TfrmLog::exportTo(const QString& path, const ChangeEvents& changes) {
+    writeFile(path, changes.toCsv());
+}
+
+void TfrmLog::writeFile(const QString& path, const QByteArray& bytes) {
     const QString full = QFileInfo(path).absoluteFilePath();
     // A file already there must be writable, and a failed write leaves it as it was.
     AtomicFile::Options options;
     options.newFileMode = 0666;
     options.refuseReadOnly = true;
     try {
-        AtomicFile::write(full, text().toUtf8(), options);
+        AtomicFile::write(full, bytes, options);
     } catch (const AtomicFileError& e) {
         cannotCreate(full, e.systemError());
     }

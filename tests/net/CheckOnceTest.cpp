@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QThread>
 #include <cstdio>
 #include <string>
 
+#include "CsvReader.h"
 #include "NetNamespace.h"
 #include "NetTestSupport.h"
 #include "TestSupport.h"
@@ -104,6 +108,118 @@ TEST(CommandLine, TerminalModesAndUsageErrors) {
         EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
         EXPECT_TRUE(r.out.empty());
         EXPECT_NE(r.err.find("Usage: hostvane"), std::string::npos);
+    }
+}
+
+TEST(CommandLine, FormatIsCheckedBeforeAnyCheck) {
+    struct Case {
+        QStringList args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"--once", "--format=xml"}, "unknown output format (use tsv, csv or json): --format=xml"},
+        {{"--once", "--format=CSV"}, "unknown output format"},
+        {{"--once", "--format="}, "unknown output format"},
+        {{"--format", "json", "--once", "--format", "yaml"}, "--format=yaml"},
+        {{"--format=csv"}, "--format goes with --once only"},
+        {{"--version", "--format=json"}, "--format goes with --once only"},
+        {{"--once", "--format"}, "unknown or conflicting option: --format"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = commandLine(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.empty()) << "nothing was checked";
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Usage: hostvane"), std::string::npos);
+    }
+    for (const char* name : {"tsv", "csv", "json"})
+        EXPECT_TRUE(onceFormatFromName(QString::fromLatin1(name)).has_value()) << name;
+}
+
+// One pass over an answering ICMP host, an answering and a refused TCP host and a blank one,
+// printed in each format: the same results, and tsv exactly as without --format.
+TEST(CheckOnce, FormatsCarryTheSameResults) {
+    if (!hvtest::isRoot()) GTEST_SKIP() << "skipped: raw sockets and port 80 need root";
+    const std::string web = loopbackAddress(11);
+    const int server = listenOn80(web);
+    ASSERT_GE(server, 0);
+    const std::string refused = loopbackAddress(12);
+    hvtest::TempDir dir;
+    const QString exe = programFolder(dir,
+                                      "Me, \"here\"=127.0.0.1\r\n"
+                                      "Web=http://" +
+                                          QByteArray::fromStdString(web) +
+                                          "\r\n"
+                                          "Refused=http://" +
+                                          QByteArray::fromStdString(refused) +
+                                          "\r\n"
+                                          "Blank=   \r\n");
+    QByteArray tsv, plain, csv, json;
+    EXPECT_EQ(runCheckOnce(exe, &plain), 1);
+    EXPECT_EQ(runCheckOnce(exe, &tsv, OnceFormat::Tsv), 1);
+    EXPECT_EQ(runCheckOnce(exe, &csv, OnceFormat::Csv), 1);
+    EXPECT_EQ(runCheckOnce(exe, &json, OnceFormat::Json), 1);
+    ::close(server);
+
+    // tsv: the lines without --format, the milliseconds aside.
+    const QRegularExpression ms(QStringLiteral("\\t\\d+\n"));
+    EXPECT_EQ(QString::fromUtf8(tsv).replace(ms, "\tN\n"),
+              QString::fromUtf8(plain).replace(ms, "\tN\n"));
+    EXPECT_TRUE(tsv.startsWith("up\tMe, \"here\"\t127.0.0.1\ticmp\t")) << tsv.toStdString();
+
+    const QString refusedError = QStringLiteral("Socket Error # 10061 Connection refused.");
+    const auto records = hvtest::readCsv(QString::fromUtf8(csv));
+    ASSERT_TRUE(records.has_value()) << csv.toStdString();
+    ASSERT_EQ(records->size(), 4) << csv.toStdString();  // the blank host has no line
+    EXPECT_EQ(records->at(0), QStringList({"state", "title", "address", "kind", "round_trip_ms",
+                                           "elapsed_ms", "error"}));
+    const QString webAddress = "http://" + QString::fromStdString(web);
+    const QString refusedAddress = "http://" + QString::fromStdString(refused);
+    struct Row {
+        QString state, title, address, kind;
+        bool roundTrip;
+        QString error;
+    };
+    const Row rows[] = {
+        {"up", "Me, \"here\"", "127.0.0.1", "icmp", true, ""},
+        {"up", "Web", webAddress, "tcp", true, ""},
+        {"down", "Refused", refusedAddress, "tcp", false, refusedError},
+    };
+    const QJsonDocument doc = QJsonDocument::fromJson(json);
+    ASSERT_TRUE(doc.isObject()) << json.toStdString();
+    const QJsonObject top = doc.object();
+    EXPECT_EQ(top.value("up").toInt(-1), 2);
+    EXPECT_EQ(top.value("down").toInt(-1), 1);
+    EXPECT_EQ(top.value("skipped").toInt(-1), 0);
+    const QJsonArray hosts = top.value("hosts").toArray();
+    ASSERT_EQ(hosts.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const Row& want = rows[i];
+        const QStringList& got = records->at(i + 1);
+        ASSERT_EQ(got.size(), 7);
+        EXPECT_EQ(got.mid(0, 4), QStringList({want.state, want.title, want.address, want.kind}));
+        EXPECT_EQ(got[4].isEmpty(), !want.roundTrip) << got[4].toStdString();
+        bool number = false;
+        const int elapsed = got[5].toInt(&number);
+        EXPECT_TRUE(number && elapsed >= 0) << got[5].toStdString();
+        if (want.roundTrip) {
+            EXPECT_LE(got[4].toInt(), elapsed + 1);
+        }
+        EXPECT_EQ(got[6], want.error);
+
+        const QJsonObject h = hosts[i].toObject();
+        EXPECT_EQ(h.value("title").toString(), want.title);
+        EXPECT_EQ(h.value("address").toString(), want.address);
+        EXPECT_EQ(h.value("kind").toString(), want.kind);
+        EXPECT_EQ(h.value("state").toString(), want.state);
+        EXPECT_EQ(h.value("round_trip_ms").isDouble(), want.roundTrip);
+        EXPECT_EQ(h.value("round_trip_ms").isNull(), !want.roundTrip);
+        EXPECT_TRUE(h.value("elapsed_ms").isDouble());
+        if (want.error.isEmpty()) {
+            EXPECT_TRUE(h.value("error").isNull());
+        } else {
+            EXPECT_EQ(h.value("error").toString(), want.error);
+        }
     }
 }
 
