@@ -31,6 +31,7 @@ struct Settings {
     int popUpInterval{};   // ms
     int parallelChecks{};  // hosts a pass checks at once, 1..256; 1 = one after another
     int popUpStyle{};      // 0 the balloon, 1 the desktop's notifications, 2 both
+    int trayStatus{};      // 1: the tray icon shows the overall state and a tooltip
     QString language;
     bool operator==(const Settings&) const = default;
 };

@@ -68,7 +68,10 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("InputLAN"), QStringLiteral("AppearHost"), QStringLiteral("LoseHost"),
         QStringLiteral("LoseHosts"), QStringLiteral("AppearHosts"),
         // The window that stands in for a missing notification area.
-        QStringLiteral("NoTrayNotice"), QStringLiteral("NoTrayQuit")};
+        QStringLiteral("NoTrayNotice"), QStringLiteral("NoTrayQuit"),
+        // The tray icon's tooltip with [View] TrayStatus=1.
+        QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
+        QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts")};
     return keys;
 }
 
