@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # [View] TrayStatus=1 under trayer (XEmbed): the tray icon shows every host answering, some
-# lost and stopped, each differently; without the key it is the plain icon whatever happens.
+# lost, every host lost and stopped, each differently; without the key it is the plain icon whatever happens.
 # Hosts are loopback only: 127.0.0.1 and 127.0.0.2 answer ICMP, and "http://127.0.0.3" is
 # lost (nothing listens on its port 80: the connection is refused at once).
 # Screenshots of the tray (8x enlarged crops and the whole screens) go to $HV_SHOTS
@@ -18,7 +18,8 @@ mkdir -p "$SHOTS"
 start_own_x tray
 
 # run_program NAME VIEW_LINES HOST_LINES...: starts the program with those settings and waits
-# for the end of its first pass (its balloon, which hides after a second).
+# for the end of its first pass (its balloon, which hides after a second; when no host
+# answers there is no balloon, and the refused connection takes a moment at most).
 run_program() {
     local name=$1 view=$2; shift 2
     local dir
@@ -26,6 +27,7 @@ run_program() {
         "[CheckParams]" "CheckPeriod=600000" "PopUpInterval=1000" "" "[General]" "Language=English")")
     start_program "$dir" hostvane
     wait_until 15 tray_icon_docked || fail "$name: the icon did not dock"
+    if [ "$name" = all-lost ]; then sleep 3; return 0; fi
     wait_until 30 balloon_window "$PROG_PID" || fail "$name: no report of the first pass"
     wait_until 10 balloon_gone || fail "$name: the report did not hide"
 }
@@ -71,6 +73,10 @@ run_program all-up "TrayStatus=1" "$up1" "$up2"
 shot all-up
 quit_program
 
+run_program all-lost "TrayStatus=1" "$lost"
+shot all-lost
+quit_program
+
 run_program some-lost "TrayStatus=1" "$up1" "$up2" "$lost"
 shot some-lost
 stop_by_double_click
@@ -87,7 +93,10 @@ quit_program
 differ all-up some-lost || fail "the icon is the same with every host answering and some lost"
 differ some-lost stopped || fail "the icon did not change at Stop"
 differ all-up stopped || fail "stopped looks like every host answering"
-for s in all-up some-lost stopped; do
+differ all-lost some-lost || fail "every host lost looks like some lost"
+differ all-lost all-up || fail "every host lost looks like every host answering"
+differ all-lost stopped || fail "every host lost looks like stopped"
+for s in all-up all-lost some-lost stopped; do
     differ "$s" plain || fail "$s looks like the plain icon"
 done
 differ plain plain-stopped && fail "without the key the icon changed at Stop"
