@@ -244,6 +244,41 @@ TEST_F(TrayStatusTest, ARebuiltListIsCheckingUntilAPassOverItEnds) {
     expectShows(OverallState::SomeLost, "1 of 2 hosts answering\n  E");
 }
 
+// Counts the queued calls a window receives: the status updates TfrmMain posts to itself.
+class QueuedCalls : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::MetaCall) ++count;
+        return false;
+    }
+};
+
+// 500 hosts changing in one hand-over make one update of the icon, not 500.
+TEST_F(TrayStatusTest, ManyChangesInOneTurnAreOneUpdate) {
+    TfrmMain& m = make("TrayStatus=1\n");
+    m.LoadSettings();
+    ASSERT_TRUE(waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
+    QStringList lines;
+    for (int i = 0; i < 500; ++i)
+        lines << QStringLiteral("H%1 :  10.1.%2.%3").arg(i).arg(i / 250).arg(i % 250);
+    m.hosts.rebuildFromLines(lines);
+    m.trmAskTimer();  // nobody answers
+    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
+    settle();
+    EXPECT_TRUE(icon->toolTip().startsWith("0 of 500 hosts answering\n  H0\n"))
+        << icon->toolTip().toStdString();
+
+    QueuedCalls calls;
+    m.installEventFilter(&calls);
+    for (int i = 0; i < 500; ++i) m.hosts.setStateImage(i, hv::kImageAnswered);
+    EXPECT_EQ(icon->toolTip().left(8), "0 of 500") << "worked out later, not per host";
+    settle();
+    m.removeEventFilter(&calls);
+    EXPECT_EQ(calls.count, 1);
+    expectShows(OverallState::AllAnswering, "500 of 500 hosts answering");
+}
+
 TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
     TfrmMain& m = make(QByteArray());
     m.LoadSettings();
