@@ -14,10 +14,14 @@ SNI_HOST="$BUILD_DIR/tests/hv_sni_host"
 [ -x "$SNI_HOST" ] || fail "$SNI_HOST is not built"
 
 start_own_x
-# Xvfb resets when its last client leaves; a client that stays keeps the second program from
-# starting into a reset.
-xprop -root -spy >/dev/null 2>&1 &
-PIDS+=($!)
+# Xvfb resets when its last client leaves; a client that stays keeps the programs from
+# starting into a reset (it may itself meet one, and is then started again).
+for _ in 1 2 3 4 5; do
+    xprop -root -spy >/dev/null 2>&1 &
+    PIDS+=($!)
+    sleep 0.3
+    kill -0 "${PIDS[-1]}" 2>/dev/null && break
+done
 dbus-daemon --session --nofork --print-address >"$WORK/bus.addr" 2>"$WORK/bus.err" &
 PIDS+=($!)
 wait_until 10 test -s "$WORK/bus.addr" || fail "no private session bus"
