@@ -3,7 +3,8 @@
 # lost, every host lost and stopped, each differently; without the key it is the plain icon whatever happens.
 # Hosts are loopback only: 127.0.0.1 and 127.0.0.2 answer ICMP, and "http://127.0.0.3" is
 # lost (nothing listens on its port 80: the connection is refused at once).
-# Screenshots of the tray (8x enlarged crops and the whole screens) go to $HV_SHOTS
+# Screenshots of the tray (8x enlarged crops and the whole screens) and of the tooltip with
+# some hosts lost (tooltip-2x.png) go to $HV_SHOTS
 # (default: <build>/e2e-shots/traystatus).
 source "$(dirname "$0")/lib.sh"
 need xdotool xwininfo xprop import convert compare
@@ -79,6 +80,18 @@ quit_program
 
 run_program some-lost "TrayStatus=1" "$up1" "$up2" "$lost"
 shot some-lost
+# Resting the pointer on the icon shows the tooltip (a window of the program's own here).
+tooltip_shown() { [ -n "$(mapped_windows "$PROG_PID")" ]; }
+read -r ix iy < <(tray_icon_centre)
+for _ in 1 2; do
+    xdotool mousemove $((ix - 3)) $((iy - 2)) sleep 0.2 mousemove "$ix" "$iy"
+    wait_until 5 tooltip_shown && break
+done
+tooltip_shown || fail "no tooltip on the icon"
+sleep 0.3
+import -window root "$SHOTS/tooltip-screen.png"
+convert "$SHOTS/tooltip-screen.png" -crop 420x160+860+864 +repage -scale 200% "$SHOTS/tooltip-2x.png"
+xdotool mousemove 10 10
 stop_by_double_click
 shot stopped
 quit_program
