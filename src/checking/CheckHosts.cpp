@@ -277,6 +277,7 @@ void TCheckHosts::pass() {
     }
     // Taken in this order, a rebuild in between only makes the first hostAt() fail.
     const std::uint64_t generation = m_hosts.generation();
+    PassGeneration = generation;
     const int count = m_hosts.count();
     if (count <= 0) return;
     width = std::min(width, count);
@@ -435,6 +436,7 @@ void TCheckHosts::ShowSummary() {
     LostText.clear();
     const QStringList lost = std::exchange(LostTitles, {});
     const QStringList appeared = std::exchange(AppearedTitles, {});
+    m_sink.passEnded(PassGeneration);
     if (report.isEmpty()) return;
     m_sink.showReport(report);
     m_sink.reportTitles(lost, appeared);

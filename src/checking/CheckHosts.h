@@ -45,6 +45,9 @@ public:
         (void)appeared;
         (void)roundTripMs;
     }
+    // In every ShowSummary, before the report if there is one: the pass over the host list of
+    // that generation (HostList::generation) has ended.
+    virtual void passEnded(std::uint64_t listGeneration) { (void)listGeneration; }
 };
 
 // One host's outcome in a pass, for the check-once mode (called on the checking thread).
@@ -122,6 +125,8 @@ public:
     int CurrentIndex = 0;  // menu index of the host being checked (2 and up)
     bool HostAlive = false;
     qint64 HostRoundTripMs = -1;  // the round trip of the result HostAlive came from
+    // The host list's generation the pass walks.
+    std::uint64_t PassGeneration = 0;
 
 private:
     void run();

@@ -189,12 +189,17 @@ TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent) {
     cbPopUpStyle = named(new QComboBox(gbView), "cbPopUpStyle");
     cbPopUpStyle->addItems({QStringLiteral("the pop-up window"),
                             QStringLiteral("the desktop's notifications"), QStringLiteral("both")});
+    cbTrayStatus =
+        named(new QCheckBox(QStringLiteral("Show the hosts' state on the tray icon"), gbView),
+              "cbTrayStatus");
     {
         auto* lay = new QVBoxLayout(gbView);
         lay->addWidget(btnFontInPopUp);
         lay->addSpacing(8);
         lay->addWidget(lbPopUpStyle);
         lay->addWidget(cbPopUpStyle);
+        lay->addSpacing(8);
+        lay->addWidget(cbTrayStatus);
         lay->addStretch();
     }
     connect(btnFontInPopUp, &QPushButton::clicked, this, [this] { btnFontInPopUpClick(); });
@@ -278,6 +283,7 @@ void TfrmSettings::updateAccessibleNames() {
     seAppearedAfter->setAccessibleName(plain(lbAppearedAfter->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));
+    cbTrayStatus->setAccessibleName(plain(cbTrayStatus->text()));
     cbLang->setAccessibleName(plain(lbSelectLang->text()));
     // The combo box's own field and list are announced by the label too.
     cbLang->lineEdit()->setAccessibleName(plain(lbSelectLang->text()));

@@ -65,6 +65,7 @@ public:
     QPushButton* btnFontInPopUp = nullptr;
     QLabel* lbPopUpStyle = nullptr;
     QComboBox* cbPopUpStyle = nullptr;  // line n: [View] PopUpStyle n
+    QCheckBox* cbTrayStatus = nullptr;  // [View] TrayStatus
     QFontDialog* FontDialog1 = nullptr;
     // The colour that goes with FontDialog1's font (the font dialog itself has none).
     QColor FontDialog1Color = Qt::black;

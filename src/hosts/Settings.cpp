@@ -88,6 +88,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         key(kView, "FontColor", quint32{0}, [](auto& s) -> auto& { return s.font.color; }),
         key(kView, "FontName", QStringLiteral("MS Sans Serif"), [](auto& s) -> auto& { return s.font.name; }),
         optionalKey(kView, "PopUpStyle", 0, 0, 2, [](auto& s) -> auto& { return s.popUpStyle; }),
+        optionalKey(kView, "TrayStatus", 0, 0, 1, [](auto& s) -> auto& { return s.trayStatus; }),
         key(kCheckParams, "CheckPeriod", 60000, [](auto& s) -> auto& { return s.checkPeriod; }),
         key(kCheckParams, "PopUpInterval", 5000, [](auto& s) -> auto& { return s.popUpInterval; }),
         optionalKey(kCheckParams, "ParallelChecks", 1, 1, 256, [](auto& s) -> auto& { return s.parallelChecks; }),

@@ -33,6 +33,7 @@ struct Settings {
     int popUpStyle{};      // 0 the balloon, 1 the desktop's notifications, 2 both
     int lostAfter{};       // failed passes in a row before a host is reported lost, 1..100
     int appearedAfter{};   // answering passes in a row before it is reported appeared, 1..100
+    int trayStatus{};      // 1: the tray icon shows the overall state and a tooltip
     QString language;
     bool operator==(const Settings&) const = default;
 };

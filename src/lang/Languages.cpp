@@ -86,7 +86,10 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("NoTrayNotice"), QStringLiteral("NoTrayQuit"),
         // The state table's columns after Title and Address.
         QStringLiteral("ColState"), QStringLiteral("ColRoundTrip"), QStringLiteral("ColLastChange"),
-        QStringLiteral("ColChecks"), QStringLiteral("ColFailures"), QStringLiteral("ColAnswered")};
+        QStringLiteral("ColChecks"), QStringLiteral("ColFailures"), QStringLiteral("ColAnswered"),
+        // The tray icon's tooltip with [View] TrayStatus=1.
+        QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
+        QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts")};
     return keys;
 }
 

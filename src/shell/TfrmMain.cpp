@@ -107,6 +107,12 @@ TfrmMain::TfrmMain(Options options)
         if (index >= 0 && index < m_hostItems.size())
             m_hostItems[index]->setIcon(ImageList1::icon(image));
     });
+    // The overall state on the tray icon follows the state images and the list.
+    connect(&hosts, &HostList::rebuilt, this, [this] {
+        m_passOver = false;
+        queueTrayStatus();
+    });
+    connect(&hosts, &HostList::stateImageChanged, this, [this] { queueTrayStatus(); });
     rebuildHostMenu();
 
     if (options.trayIcon) {
@@ -271,12 +277,14 @@ void TfrmMain::miStartClick() {
     if (m_miStartImage == kImageStopped) {
         trmAsk->setEnabled(true);
         setMiStart(kImageRunning);
+        m_passOver = false;
         if (CheckThread) CheckThread->resume();
     } else {
         trmAsk->setEnabled(false);
         hosts.setAllStateImages(kImageNotAnswering);
         setMiStart(kImageStopped);
     }
+    queueTrayStatus();
 }
 
 void TfrmMain::miStartDrawItem(QPainter& canvas, const QRect& rect, bool selected) {
@@ -382,6 +390,7 @@ void TfrmMain::LoadSettings() {
     trmAsk->setInterval(s.checkPeriod);
     setPopUpInterval(s.popUpInterval);
     setPopUpStyle(s.popUpStyle);
+    setTrayStatus(s.trayStatus);
     setParallelChecks(s.parallelChecks);
     setPassesToReport(s.lostAfter, s.appearedAfter);
     trmAskTimer();
@@ -394,6 +403,7 @@ Settings TfrmMain::currentSettings() const {
     s.checkPeriod = trmAsk->interval();
     s.popUpInterval = m_popUpInterval;
     s.popUpStyle = m_popUpStyle;
+    s.trayStatus = m_trayStatus;
     s.parallelChecks = m_parallelChecks;
     s.lostAfter = m_lostAfter;
     s.appearedAfter = m_appearedAfter;
@@ -423,6 +433,7 @@ void TfrmMain::fillSettingsDialog(TfrmSettings& d) {
     d.seLostAfter->setSpinValue(m_lostAfter);
     d.seAppearedAfter->setSpinValue(m_appearedAfter);
     d.cbPopUpStyle->setCurrentIndex(m_popUpStyle);
+    d.cbTrayStatus->setChecked(m_trayStatus == 1);
     d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
     d.cbLang->setEditText(Languages::instance().currentLanguage());
     d.reportFont = [this] {
@@ -446,6 +457,7 @@ void TfrmMain::applySettingsDialog(TfrmSettings& d) {
     applyReportFont(d.chosenFont(), d.FontDialog1Color);
     setPopUpInterval(d.sePopUpInt->spinValue());
     setPopUpStyle(d.cbPopUpStyle->currentIndex());
+    setTrayStatus(d.cbTrayStatus->isChecked() ? 1 : 0);
     trmAsk->setInterval(d.seCheckPeriod->spinValue());
     SaveSettings();
 }
@@ -506,6 +518,36 @@ int TfrmMain::effectivePopUpStyle() const {
     const bool balloonImpossible = QGuiApplication::platformName() == QLatin1String("wayland") ||
                                    (m_tray && !m_tray->trayAvailable());
     return balloonImpossible ? 1 : m_popUpStyle;
+}
+
+void TfrmMain::passEnded(std::uint64_t listGeneration) {
+    // A pass cut short by a rebuild walked the old list: the new one is still unknown.
+    if (listGeneration != hosts.generation()) return;
+    m_passOver = true;
+    queueTrayStatus();
+}
+
+void TfrmMain::setTrayStatus(int value) {
+    m_trayStatus = std::clamp(value, 0, 1);
+    queueTrayStatus();
+}
+
+OverallStatus TfrmMain::overallStatus() const {
+    return OverallStatus::of(hosts.hosts(), isRunning(), m_passOver);
+}
+
+void TfrmMain::queueTrayStatus() {
+    if (!m_tray || m_trayStatusQueued) return;
+    m_trayStatusQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { updateTrayStatus(); }, Qt::QueuedConnection);
+}
+
+void TfrmMain::updateTrayStatus() {
+    m_trayStatusQueued = false;
+    if (!m_tray) return;
+    // The texts are built anew each time, so they follow the current language.
+    m_tray->setStatus(m_trayStatus == 1 ? std::optional(overallStatus()) : std::nullopt);
 }
 
 DesktopNotifications* TfrmMain::notifications() {

@@ -10,6 +10,7 @@
 #include "checking/CheckHosts.h"
 #include "checking/HostProbes.h"
 #include "checking/MainThreadInvoker.h"
+#include "checking/OverallStatus.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"
@@ -128,6 +129,7 @@ public:
     void reportTitles(const QStringList& lost, const QStringList& appeared) override;
     void hostChanged(const QString& title, const QString& address, bool appeared,
                      qint64 roundTripMs) override;
+    void passEnded(std::uint64_t listGeneration) override;
     QString timeText() override;
 
     // [View] PopUpStyle as set (0 the balloon, 1 notifications, 2 both) and as used now: where
@@ -138,6 +140,13 @@ public:
     // The desktop notifications the reports go to (created on first use); tests give their own.
     DesktopNotifications* notifications();
     void setNotifications(std::unique_ptr<DesktopNotifications> notifications);
+
+    // [View] TrayStatus: 1 the tray icon shows the overall state of the hosts and a tooltip;
+    // 0 the plain icon without a tooltip.
+    int trayStatus() const { return m_trayStatus; }
+    void setTrayStatus(int value);
+    // The overall state as the tray icon shows it with TrayStatus=1.
+    OverallStatus overallStatus() const;
 
     // Tests: runs right after the settings dialog has been filled, instead of showing it;
     // returns the dialog's result.
@@ -155,6 +164,10 @@ private:
     void applyReportFont(const QFont& font, const QColor& color);
     void fillSettingsDialog(TfrmSettings& dialog);
     void applySettingsDialog(TfrmSettings& dialog);
+    // The tray icon's status is worked out once per turn of the event loop however many
+    // changes a hand-over brings.
+    void queueTrayStatus();
+    void updateTrayStatus();
 
     QString m_exePath;
     QString m_exeDir;
@@ -164,6 +177,11 @@ private:
     int m_miStartImage = 3;
     int m_popUpInterval = 5000;
     int m_popUpStyle = 0;
+    int m_trayStatus = 0;
+    // A pass over the current host list has ended since start, Start or the last rebuild;
+    // until then the status reads "checking" rather than every host lost.
+    bool m_passOver = false;
+    bool m_trayStatusQueued = false;
     std::unique_ptr<DesktopNotifications> m_notifications;
     int m_parallelChecks = 1;
     int m_lostAfter = 1;

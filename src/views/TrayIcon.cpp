@@ -14,6 +14,8 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "views/TrayStatusImages.h"
+
 namespace hv {
 
 namespace {
@@ -70,7 +72,8 @@ QIcon TrayIcon::trayImage() {
 }
 
 TrayIcon::TrayIcon(QMenu* pmMain, QWidget* owner) : QObject(owner), m_menu(pmMain), m_owner(owner) {
-    m_icon = new QSystemTrayIcon(trayImage(), this);
+    m_plainIcon = trayImage();
+    m_icon = new QSystemTrayIcon(m_plainIcon, this);
     m_icon->setToolTip(QString());
     // The right button opens the menu at the cursor; the left button opens nothing.
     m_icon->setContextMenu(m_menu);
@@ -101,6 +104,27 @@ TrayIcon::TrayIcon(QMenu* pmMain, QWidget* owner) : QObject(owner), m_menu(pmMai
 
 TrayIcon::~TrayIcon() {
     if (m_icon) m_icon->hide();  // out of the tray at exit
+}
+
+void TrayIcon::setStatus(const std::optional<OverallStatus>& status) {
+    const std::optional<OverallState> state = status ? std::optional(status->state) : std::nullopt;
+    // Plain text: its first line is ours, so a title such as "<b>lab</b>" further down is
+    // never taken for markup.
+    const QString tip = status ? status->toolTip() : QString();
+    if (state != m_shownState) {
+        m_shownState = state;
+        if (!state || *state == OverallState::NoHosts) {
+            m_icon->setIcon(m_plainIcon);
+        } else {
+            QIcon& icon = m_statusIcons[static_cast<std::size_t>(*state)];
+            if (icon.isNull()) icon = TrayStatusImages::icon(*state);
+            m_icon->setIcon(icon);
+        }
+    }
+    if (tip != m_shownToolTip) {
+        m_shownToolTip = tip;
+        m_icon->setToolTip(tip);
+    }
 }
 
 bool TrayIcon::isShown() const {

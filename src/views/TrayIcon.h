@@ -2,6 +2,10 @@
 
 #include <QIcon>
 #include <QObject>
+#include <array>
+#include <optional>
+
+#include "checking/OverallStatus.h"
 
 class QMenu;
 class QSystemTrayIcon;
@@ -28,6 +32,11 @@ public:
     // The tray image: a monitor with a pulse line, drawn at the sizes panels ask for.
     static QIcon trayImage();
 
+    // [View] TrayStatus=1: the icon shows the overall state and the tooltip says it (NoHosts
+    // keeps the plain image). Nothing: the plain image of the start and no tooltip, as without
+    // the key. The icon and the tooltip are handed on only when they change.
+    void setStatus(const std::optional<OverallStatus>& status);
+
 signals:
     void defaultItemRequested();
     // A notification area appeared or went away.
@@ -37,6 +46,10 @@ private:
     QMenu* m_menu;
     QWidget* m_owner;
     QSystemTrayIcon* m_icon = nullptr;
+    QIcon m_plainIcon;  // the one image without TrayStatus, kept so it stays the very same
+    std::array<QIcon, 6> m_statusIcons;        // by OverallState, drawn on first use
+    std::optional<OverallState> m_shownState;  // what the icon shows; nothing: the plain image
+    QString m_shownToolTip;
     QTimer* m_watch = nullptr;
     bool m_trayAvailable = false;
     // The D-Bus StatusNotifier protocol delivers no double click: a left click opens the menu.

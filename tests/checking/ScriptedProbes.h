@@ -179,12 +179,15 @@ public:
         titles << lost.join('|') + QStringLiteral(" / ") + appeared.join('|');
     }
     QString timeText() override { return QStringLiteral("14:05:09"); }
+    void passEnded(std::uint64_t listGeneration) override { passGenerations << listGeneration; }
 
     QStringList lines;
     QStringList reports;
     QStringList titles;  // per report: "lost|lost / appeared|appeared"
     QString failLog;     // when set, appendLogLine throws it
     std::function<void(const QString&)> onLog;
+    // Per ShowSummary: the generation of the host list the pass walked.
+    QList<std::uint64_t> passGenerations;
 };
 
 // Runs the main thread's event loop (so hand-overs are served) until pred holds or timeoutMs

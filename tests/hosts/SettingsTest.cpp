@@ -84,6 +84,7 @@ TEST(Settings, EveryKeyOfTheTableRoundTrips) {
     changed.parallelChecks = 7;
     changed.lostAfter = 3;
     changed.appearedAfter = 100;
+    changed.trayStatus = 1;
     changed.language = "Y";
     hvtest::TempDir tmp;
     const QString path = tmp.file("Hostvane.ini");
@@ -238,4 +239,29 @@ TEST(Settings, PassesToReportAreBroughtIntoRangeAndSavedOnlyWhenTheyMatter) {
     writeSettings(path, settings);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("LostAfter=2\n"));
     EXPECT_FALSE(tmp.read("Hostvane.ini").contains("AppearedAfter"));
+}
+
+TEST(Settings, TrayStatusIsOffOrOnAndSavedOnlyWhenItMatters) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    const struct {
+        QByteArray stored;  // the View line, empty for none
+        int read;
+    } cases[] = {{"", 0},
+                 {"TrayStatus=0\n", 0},
+                 {"TrayStatus=1\n", 1},
+                 {"TrayStatus=2\n", 1},
+                 {"TrayStatus=-1\n", 0},
+                 {"TrayStatus=on\n", 0}};
+    for (const auto& c : cases) {
+        tmp.write("Hostvane.ini", "[View]\n" + c.stored);
+        EXPECT_EQ(readSettings(path).trayStatus, c.read) << c.stored.constData();
+    }
+    QFile::remove(path);
+    Settings settings = defaultSettings();
+    writeSettings(path, settings);
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("TrayStatus"));
+    settings.trayStatus = 1;
+    writeSettings(path, settings);
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("FontName=MS Sans Serif\nTrayStatus=1\n"));
 }
