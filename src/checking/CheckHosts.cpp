@@ -258,7 +258,11 @@ bool TCheckHosts::handOver(const HostCheckResult& result, std::uint64_t generati
         HostAlive = result.alive;
         // Every checked host goes over, changed or not: its figures live on the main thread.
         bool taken = false;
-        if (!m_invoker.invoke([&] { taken = takeResult(result, generation); })) return false;
+        if (!m_invoker.invoke([&] {
+                const TextsScope texts(m_texts);
+                taken = takeResult(result, generation);
+            }))
+            return false;
         if (!taken) return false;
     }
     if (hostChecked) hostChecked(result);
@@ -385,6 +389,7 @@ bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::
         // The change test is made here, on the main thread, against the images as they are at
         // the hand-over: Stop may have changed them meanwhile.
         const bool ran = m_invoker.invoke([&] {
+            const TextsScope texts(m_texts);
             for (const HostCheckResult& r : batch) {
                 if (r.kind != ProbeKind::Skip && !takeResult(r, generation)) return;
                 ++handed;
@@ -398,6 +403,15 @@ bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::
     return handed == batch.size();
 }
 
+const TCheckHosts::HandOverTexts& TCheckHosts::handOverTexts() {
+    if (!m_texts) {
+        m_texts = HandOverTexts{QDateTime::currentDateTime(), m_sink.timeText(),
+                                LangMessage(QStringLiteral("AppearHost")),
+                                LangMessage(QStringLiteral("LoseHost"))};
+    }
+    return *m_texts;
+}
+
 void TCheckHosts::ReportChange(std::uint64_t generation) {
     // Reached the main thread after a rebuild: the host it names is gone.
     if (m_hosts.generation() != generation) return;
@@ -406,21 +420,19 @@ void TCheckHosts::ReportChange(std::uint64_t generation) {
     if (!host) return;
 
     const QString& title = host->title;
-    m_hosts.setLastChange(index, QDateTime::currentDateTime());
-    QString key;
+    const HandOverTexts& texts = handOverTexts();
+    m_hosts.setLastChange(index, texts.now);
     if (HostAlive) {
         m_hosts.setStateImage(index, kImageAnswered);
         AppearedText += kLineBreak + kIndent + title;
         AppearedTitles << title;
-        key = QStringLiteral("AppearHost");
     } else {
         m_hosts.setStateImage(index, kImageNotAnswering);
         LostText += kLineBreak + kIndent + title;
         LostTitles << title;
-        key = QStringLiteral("LoseHost");
     }
-    m_sink.appendLogLine(m_sink.timeText() + QStringLiteral(". ") + LangMessage(key) +
-                         QStringLiteral(" ") + title);
+    m_sink.appendLogLine(texts.time + QStringLiteral(". ") +
+                         (HostAlive ? texts.appeared : texts.lost) + QStringLiteral(" ") + title);
     m_sink.hostChanged(title, host->address, HostAlive, HostAlive ? HostRoundTripMs : -1);
 }
 

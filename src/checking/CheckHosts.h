@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
@@ -150,6 +151,22 @@ private:
                        const std::function<void(const HostCheckResult&)>& hostChecked);
     void ensureProbeSets(int count);
     void ReportChange(std::uint64_t generation);
+
+    // What the changes of one hand-over share: they happen at one moment, and reading the
+    // clock, the time zone and the language file once per change cost a pass over hundreds
+    // of hosts more than its probes did. Main thread, inside a hand-over only.
+    struct HandOverTexts {
+        QDateTime now;
+        QString time;
+        QString appeared;  // "AppearHost"
+        QString lost;      // "LoseHost"
+    };
+    struct TextsScope {
+        std::optional<HandOverTexts>& texts;
+        ~TextsScope() { texts.reset(); }
+    };
+    const HandOverTexts& handOverTexts();
+    std::optional<HandOverTexts> m_texts;
     void ShowSummary();
 
     HostList& m_hosts;

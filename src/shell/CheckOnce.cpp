@@ -7,10 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 #include <QMetaObject>
 #include <QRegularExpression>
-#include <QTime>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -28,7 +26,6 @@
 #include "net/NetProbes.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
-#include "platform/TimeFormat.h"
 
 namespace hv {
 
@@ -41,10 +38,8 @@ class OnceSink : public CheckSink {
 public:
     void appendLogLine(const QString&) override {}
     void showReport(const QString& text) override { report = text; }
-    QString timeText() override {
-        return TimeFormat::fromLocale(QLocale::system()).format(QTime::currentTime());
-    }
-    QString report;  // written on the main thread, inside the hand-over
+    QString timeText() override { return {}; }  // for log lines, which this output has not
+    QString report;                             // written on the main thread, inside the hand-over
 };
 
 const char* kindText(ProbeKind kind) {
