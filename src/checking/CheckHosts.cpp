@@ -327,6 +327,11 @@ void TCheckHosts::pass() {
     } joinAtExit{endWorkers};
 
     for (int w = 0; w < width; ++w) {
+        // Hosts that answer at once may all be taken before the last worker would start.
+        {
+            std::lock_guard guard(lock);
+            if (ended || next >= count) break;
+        }
         HostProbes* probes = m_probeSets[static_cast<std::size_t>(w)].get();
         workers.emplace_back([&, probes] {
             for (;;) {
