@@ -162,8 +162,9 @@ private:
         QString lost;      // "LoseHost"
     };
     struct TextsScope {
-        std::optional<HandOverTexts>& texts;
+        explicit TextsScope(std::optional<HandOverTexts>& t) : texts(t) {}
         ~TextsScope() { texts.reset(); }
+        std::optional<HandOverTexts>& texts;
     };
     const HandOverTexts& handOverTexts();
     std::optional<HandOverTexts> m_texts;
