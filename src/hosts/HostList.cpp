@@ -63,7 +63,6 @@ void HostList::rebuildFromLines(const QStringList& lines) {
 
 void HostList::replace(QList<Host> hosts, int itemsCount) {
     QList<Host> old;
-    QList<HostFigures> oldFigures;
     {
         std::lock_guard guard(m_lock);
         // A host that stays as it was keeps its figures; two equal hosts pair up in list order.
@@ -80,7 +79,6 @@ void HostList::replace(QList<Host> hosts, int itemsCount) {
             unclaimed.erase(it);
         }
         old.swap(m_hosts);
-        oldFigures.swap(m_figures);
         m_hosts = std::move(hosts);
         m_figures = std::move(figures);
         m_itemsCount = itemsCount;
@@ -159,6 +157,12 @@ QList<HostFigures> HostList::figures() const {
     return m_figures;
 }
 
+std::optional<HostFigures> HostList::figuresAt(int index, std::uint64_t generation) const {
+    std::lock_guard guard(m_lock);
+    if (generation != m_generation || index < 0 || index >= m_figures.size()) return std::nullopt;
+    return m_figures.at(index);
+}
+
 std::uint64_t HostList::generation() const {
     std::lock_guard guard(m_lock);
     return m_generation;
@@ -173,16 +177,6 @@ std::optional<Host> HostList::hostAt(int index, std::uint64_t generation) const 
     std::lock_guard guard(m_lock);
     if (generation != m_generation || index < 0 || index >= m_hosts.size()) return std::nullopt;
     return m_hosts.at(index);
-}
-
-}  // namespace hv
-
-namespace hv {
-
-std::optional<HostFigures> HostList::figuresAt(int index, std::uint64_t generation) const {
-    std::lock_guard guard(m_lock);
-    if (generation != m_generation || index < 0 || index >= m_figures.size()) return std::nullopt;
-    return m_figures.at(index);
 }
 
 }  // namespace hv

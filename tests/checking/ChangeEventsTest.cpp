@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "CheckCycle.h"
 #include "CsvReader.h"
 #include "ScriptedProbes.h"
 #include "TestSupport.h"
@@ -178,31 +179,14 @@ public:
     std::vector<Change> changes;
 };
 
-class ChangeHandOver : public ::testing::TestWithParam<int> {
+// Parameter: [CheckParams] ParallelChecks.
+class ChangeHandOver : public hvtest::CheckCycleWith<ChangeSink>,
+                       public ::testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
-        m_exeDir.write("Languages/English.lng", "[Messages]\r\nAppearHost=Host appeared:\r\n");
-        hv::Languages::instance().setExecutable(m_exeDir.file("hostvane"));
-        hv::Languages::instance().setCurrentLanguage("English");
-        probes.watch(thread.cancelHandle());
-        thread.setPassFinished([this] { ++passes; });
+        CheckCycleWith::SetUp();
         thread.setParallelChecks(GetParam());
-        thread.start();
     }
-    void TearDown() override { thread.stop(); }
-    void runPass() {
-        const int before = passes.load();
-        thread.resume();
-        ASSERT_TRUE(pumpUntil([&] { return passes.load() > before && thread.isSuspended(); }));
-    }
-
-    hvtest::TempDir m_exeDir;
-    hv::HostList hosts;
-    hvtest::ScriptedProbes probes;
-    ChangeSink sink;
-    hv::MainThreadInvoker invoker;
-    std::atomic<int> passes{0};
-    hv::TCheckHosts thread{hosts, hvtest::sharedProbes(probes), sink, invoker};
 };
 
 TEST_P(ChangeHandOver, EveryReportedChangeReachesTheSinkWithItsRoundTrip) {

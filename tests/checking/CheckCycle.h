@@ -17,7 +17,8 @@ namespace hvtest {
 
 // A real checking thread over a real host list, with scripted probes and a recording sink;
 // the hand-overs are served by this thread's event loop while the test pumps it.
-class CheckCycle : public ::testing::Test {
+template <class Sink>
+class CheckCycleWith : public ::testing::Test {
 protected:
     void SetUp() override {
         m_exeDir.write(QStringLiteral("Languages/English.lng"),
@@ -52,10 +53,12 @@ protected:
     TempDir m_exeDir;
     hv::HostList hosts;
     ScriptedProbes probes;
-    RecordingSink sink;
+    Sink sink;
     hv::MainThreadInvoker invoker;
     std::atomic<int> passes{0};
     hv::TCheckHosts thread{hosts, sharedProbes(probes), sink, invoker};
 };
+
+using CheckCycle = CheckCycleWith<RecordingSink>;
 
 }  // namespace hvtest

@@ -19,7 +19,7 @@ const QString kLost = QStringLiteral("14:05:09. Host lost: ");
 class CheckHostsAtOnce : public hvtest::CheckCycle, public ::testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
-        CheckCycle::SetUp();
+        hvtest::CheckCycle::SetUp();
         thread.setParallelChecks(GetParam());
         thread.setHostChecked([this](const hv::HostCheckResult& r) {
             std::lock_guard guard(m_checkedLock);

@@ -32,7 +32,7 @@ std::vector<Answer> tries(const std::string& outcomes) {
 class Figures : public hvtest::CheckCycle, public ::testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
-        CheckCycle::SetUp();
+        hvtest::CheckCycle::SetUp();
         thread.setParallelChecks(GetParam());
     }
     hv::HostFigures figuresOf(int index) const { return hosts.figures().value(index); }

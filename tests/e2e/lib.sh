@@ -124,6 +124,15 @@ start_own_x() {
     fi
 }
 
+# start_a11y_bus: a session bus of the test's own, with Qt's accessibility always on, so that
+# a11y.py finds the program's controls as a screen reader would.
+start_a11y_bus() {
+    need dbus-launch
+    eval "$(dbus-launch --sh-syntax)"
+    PIDS+=("$DBUS_SESSION_BUS_PID")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+}
+
 # start_trayer: (re)starts trayer as the notification area at the bottom right of the screen;
 # sets TRAYER_PID.
 start_trayer() {

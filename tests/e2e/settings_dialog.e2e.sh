@@ -17,9 +17,7 @@ mkdir -p "$SHOTS"
 dir=$(program_dir hostvane "$(printf '%s\n' "[CheckParams]" "CheckPeriod=600000" \
     "PopUpInterval=1000" "" "[General]" "Language=English")")
 start_own_x tray
-eval "$(dbus-launch --sh-syntax)"
-PIDS+=("$DBUS_SESSION_BUS_PID")
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+start_a11y_bus
 start_program "$dir" hostvane
 wait_until 15 tray_icon_docked || fail "the icon did not dock"
 read -r ix iy < <(tray_icon_centre)

@@ -52,9 +52,7 @@ dir=$(program_dir hostvane "$(printf '%s\n' "[HostList]" "Loop b=127.0.0.2" "Loo
     "PopUpInterval=3000" "ParallelChecks=4" "LostAfter=2" "AppearedAfter=1" \
     "[General]" "Language=English")")
 start_own_x tray
-eval "$(dbus-launch --sh-syntax)"
-PIDS+=("$DBUS_SESSION_BUS_PID")
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+start_a11y_bus
 start_program "$dir" hostvane
 wait_until 15 tray_icon_docked || fail "the icon did not dock"
 read -r ix iy < <(tray_icon_centre)

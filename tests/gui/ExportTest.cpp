@@ -16,6 +16,7 @@
 #include <set>
 
 #include "CsvReader.h"
+#include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "lang/Languages.h"
 #include "lang/widgets/TranslateForm.h"
@@ -27,28 +28,6 @@
 namespace {
 
 using hv::TfrmMain;
-
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// Runs `drive` on the modal file dialog once it is open.
-void onFileDialog(std::function<void(QFileDialog*)> drive) {
-    auto* poll = new QTimer;
-    poll->setInterval(20);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, tries, drive] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog && ++*tries < 250) return;
-        poll->stop();
-        poll->deleteLater();
-        if (dialog) drive(dialog);
-    });
-    poll->start();
-}
 
 // Hosts in `up` answer; the set may change between passes.
 struct Answers {
@@ -77,13 +56,7 @@ private:
 class ExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QDir().mkpath(dir.file("skins"));
-        QDir().mkpath(dir.file("Languages"));
-        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn",
-                    dir.file("skins/hostvane.skn"));
-        QFile::copy(hvtest::sourceDir() + "/dist/Languages/English.lng",
-                    dir.file("Languages/English.lng"));
-        exe = dir.write("hostvane", "#!/bin/sh\n");
+        exe = hvtest::layProgramFolder(dir);
         dir.write("Hostvane.ini",
                   "[HostList]\r\nMail, \"main\"=10.0.0.5\r\nWeb=http://web\r\n"
                   "[CheckParams]\r\nCheckPeriod=0\r\n[General]\r\nLanguage=English\r\n");
@@ -110,17 +83,17 @@ protected:
     void twoPasses() {
         answers->set({"10.0.0.5", "web"});
         main->LoadSettings();
-        ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+        ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
         answers->set({"web"});
         main->trmAskTimer();
-        ASSERT_TRUE(waitFor([&] { return passes >= 2; }));
+        ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
     }
 
     // Chooses Log > Export with the dialog driven by `drive`; returns the folder the dialog
     // showed and the name it proposed.
     std::pair<QString, QString> exportThroughTheMenu(std::function<void(QFileDialog*)> drive) {
         QString folder, name;
-        onFileDialog([&](QFileDialog* d) {
+        hvtest::onFileDialog([&](QFileDialog* d) {
             folder = d->directory().absolutePath();
             name = QFileInfo(d->selectedFiles().value(0)).fileName();
             title = d->windowTitle();

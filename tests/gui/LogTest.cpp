@@ -14,6 +14,7 @@
 #include <csignal>
 #include <functional>
 
+#include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
 #include "views/ErrorBox.h"
@@ -25,22 +26,6 @@ namespace {
 
 const QDate kStart(2008, 3, 7);
 const QByteArray kHeader = "  *** 03.07.2008 ***\r\n\r\n";
-
-// Runs `drive` on the save dialog once it is open; the test's own code after miSaveLogClick
-// runs when the dialog has closed.
-void onSaveDialog(std::function<void(QFileDialog*)> drive) {
-    auto* poll = new QTimer;
-    poll->setInterval(20);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, tries, drive] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog && ++*tries < 250) return;
-        poll->stop();
-        poll->deleteLater();
-        if (dialog) drive(dialog);
-    });
-    poll->start();
-}
 
 void typeNameAndAccept(QFileDialog* dialog, const QString& name) {
     auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -273,7 +258,7 @@ TEST(Log, SaveDialogStartsInLogsOrExeFolderAndAddsTheExtension) {
         const QString folder = c.logsExists ? exe.file("logs") : exe.path();
         TfrmLog log(nullptr, kStart);
         QString shownDir, shownName, title;
-        onSaveDialog([&](QFileDialog* d) {
+        hvtest::onFileDialog([&](QFileDialog* d) {
             title = d->windowTitle();
             shownDir = d->directory().absolutePath();
             shownName = QFileInfo(d->selectedFiles().value(0)).fileName();
@@ -300,13 +285,13 @@ TEST(Log, SaveDialogFailureGoesToTheErrorBoxAndCancelDoesNothing) {
     hvtest::TempDir exe;
     TfrmLog log(nullptr, kStart);
     ErrorBoxRecorder box;
-    onSaveDialog([&](QFileDialog* d) { typeNameAndAccept(d, exe.file("missing/x")); });
+    hvtest::onFileDialog([&](QFileDialog* d) { typeNameAndAccept(d, exe.file("missing/x")); });
     log.miSaveLogClick(exe.path());
     ASSERT_EQ(box.shown.size(), 1);
     EXPECT_EQ(box.shown.first(), "Cannot create file \"" + exe.file("missing/x.log") +
                                      "\". No such file or directory.");
 
-    onSaveDialog([](QFileDialog* d) { d->reject(); });
+    hvtest::onFileDialog([](QFileDialog* d) { d->reject(); });
     log.miSaveLogClick(exe.path());
     EXPECT_EQ(box.shown.size(), 1);
     EXPECT_TRUE(QDir(exe.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());

@@ -45,13 +45,6 @@ namespace {
 
 using hv::TfrmMain;
 
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 void settle(int ms = 300) {
     QElapsedTimer t;
     t.start();
@@ -120,13 +113,7 @@ bool sameImage(const QIcon& icon, int image) {
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QDir().mkpath(dir.file("skins"));
-        QDir().mkpath(dir.file("Languages"));
-        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn",
-                    dir.file("skins/hostvane.skn"));
-        QFile::copy(hvtest::sourceDir() + "/dist/Languages/English.lng",
-                    dir.file("Languages/English.lng"));
-        exe = dir.write("hostvane", "#!/bin/sh\n");
+        exe = hvtest::layProgramFolder(dir);
         hv::Languages::instance().setExecutable(exe);
         hv::Languages::instance().loadLanguage(false);
         hv::AutostartEntry().remove();
@@ -192,7 +179,7 @@ TEST_F(ShellTest, LoadSettingsBuildsHostMenuIntervalsAndFont) {
     EXPECT_EQ(f.name, "DejaVu Sans");
     EXPECT_EQ(m.memReport->palette().color(QPalette::Text), QColor(255, 0, 0));
     // The first pass starts at once and probes the three hosts with addresses.
-    EXPECT_TRUE(waitFor([&] { return passes >= 1; }));
+    EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     EXPECT_EQ(script->calls, 3 * 2);  // nobody answers: two tries each
 }
 
@@ -203,7 +190,7 @@ TEST_F(ShellTest, MissingSettingsFileGivesDefaults) {
     EXPECT_EQ(m.trmAsk->interval(), 60000);
     EXPECT_EQ(m.popUpInterval(), 5000);
     EXPECT_EQ(m.reportFont(), hv::defaultSettings().font);
-    EXPECT_TRUE(waitFor([&] { return passes >= 1; }));
+    EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
 }
 
 TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
@@ -214,8 +201,8 @@ TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
     EXPECT_EQ(m.miStartImage(), 3);
     EXPECT_EQ(m.miStart->text(), "Stop");
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
-    ASSERT_TRUE(waitFor([&] { return m.hosts.hosts()[0].stateImage == 0; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return m.hosts.hosts()[0].stateImage == 0; }));
     EXPECT_TRUE(sameImage(m.miHoststate->actions()[2]->icon(), 0));
     EXPECT_TRUE(sameImage(m.miHoststate->actions()[3]->icon(), 1));
 
@@ -233,7 +220,7 @@ TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
     EXPECT_EQ(m.miStartImage(), 3);
     EXPECT_EQ(m.miStart->text(), "Stop");
     EXPECT_TRUE(m.trmAsk->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
     EXPECT_EQ(log.text().count("Host appeared: up"), 2);
     EXPECT_EQ(log.text().count("down"), 0);
 }
@@ -244,17 +231,17 @@ TEST_F(ShellTest, TicksDuringAPassAreDroppedNotQueued) {
     const QByteArray ini = "[HostList]\nslow=127.0.0.9\n[CheckParams]\nCheckPeriod=0\n";
     TfrmMain& m = make(&ini);
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return script->waitingInGate(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
     for (int i = 0; i < 5; ++i) m.trmAskTimer();
     m.miStartClick();  // Stop during the pass: the pass still ends and reports
     m.miStartClick();  // Start: the thread is in a pass, so nothing more
     script->release();
-    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     settle();
     EXPECT_EQ(passes, 1);
     EXPECT_EQ(script->calls, 1);
     m.trmAskTimer();  // suspended now: a tick wakes it
-    EXPECT_TRUE(waitFor([&] { return passes >= 2; }));
+    EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
 }
 
 TEST_F(ShellTest, StopCheckingWakesAWaitingProbeAndJoins) {
@@ -262,7 +249,7 @@ TEST_F(ShellTest, StopCheckingWakesAWaitingProbeAndJoins) {
     const QByteArray ini = "[HostList]\nslow=127.0.0.9\nnext=127.0.0.10\n";
     TfrmMain& m = make(&ini);
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return script->waitingInGate(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
     m.stopChecking();
     EXPECT_EQ(m.CheckThread, nullptr);
     EXPECT_TRUE(script->sawCancel);
@@ -370,7 +357,7 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
     TfrmMain& m = make();
     hv::AutostartEntry().set(exe);
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     int shown = 0;
     m.runSettingsDialog = [&](hv::TfrmSettings& d) {
         ++shown;
@@ -406,7 +393,7 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
     EXPECT_EQ(m.hosts.hostLines(), QStringList({"New :  127.0.0.5", "Other :  127.0.0.6"}));
     EXPECT_EQ(m.hosts.itemsCount(), 2);
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "New", "Other"}));
-    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
     EXPECT_EQ(m.popUpInterval(), 9000);
     EXPECT_EQ(m.trmAsk->interval(), 0);
     EXPECT_TRUE(m.trmAsk->isEnabled());
@@ -424,7 +411,7 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
 TEST_F(ShellTest, CancelRestoresLanguageAndTakesNothing) {
     TfrmMain& m = make();
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     const QByteArray before = dir.read("Hostvane.ini");
     m.runSettingsDialog = [&](hv::TfrmSettings& d) {
         hv::Languages::instance().setCurrentLanguage("Germ");  // as typing into cbLang does
@@ -445,7 +432,7 @@ TEST_F(ShellTest, CancelRestoresLanguageAndTakesNothing) {
 TEST_F(ShellTest, StoppedMonitorStaysStoppedAcrossTheDialog) {
     TfrmMain& m = make();
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     m.miStartClick();
     m.runSettingsDialog = [](hv::TfrmSettings&) { return int(hv::TfrmSettings::kOk); };
     m.miSettingsClick();
@@ -454,7 +441,7 @@ TEST_F(ShellTest, StoppedMonitorStaysStoppedAcrossTheDialog) {
     settle();
     EXPECT_EQ(passes, 1);
     m.miStartClick();
-    EXPECT_TRUE(waitFor([&] { return passes >= 2; }));
+    EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
 }
 
 TEST_F(ShellTest, OkDuringAPassChecksTheNewListAtOnce) {
@@ -467,7 +454,7 @@ TEST_F(ShellTest, OkDuringAPassChecksTheNewListAtOnce) {
     TfrmMain& m = make(&ini);
     m.LoadSettings();
     EXPECT_EQ(m.CheckThread->parallelChecks(), 8);
-    ASSERT_TRUE(waitFor([&] { return script->waitingInGate(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
     m.runSettingsDialog = [](hv::TfrmSettings& d) {
         d.lbxHosts->clear();
         d.lbxHosts->addItems({"New :  127.0.0.5"});
@@ -475,7 +462,7 @@ TEST_F(ShellTest, OkDuringAPassChecksTheNewListAtOnce) {
     };
     m.miSettingsClick();
     script->release();
-    EXPECT_TRUE(waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
     EXPECT_TRUE(dir.read("Hostvane.ini").contains("ParallelChecks=8"));
     settle();
     EXPECT_EQ(passes, 2);
@@ -562,7 +549,7 @@ TEST(AskTimerTest, NonPositiveIntervalNeverFiresAndChangesRestart) {
     settle(100);
     EXPECT_EQ(fired, 0);
     t.setInterval(20);
-    EXPECT_TRUE(waitFor([&] { return fired >= 1; }, 5000));
+    EXPECT_TRUE(hvtest::waitFor([&] { return fired >= 1; }, 5000));
     t.setEnabled(false);
     const int now = fired;
     settle(100);
@@ -723,7 +710,7 @@ TEST_F(ShellTest, TheBalloonTakesClicksWhileTheSettingsDialogIsOpen) {
         logBlocked = !log.isEnabled();
         balloonUsable = m.isEnabled();
         QTest::mouseClick(m.memReport->viewport(), Qt::RightButton);
-        hidden = waitFor([&] { return !m.isVisible(); }, 3000);
+        hidden = hvtest::waitFor([&] { return !m.isVisible(); }, 3000);
         d->btnCancel->click();
     });
     m.miSettingsClick();
@@ -842,7 +829,7 @@ TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
     m.LoadSettings();
     EXPECT_EQ(m.lostAfter(), 2);
     EXPECT_EQ(m.appearedAfter(), 1);
-    ASSERT_TRUE(waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
     ASSERT_TRUE(m.isVisible());  // appeared at once
     m.hide();
     const QString logBefore = log.text();
@@ -852,7 +839,7 @@ TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
         script->up.clear();  // one pass without an answer
     }
     m.trmAskTimer();
-    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
     settle();
     EXPECT_FALSE(m.isVisible());
     EXPECT_EQ(log.text(), logBefore);
@@ -862,7 +849,7 @@ TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
     EXPECT_EQ(m.hosts.figures()[0].failures, 1);
 
     m.trmAskTimer();  // the second one in a row is reported
-    ASSERT_TRUE(waitFor([&] { return passes >= 3 && m.CheckThread->isSuspended(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 3 && m.CheckThread->isSuspended(); }));
     EXPECT_TRUE(m.isVisible());
     EXPECT_EQ(log.text().count("Host lost: up"), 1);
     EXPECT_EQ(m.hosts.hosts()[0].stateImage, 1);

@@ -30,13 +30,6 @@ namespace {
 using hv::OverallState;
 using hv::TfrmMain;
 
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 // Hosts in `up` answer; while the gate is closed every try waits (bounded, and cut short by
 // the check cycle's cancel).
 struct Script {
@@ -74,13 +67,7 @@ QImage pixels(const QIcon& icon) {
 class TrayStatusTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QDir().mkpath(dir.file("skins"));
-        QDir().mkpath(dir.file("Languages"));
-        QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn",
-                    dir.file("skins/hostvane.skn"));
-        QFile::copy(hvtest::sourceDir() + "/dist/Languages/English.lng",
-                    dir.file("Languages/English.lng"));
-        exe = dir.write("hostvane", "#!/bin/sh\n");
+        exe = hvtest::layProgramFolder(dir);
         hv::Languages::instance().setExecutable(exe);
         hv::Languages::instance().loadLanguage(false);
         hv::AutostartEntry().remove();
@@ -119,11 +106,11 @@ protected:
     void pass() {
         const int before = passes;
         main->trmAskTimer();
-        ASSERT_TRUE(waitFor([&] { return passes > before; }));
+        ASSERT_TRUE(hvtest::waitFor([&] { return passes > before; }));
         settle();
     }
     void settle() {
-        waitFor([] { return false; }, 100);
+        hvtest::waitFor([] { return false; }, 100);
     }
 
     void expectShows(OverallState state, const QString& tip) {
@@ -155,7 +142,7 @@ TEST_F(TrayStatusTest, WithTrayStatusTheIconAndToolTipFollowTheHosts) {
     expectShows(OverallState::Checking, "Checking the hosts...");
 
     script->gateOpen = true;
-    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     settle();
     expectShows(OverallState::SomeLost, "2 of 3 hosts answering\n  <b>C</b> & co");
     // The title is shown as typed: the tooltip does not take the text for markup.
@@ -173,7 +160,7 @@ TEST_F(TrayStatusTest, WithTrayStatusTheIconAndToolTipFollowTheHosts) {
     settle();
     expectShows(OverallState::Checking, "Checking the hosts...");
     script->gateOpen = true;
-    ASSERT_TRUE(waitFor([&] { return passes >= 3; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 3; }));
     settle();
     expectShows(OverallState::AllAnswering, "3 of 3 hosts answering");
 
@@ -204,14 +191,14 @@ TEST_F(TrayStatusTest, WithoutTheKeyTheIconStaysAsToday) {
         script->setUp({"10.0.0.1"});
         m.LoadSettings();
         EXPECT_EQ(m.trayStatus(), 0);
-        ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+        ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
         settle();
         unchanged();
         m.miStartClick();
         settle();
         unchanged();
         m.miStartClick();
-        ASSERT_TRUE(waitFor([&] { return passes >= 2; }));
+        ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
         settle();
         unchanged();
         main.reset();
@@ -224,7 +211,7 @@ TEST_F(TrayStatusTest, ARebuiltListIsCheckingUntilAPassOverItEnds) {
     TfrmMain& m = make("TrayStatus=1\n");
     script->setUp({"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.9"});
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return passes >= 1; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     settle();
     expectShows(OverallState::AllAnswering, "3 of 3 hosts answering");
 
@@ -235,11 +222,11 @@ TEST_F(TrayStatusTest, ARebuiltListIsCheckingUntilAPassOverItEnds) {
     settle();
     expectShows(OverallState::Checking, "Checking the hosts...");
     script->gateOpen = true;
-    ASSERT_TRUE(waitFor([&] { return passes >= 2; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
     settle();
     expectShows(OverallState::Checking, "Checking the hosts...");
     m.trmAskTimer();
-    ASSERT_TRUE(waitFor([&] { return passes >= 3 && m.CheckThread->isSuspended(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 3 && m.CheckThread->isSuspended(); }));
     settle();
     expectShows(OverallState::SomeLost, "1 of 2 hosts answering\n  E");
 }
@@ -258,13 +245,13 @@ public:
 TEST_F(TrayStatusTest, ManyChangesInOneTurnAreOneUpdate) {
     TfrmMain& m = make("TrayStatus=1\n");
     m.LoadSettings();
-    ASSERT_TRUE(waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
     QStringList lines;
     for (int i = 0; i < 500; ++i)
         lines << QStringLiteral("H%1 :  10.1.%2.%3").arg(i).arg(i / 250).arg(i % 250);
     m.hosts.rebuildFromLines(lines);
     m.trmAskTimer();  // nobody answers
-    ASSERT_TRUE(waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
     settle();
     EXPECT_TRUE(icon->toolTip().startsWith("0 of 500 hosts answering\n  H0\n"))
         << icon->toolTip().toStdString();

@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <cstdlib>
 
@@ -58,5 +61,20 @@ int runCommand(const QString& program, const QStringList& args, int timeoutMs, Q
 }
 
 bool isRoot() { return geteuid() == 0; }
+
+QString layProgramFolder(const TempDir& dir) {
+    QDir().mkpath(dir.file("skins"));
+    QDir().mkpath(dir.file("Languages"));
+    QFile::copy(sourceDir() + "/dist/skins/hostvane.skn", dir.file("skins/hostvane.skn"));
+    QFile::copy(sourceDir() + "/dist/Languages/English.lng", dir.file("Languages/English.lng"));
+    return dir.write("hostvane", "#!/bin/sh\n");
+}
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
 
 }  // namespace hvtest

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace hvtest {
 
@@ -33,5 +34,12 @@ int runCommand(const QString& program, const QStringList& args, int timeoutMs,
                QByteArray* out = nullptr, QByteArray* err = nullptr);
 
 bool isRoot();
+
+// Lays what the program reads beside its executable into dir (the shipped skin and
+// English.lng) with a stand-in executable file, and returns that file's path.
+QString layProgramFolder(const TempDir& dir);
+
+// Runs the event loop until done() holds or ms have passed; returns done().
+bool waitFor(const std::function<bool()>& done, int ms = 15000);
 
 }  // namespace hvtest
