@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "help/core/ChmTables.h"
-#include "help/core/SiteMap.h"
+#include "helpcore/ChmTables.h"
+#include "helpcore/SiteMap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

@@ -1,5 +1,5 @@
 // Any text as an address to edit, and any keys typed into the IP mask.
-// PadIpAddress: never shorter than 15 characters; only "0" characters are added, the input
+// padIpAddress: never shorter than 15 characters; only "0" characters are added, the input
 // stays in order; a dotted address of four groups of one to three digits becomes exactly 15
 // characters that fill the mask and keep their numbers.
 // IpMask: whatever is typed, the shown text keeps 15 characters, the fixed dots and digits or
@@ -47,7 +47,7 @@ void checkMask(const hv::IpMask& m) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString in =
         QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QString out = hv::PadIpAddress(in);
+    const QString out = hv::padIpAddress(in);
     if (out.size() < 15) std::abort();
     // The input is a subsequence of the output and everything added is "0".
     qsizetype j = 0;

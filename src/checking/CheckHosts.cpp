@@ -39,24 +39,24 @@ bool isBlankText(const QString& text) {
 
 }  // namespace
 
-TCheckHosts::TCheckHosts(HostList& hosts, ProbeFactory probes, CheckSink& sink,
+CheckCycle::CheckCycle(HostList& hosts, ProbeFactory probes, CheckSink& sink,
                          MainThreadInvoker& invoker)
     : m_hosts(hosts), m_factory(std::move(probes)), m_sink(sink), m_invoker(invoker) {}
 
-TCheckHosts::~TCheckHosts() { stop(); }
+CheckCycle::~CheckCycle() { stop(); }
 
-void TCheckHosts::start() {
+void CheckCycle::start() {
     std::lock_guard guard(m_lock);
     if (m_thread.joinable() || m_terminated) return;
-    m_thread = std::thread(&TCheckHosts::run, this);
+    m_thread = std::thread(&CheckCycle::run, this);
 }
 
-bool TCheckHosts::isSuspended() const {
+bool CheckCycle::isSuspended() const {
     std::lock_guard guard(m_lock);
     return m_suspended && !m_ended && !m_terminated;
 }
 
-void TCheckHosts::resume() {
+void CheckCycle::resume() {
     std::lock_guard guard(m_lock);
     // Clearing the mark here, under the lock the thread marks itself with, means a tick that
     // follows at once finds the pass under way: passes neither overlap nor queue.
@@ -66,7 +66,7 @@ void TCheckHosts::resume() {
     m_wake.notify_all();
 }
 
-void TCheckHosts::resumeForNewList() {
+void CheckCycle::resumeForNewList() {
     std::lock_guard guard(m_lock);
     if (m_ended || m_terminated) return;
     if (!m_suspended) {
@@ -80,33 +80,33 @@ void TCheckHosts::resumeForNewList() {
     m_wake.notify_all();
 }
 
-void TCheckHosts::setParallelChecks(int count) {
+void CheckCycle::setParallelChecks(int count) {
     std::lock_guard guard(m_lock);
     m_parallelChecks = std::clamp(count, 1, kMaxParallelChecks);
 }
 
-int TCheckHosts::parallelChecks() const {
+int CheckCycle::parallelChecks() const {
     std::lock_guard guard(m_lock);
     return m_parallelChecks;
 }
 
-void TCheckHosts::setPassesToReport(int lostAfter, int appearedAfter) {
+void CheckCycle::setPassesToReport(int lostAfter, int appearedAfter) {
     std::lock_guard guard(m_lock);
     m_lostAfter = std::clamp(lostAfter, 1, kMaxPassesToReport);
     m_appearedAfter = std::clamp(appearedAfter, 1, kMaxPassesToReport);
 }
 
-int TCheckHosts::lostAfter() const {
+int CheckCycle::lostAfter() const {
     std::lock_guard guard(m_lock);
     return m_lostAfter;
 }
 
-int TCheckHosts::appearedAfter() const {
+int CheckCycle::appearedAfter() const {
     std::lock_guard guard(m_lock);
     return m_appearedAfter;
 }
 
-void TCheckHosts::stop() {
+void CheckCycle::stop() {
     {
         std::lock_guard guard(m_lock);
         m_terminated = true;
@@ -117,32 +117,32 @@ void TCheckHosts::stop() {
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
 }
 
-bool TCheckHosts::hasEnded() const {
+bool CheckCycle::hasEnded() const {
     std::lock_guard guard(m_lock);
     return m_ended;
 }
 
-QString TCheckHosts::errorMessage() const {
+QString CheckCycle::errorMessage() const {
     std::lock_guard guard(m_lock);
     return m_error;
 }
 
-void TCheckHosts::setHostChecked(std::function<void(const HostCheckResult&)> callback) {
+void CheckCycle::setHostChecked(std::function<void(const HostCheckResult&)> callback) {
     std::lock_guard guard(m_lock);
     m_hostChecked = std::move(callback);
 }
 
-void TCheckHosts::setPassFinished(std::function<void()> callback) {
+void CheckCycle::setPassFinished(std::function<void()> callback) {
     std::lock_guard guard(m_lock);
     m_passFinished = std::move(callback);
 }
 
-bool TCheckHosts::terminated() const {
+bool CheckCycle::terminated() const {
     std::lock_guard guard(m_lock);
     return m_terminated;
 }
 
-void TCheckHosts::run() {
+void CheckCycle::run() {
     QString message;
     try {
         loop();
@@ -165,7 +165,7 @@ void TCheckHosts::run() {
     m_error = message;
 }
 
-void TCheckHosts::loop() {
+void CheckCycle::loop() {
     {
         std::unique_lock guard(m_lock);
         m_wake.wait(guard, [this] { return m_resumeRequested || m_terminated; });
@@ -193,7 +193,7 @@ void TCheckHosts::loop() {
     }
 }
 
-void TCheckHosts::ensureProbeSets(int count) {
+void CheckCycle::ensureProbeSets(int count) {
     while (static_cast<int>(m_probeSets.size()) < count) {
         std::unique_ptr<HostProbes> set = m_factory ? m_factory(m_cancel) : nullptr;
         if (!set) throw Error(QStringLiteral("no probes"));
@@ -201,7 +201,7 @@ void TCheckHosts::ensureProbeSets(int count) {
     }
 }
 
-std::optional<HostCheckResult> TCheckHosts::checkHost(int index, std::uint64_t generation,
+std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t generation,
                                                       HostProbes& probes) const {
     // The list was rebuilt: its hosts are not this pass's any more.
     const std::optional<Host> host = m_hosts.hostAt(index, generation);
@@ -234,7 +234,7 @@ std::optional<HostCheckResult> TCheckHosts::checkHost(int index, std::uint64_t g
     return result;
 }
 
-bool TCheckHosts::takeResult(const HostCheckResult& result, std::uint64_t generation) {
+bool CheckCycle::takeResult(const HostCheckResult& result, std::uint64_t generation) {
     // The previous state is the image as it is now: Stop may have changed it while the host
     // was probed.
     const std::optional<bool> turn =
@@ -250,7 +250,7 @@ bool TCheckHosts::takeResult(const HostCheckResult& result, std::uint64_t genera
     return true;
 }
 
-bool TCheckHosts::handOver(const HostCheckResult& result, std::uint64_t generation,
+bool CheckCycle::handOver(const HostCheckResult& result, std::uint64_t generation,
                            const std::function<void(const HostCheckResult&)>& hostChecked) {
     if (terminated()) return false;
     CurrentIndex = result.index + kFirstHostItem;
@@ -269,7 +269,7 @@ bool TCheckHosts::handOver(const HostCheckResult& result, std::uint64_t generati
     return true;
 }
 
-void TCheckHosts::pass() {
+void CheckCycle::pass() {
     std::function<void(const HostCheckResult&)> hostChecked;
     int width = 1;
     {
@@ -382,7 +382,7 @@ void TCheckHosts::pass() {
     }
 }
 
-bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
+bool CheckCycle::handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
                                 const std::function<void(const HostCheckResult&)>& hostChecked) {
     if (terminated()) return false;
     const bool anyChecked = std::any_of(batch.begin(), batch.end(), [](const HostCheckResult& r) {
@@ -408,16 +408,16 @@ bool TCheckHosts::handOverBatch(const std::vector<HostCheckResult>& batch, std::
     return handed == batch.size();
 }
 
-const TCheckHosts::HandOverTexts& TCheckHosts::handOverTexts() {
+const CheckCycle::HandOverTexts& CheckCycle::handOverTexts() {
     if (!m_texts) {
         m_texts = HandOverTexts{QDateTime::currentDateTime(), m_sink.timeText(),
-                                LangMessage(QStringLiteral("AppearHost")),
-                                LangMessage(QStringLiteral("LoseHost"))};
+                                langMessage(QStringLiteral("AppearHost")),
+                                langMessage(QStringLiteral("LoseHost"))};
     }
     return *m_texts;
 }
 
-void TCheckHosts::ReportChange(std::uint64_t generation) {
+void CheckCycle::ReportChange(std::uint64_t generation) {
     // Reached the main thread after a rebuild: the host it names is gone.
     if (m_hosts.generation() != generation) return;
     const int index = CurrentIndex - kFirstHostItem;
@@ -441,13 +441,13 @@ void TCheckHosts::ReportChange(std::uint64_t generation) {
     m_sink.hostChanged(title, host->address, HostAlive, HostAlive ? HostRoundTripMs : -1);
 }
 
-void TCheckHosts::ShowSummary() {
+void CheckCycle::ShowSummary() {
     QString report;
     if (!isBlankText(LostText)) {
-        report += LangMessage(QStringLiteral("LoseHosts")) + LostText + kLineBreak + kLineBreak;
+        report += langMessage(QStringLiteral("LoseHosts")) + LostText + kLineBreak + kLineBreak;
     }
     if (!isBlankText(AppearedText)) {
-        report += LangMessage(QStringLiteral("AppearHosts")) + AppearedText;
+        report += langMessage(QStringLiteral("AppearHosts")) + AppearedText;
     }
     AppearedText.clear();
     LostText.clear();

@@ -27,7 +27,7 @@ public:
     virtual ~CheckSink() = default;
     // A new last line of memLog.
     virtual void appendLogLine(const QString& line) = 0;
-    // memReport := report; PositionReport; show without activating; enable tmrHide.
+    // memReport := report; positionReport; show without activating; enable tmrHide.
     virtual void showReport(const QString& report) = 0;
     // Time text of a log line, from the user's locale.
     virtual QString timeText() = 0;
@@ -73,14 +73,14 @@ struct HostCheckResult {
 // in list order: a host's ReportChange waits for every host before it, so the log, the images
 // and the report read as if the hosts had been checked one after another. With 1 the hosts
 // are checked on this thread, one after another.
-class TCheckHosts {
+class CheckCycle {
 public:
     // Called on the checking thread for each probe set a pass needs (one per concurrent
     // check, kept for later passes); the probes must watch the given cancel handle.
     using ProbeFactory = std::function<std::unique_ptr<HostProbes>(const CancelHandle&)>;
 
-    TCheckHosts(HostList& hosts, ProbeFactory probes, CheckSink& sink, MainThreadInvoker& invoker);
-    ~TCheckHosts();  // stops and joins
+    CheckCycle(HostList& hosts, ProbeFactory probes, CheckSink& sink, MainThreadInvoker& invoker);
+    ~CheckCycle();  // stops and joins
 
     // The cancel handle every probe wait watches.
     CancelHandle& cancelHandle() { return m_cancel; }

@@ -83,7 +83,7 @@ void HostStateModel::attach(HostList& hosts) {
 void HostStateModel::retranslate() {
     for (int c = 0; c < ColumnCount; ++c)
         if (!kColumns[c].designedTitle)
-            m_titles[c] = LangMessage(QString::fromLatin1(kColumns[c].messageKey));
+            m_titles[c] = langMessage(QString::fromLatin1(kColumns[c].messageKey));
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 

@@ -71,20 +71,20 @@ OverallStatus OverallStatus::of(const QList<Host>& hosts, bool running, bool pas
 QString OverallStatus::toolTip() const {
     switch (state) {
         case OverallState::Stopped:
-            return LangMessage(QStringLiteral("TrayStopped"));
+            return langMessage(QStringLiteral("TrayStopped"));
         case OverallState::NoHosts:
-            return LangMessage(QStringLiteral("TrayNoHosts"));
+            return langMessage(QStringLiteral("TrayNoHosts"));
         case OverallState::Checking:
-            return LangMessage(QStringLiteral("TrayChecking"));
+            return langMessage(QStringLiteral("TrayChecking"));
         case OverallState::AllAnswering:
         case OverallState::SomeLost:
         case OverallState::AllLost:
             break;
     }
-    QStringList lines{fill(LangMessage(QStringLiteral("TrayAnswering")), {answering, watched})};
+    QStringList lines{fill(langMessage(QStringLiteral("TrayAnswering")), {answering, watched})};
     for (qsizetype i = 0; i < lost.size() && i < kListedTitles; ++i) lines << kIndent + lost[i];
     if (lost.size() > kListedTitles)
-        lines << kIndent + fill(LangMessage(QStringLiteral("TrayMore")),
+        lines << kIndent + fill(langMessage(QStringLiteral("TrayMore")),
                                 {int(lost.size()) - kListedTitles});
     return lines.join(QLatin1Char('\n'));
 }

@@ -42,7 +42,7 @@ public:
 
     // Plain text, one item a line: "3 of 4 hosts answering", then the first five lost titles
     // indented by two blanks, then "and N more" for the rest. Stopped, Checking and NoHosts
-    // have a line of their own. The texts are LangMessage keys (see messageKeys()).
+    // have a line of their own. The texts are langMessage keys (see messageKeys()).
     QString toolTip() const;
 
     bool operator==(const OverallStatus&) const = default;

@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QTextDocument>
 
-#include "help/core/ChmFile.h"
+#include "helpcore/ChmFile.h"
 
 namespace hv {
 

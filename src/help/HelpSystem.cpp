@@ -2,39 +2,39 @@
 
 #include <memory>
 
-#include "help/HelpContext.h"
+#include "widgets/HelpContext.h"
 #include "help/HtmlHelp.h"
-#include "help/core/HelpManager.h"
-#include "help/core/THtmlHelpViewer.h"
-#include "help/core/TWinHelpTester.h"
+#include "helpcore/HelpManager.h"
+#include "helpcore/HtmlHelpViewer.h"
+#include "helpcore/WinHelpTester.h"
 
 namespace hv {
 
 namespace {
-std::shared_ptr<THtmlHelpViewer>& theViewer() {
-    static std::shared_ptr<THtmlHelpViewer> viewer;
+std::shared_ptr<HtmlHelpViewer>& theViewer() {
+    static std::shared_ptr<HtmlHelpViewer> viewer;
     return viewer;
 }
 }  // namespace
 
 HelpSystem::HelpSystem(const QString& executableDir) {
-    auto viewer = std::make_shared<THtmlHelpViewer>(&HtmlHelp, executableDir);
+    auto viewer = std::make_shared<HtmlHelpViewer>(&htmlHelp, executableDir);
     const auto& manager = HelpManager::instance();
-    manager->RegisterViewer(viewer);
+    manager->registerViewer(viewer);
     manager->setHelpSelector(viewer);
-    manager->setWinHelpTester(std::make_shared<TWinHelpTester>());
+    manager->setWinHelpTester(std::make_shared<WinHelpTester>());
     theViewer() = viewer;
     installF1Handling();
 }
 
 HelpSystem::~HelpSystem() {
     if (auto& viewer = theViewer()) {
-        viewer->Shutdown();
+        viewer->shutdown();
         HelpManager::instance()->setHelpSelector(nullptr);
         viewer.reset();
     }
 }
 
-THtmlHelpViewer* HelpSystem::viewer() { return theViewer().get(); }
+HtmlHelpViewer* HelpSystem::viewer() { return theViewer().get(); }
 
 }  // namespace hv

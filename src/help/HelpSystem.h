@@ -4,9 +4,9 @@
 
 namespace hv {
 
-class THtmlHelpViewer;
+class HtmlHelpViewer;
 
-// The program's part of the help system, for the whole run: creates THtmlHelpViewer on our
+// The program's part of the help system, for the whole run: creates HtmlHelpViewer on our
 // help window, registers it with the help manager, makes it the help selector, installs the
 // WinHelp tester and the F1 handling. At the end the viewer's identifier is released at the
 // manager. Help windows still open stay until the application ends. Main thread.
@@ -18,7 +18,7 @@ public:
     HelpSystem& operator=(const HelpSystem&) = delete;
 
     // The program-wide reference to the viewer; null before start and after the end.
-    static THtmlHelpViewer* viewer();
+    static HtmlHelpViewer* viewer();
 };
 
 }  // namespace hv

@@ -14,9 +14,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "dialogs/ExecModal.h"
+#include "widgets/ExecModal.h"
 #include "help/ChmBrowser.h"
-#include "help/core/ChmFile.h"
+#include "helpcore/ChmFile.h"
 
 namespace hv {
 

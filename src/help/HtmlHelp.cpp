@@ -4,7 +4,7 @@
 
 namespace hv {
 
-void HtmlHelp(quintptr, const QString& file, unsigned command, const HtmlHelpData& data) {
+void htmlHelp(quintptr, const QString& file, unsigned command, const HtmlHelpData& data) {
     switch (command) {
         case HH_CLOSE_ALL:
             HelpWindow::closeAll();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "help/core/HtmlHelpCommand.h"
+#include "helpcore/HtmlHelpCommand.h"
 
 namespace hv {
 
@@ -9,6 +9,6 @@ namespace hv {
 // default page), HH_DISPLAY_INDEX the index entry named by data.text, HH_HELP_CONTEXT the page
 // of the context number data.number, HH_CLOSE_ALL closes the help window. Other commands do
 // nothing. Main thread.
-void HtmlHelp(quintptr window, const QString& file, unsigned command, const HtmlHelpData& data);
+void htmlHelp(quintptr window, const QString& file, unsigned command, const HtmlHelpData& data);
 
 }  // namespace hv

@@ -26,7 +26,7 @@ EditTarget editTargetOfLine(const QString& line) {
     return target;
 }
 
-QString PadIpAddress(const QString& address) {
+QString padIpAddress(const QString& address) {
     QString a = address;
     QString r;
     for (int g = 0; g < 3; ++g) {

@@ -25,7 +25,7 @@ EditTarget editTargetOfLine(const QString& line);
 // Leading zeros for every group of one or two digits so that a dotted address fills the IP
 // mask: 10.0.0.1 -> 010.000.000.001. Never shorter than 15 characters; anything else in the
 // text is kept in place and padded by the same rule.
-QString PadIpAddress(const QString& address);
+QString padIpAddress(const QString& address);
 
 // Leading and trailing spaces and control characters removed.
 QString trimBlanks(const QString& text);

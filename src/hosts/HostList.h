@@ -13,7 +13,7 @@
 
 namespace hv {
 
-// State images of ImageList1 that the host list uses.
+// State images of ImageList that the host list uses.
 enum StateImage : int { kImageAnswered = 0, kImageNotAnswering = 1 };
 
 struct Host {

@@ -60,7 +60,7 @@ QString settingsFilePath(const QString& executableDir);
 // Reads every value with its default; a missing or unreadable file gives the defaults.
 Settings readSettings(const QString& path);
 
-// Writes the file as SaveSettings does: HostList erased and written anew from the host entries
+// Writes the file as saveSettings does: HostList erased and written anew from the host entries
 // (title = key, address = value), then every key of the table. One atomic write: throws
 // IniWriteError ("Unable to write to %s") and leaves the file as it was.
 void writeSettings(const QString& path, const Settings& settings);

@@ -12,7 +12,7 @@ namespace hv {
 class IniFile;
 
 // Language files beside the executable (Languages/<name>.lng) and the current language.
-// One object per process; LangMessage() reads through it.
+// One object per process; langMessage() reads through it.
 class Languages {
 public:
     static Languages& instance();
@@ -62,6 +62,6 @@ private:
     mutable std::shared_ptr<const IniFile> m_cachedFile;
 };
 
-inline QString LangMessage(const QString& key) { return Languages::instance().message(key); }
+inline QString langMessage(const QString& key) { return Languages::instance().message(key); }
 
 }  // namespace hv

@@ -7,18 +7,18 @@
 #include <QSet>
 #include <QWidget>
 
-#include "dialogs/TfrmAddHost.h"
-#include "dialogs/TfrmSettings.h"
+#include "dialogs/HostEntryDialog.h"
+#include "dialogs/SettingsDialog.h"
 #include "lang/FormKey.h"
 #include "lang/LanguageFile.h"
 #include "lang/Languages.h"
-#include "lang/widgets/FormTranslator.h"
-#include "lang/widgets/WidgetProperties.h"
+#include "translation/FormTranslator.h"
+#include "translation/WidgetProperties.h"
 #include "platform/ProgramFiles.h"
-#include "shell/TfrmMain.h"
-#include "views/TfrmAbout.h"
-#include "views/TfrmLog.h"
-#include "views/TfrmState.h"
+#include "shell/MainWindow.h"
+#include "views/AboutWindow.h"
+#include "views/LogWindow.h"
+#include "views/StateWindow.h"
 
 namespace hv {
 
@@ -101,27 +101,27 @@ const QList<CheckLanguage::Window>& CheckLanguage::windows() {
     static const QList<Window> list = {
         {QStringLiteral("frmMain"),
          [] {
-             TfrmMain::Options options;
+             MainWindow::Options options;
              options.trayIcon = false;
              options.brokenFilesMessage = [] {};
-             return std::unique_ptr<QWidget>(std::make_unique<TfrmMain>(options));
+             return std::unique_ptr<QWidget>(std::make_unique<MainWindow>(options));
          },
          // The Start/Stop and Table captions come from [Messages]; the report is built.
          {QStringLiteral("frmMain"), QStringLiteral("miStart"), QStringLiteral("miTable"),
           QStringLiteral("memReport")}},
-        {QStringLiteral("frmLog"), [] { return std::unique_ptr<QWidget>(new TfrmLog); }, {}},
+        {QStringLiteral("frmLog"), [] { return std::unique_ptr<QWidget>(new LogWindow); }, {}},
         {QStringLiteral("frmState"),
-         [] { return std::unique_ptr<QWidget>(new TfrmState); },
+         [] { return std::unique_ptr<QWidget>(new StateWindow); },
          {QStringLiteral("plItemsCount")}},
         {QStringLiteral("frmSettings"),
-         [] { return std::unique_ptr<QWidget>(new TfrmSettings(nullptr)); },
+         [] { return std::unique_ptr<QWidget>(new SettingsDialog(nullptr)); },
          {QStringLiteral("lbxHosts"), QStringLiteral("cbLang")}},
         // Windows of other parts of the program add their line here.
         {QStringLiteral("frmAddHost"),
-         [] { return std::unique_ptr<QWidget>(new TfrmAddHost(nullptr)); },
+         [] { return std::unique_ptr<QWidget>(new HostEntryDialog(nullptr)); },
          {QStringLiteral("frmAddHost"), QStringLiteral("lbHint")}},
         {QStringLiteral("frmAbout"),
-         [] { return std::unique_ptr<QWidget>(new TfrmAbout(nullptr, nullptr)); },
+         [] { return std::unique_ptr<QWidget>(new AboutWindow(nullptr, nullptr)); },
          {QStringLiteral("lbProgName"), QStringLiteral("lbVer"), QStringLiteral("Label6"),
           QStringLiteral("Label9"), QStringLiteral("lbInfo2")}},
     };

@@ -10,16 +10,16 @@
 
 #include "help/HelpSystem.h"
 #include "lang/Languages.h"
-#include "lang/widgets/TranslateForm.h"
+#include "translation/TranslateForm.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
 #include "shell/QuitSignals.h"
-#include "shell/TfrmMain.h"
-#include "views/ErrorBox.h"
-#include "views/TfrmLog.h"
-#include "views/TfrmState.h"
+#include "shell/MainWindow.h"
+#include "widgets/ErrorBox.h"
+#include "views/LogWindow.h"
+#include "views/StateWindow.h"
 
 namespace hv {
 
@@ -65,9 +65,9 @@ void StartupSequence::installTranslateAllForms(QWidget* frmMain, QWidget* frmLog
         return;
     }
     Languages::instance().setTranslateAllForms([frmMain, frmLog, frmState] {
-        for (QWidget* window : {frmMain, frmLog, frmState}) TranslateForm(window);
+        for (QWidget* window : {frmMain, frmLog, frmState}) translateForm(window);
         // The table's figure columns take their titles from messages.
-        if (auto* state = qobject_cast<TfrmState*>(frmState)) state->retranslateColumns();
+        if (auto* state = qobject_cast<StateWindow*>(frmState)) state->retranslateColumns();
     });
 }
 
@@ -80,7 +80,7 @@ int StartupSequence::run(int& argc, char** argv) {
     const QString derivedName = ProgramFiles::executableDerivedName(QFileInfo(exe).fileName());
     QCoreApplication::setApplicationName(derivedName);
 
-    // 2. The chosen language; LangMessage works from here on.
+    // 2. The chosen language; langMessage works from here on.
     // An installed copy starts the user's own settings file from its default first.
     SettingsLocation::prepareSettingsFile(QFileInfo(exe).absolutePath(),
                                           QStringLiteral("Hostvane.ini"));
@@ -122,11 +122,11 @@ int StartupSequence::run(int& argc, char** argv) {
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Hostvane"));
 
     // 7. The windows, in this order.
-    TfrmMain::Options options;
+    MainWindow::Options options;
     options.executablePath = exe;
-    auto frmMain = std::make_unique<TfrmMain>(options);
-    auto frmLog = std::make_unique<TfrmLog>();
-    auto frmState = std::make_unique<TfrmState>();
+    auto frmMain = std::make_unique<MainWindow>(options);
+    auto frmLog = std::make_unique<LogWindow>();
+    auto frmState = std::make_unique<StateWindow>();
     frmState->attach(frmMain->hosts);
     frmMain->setWindows(frmLog.get(), frmState.get());
     if (const Skin* skin = frmMain->skin()) {
@@ -145,7 +145,7 @@ int StartupSequence::run(int& argc, char** argv) {
     });
 
     // 8. The settings: the first pass starts now.
-    ErrorBox::guard([&] { frmMain->LoadSettings(); });
+    ErrorBox::guard([&] { frmMain->loadSettings(); });
     // 9. The language again, translating the three windows.
     ErrorBox::guard([&] { languages.loadLanguage(true); });
 

@@ -19,7 +19,7 @@ public:
     static bool hasDisplay();
     static QString noDisplayMessage();
 
-    // TranslateAllForms: TranslateForm of the three windows the application owns, in their
+    // TranslateAllForms: translateForm of the three windows the application owns, in their
     // creation order; nullptrs uninstall it.
     static void installTranslateAllForms(QWidget* frmMain, QWidget* frmLog, QWidget* frmState);
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/RawCapability.h"
-#include "shell/CheckOnce.h"
+#include "once/CheckOnce.h"
 #include "shell/GuiModule.h"
 
 namespace {

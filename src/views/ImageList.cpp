@@ -155,15 +155,15 @@ QImage settings() {
     return image;
 }
 
-const std::array<QImage, ImageList1::kCount>& images() {
-    static const std::array<QImage, ImageList1::kCount> all = {
+const std::array<QImage, ImageList::kCount>& images() {
+    static const std::array<QImage, ImageList::kCount> all = {
         answered(), notAnswering(), start(), stop(), table(), log(), help(), about(), settings()};
     return all;
 }
 
 }  // namespace
 
-namespace ImageList1 {
+namespace ImageList {
 
 QPixmap pixmap(int index) {
     if (index < 0 || index >= kCount) return {};
@@ -175,6 +175,6 @@ QIcon icon(int index) {
     return p.isNull() ? QIcon() : QIcon(p);
 }
 
-}  // namespace ImageList1
+}  // namespace ImageList
 
 }  // namespace hv

@@ -21,7 +21,7 @@ constexpr char kMinimizeToTaskbar[] = "minimizeToTaskbar";
 
 bool askToQuit(QWidget* parent) {
     return QMessageBox::question(
-               parent, QStringLiteral("Hostvane"), LangMessage(QStringLiteral("NoTrayQuit")),
+               parent, QStringLiteral("Hostvane"), langMessage(QStringLiteral("NoTrayQuit")),
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -117,7 +117,7 @@ void NoTrayFallback::fillBar() {
 }
 
 void NoTrayFallback::retranslate() {
-    if (m_notice) m_notice->setText(LangMessage(QStringLiteral("NoTrayNotice")));
+    if (m_notice) m_notice->setText(langMessage(QStringLiteral("NoTrayNotice")));
 }
 
 bool NoTrayFallback::eventFilter(QObject* watched, QEvent* event) {

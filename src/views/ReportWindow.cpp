@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <cmath>
 
-#include "views/MinimizeToTray.h"
+#include "widgets/MinimizeToTray.h"
 
 namespace hv {
 
@@ -88,7 +88,7 @@ ReportWindow::ReportWindow(QWidget* parent) : QWidget(parent) {
 
 void ReportWindow::showReport(const QString& report) {
     memReport->setPlainText(report);
-    PositionReport();
+    positionReport();
     show();
     raise();
     // A countdown under way keeps running: the window hides when the first report's time is up.
@@ -141,7 +141,7 @@ QRegion ReportWindow::balloonRegion(int w, int h) {
     return region;
 }
 
-void ReportWindow::PositionReport() {
+void ReportWindow::positionReport() {
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect full = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;

@@ -12,7 +12,7 @@ namespace hv {
 
 // The pop-up report: a frameless, topmost balloon without a taskbar entry that shows the
 // report of a pass at the bottom right of the primary screen and hides after tmrHide's
-// interval or at any mouse button. TfrmMain derives from it (the main window is the pop-up).
+// interval or at any mouse button. MainWindow derives from it (the main window is the pop-up).
 class ReportWindow : public QWidget {
     Q_OBJECT
 public:
@@ -21,15 +21,15 @@ public:
     QPlainTextEdit* memReport = nullptr;  // read-only, borderless, transparent, no wrapping
     QTimer* tmrHide = nullptr;            // single pop-up countdown, disabled at start
 
-    // The summary step: memReport := report; PositionReport; show without activating;
+    // The summary step: memReport := report; positionReport; show without activating;
     // enable tmrHide (a running countdown is not restarted).
     void showReport(const QString& report);
 
-    void PositionReport();
+    void positionReport();
     void tmrHideTimer();
     void memReportMouseDown();
 
-    // Pure geometry, for PositionReport and the tests.
+    // Pure geometry, for positionReport and the tests.
     static int reportLineCount(const QString& text);  // a final line break adds no line
     static int fontPixelHeight(double pointSize, double logicalDpi);  // rounded
     // Window rectangle for n lines at pitch p = pixel height + 2 on a screen of that size.

@@ -56,7 +56,7 @@ protected:
     Sink sink;
     hv::MainThreadInvoker invoker;
     std::atomic<int> passes{0};
-    hv::TCheckHosts thread{hosts, sharedProbes(probes), sink, invoker};
+    hv::CheckCycle thread{hosts, sharedProbes(probes), sink, invoker};
 };
 
 using CheckCycle = CheckCycleWith<RecordingSink>;

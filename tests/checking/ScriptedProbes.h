@@ -161,7 +161,7 @@ private:
     hv::HostProbes& m_to;
 };
 
-inline hv::TCheckHosts::ProbeFactory sharedProbes(hv::HostProbes& probes) {
+inline hv::CheckCycle::ProbeFactory sharedProbes(hv::HostProbes& probes) {
     return
         [&probes](const hv::CancelHandle&) { return std::make_unique<ForwardingProbes>(probes); };
 }

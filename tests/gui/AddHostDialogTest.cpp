@@ -9,14 +9,14 @@
 #include <QTimer>
 
 #include "TestSupport.h"
-#include "dialogs/MaskEdit.h"
-#include "dialogs/TfrmAddHost.h"
+#include "widgets/MaskEdit.h"
+#include "dialogs/HostEntryDialog.h"
 #include "lang/Languages.h"
 
 namespace {
 
 using hv::HostEntryMode;
-using hv::TfrmAddHost;
+using hv::HostEntryDialog;
 
 // A language whose captions differ from their keys, so a test sees that they were looked up.
 class AddHostTest : public ::testing::Test {
@@ -60,7 +60,7 @@ TEST_F(AddHostTest, EachModeSetsCaptionLabelFieldsAndStartingTexts) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caption);
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(c.mode, hv::Host{"Old", "127.0.0.1", 1});
         EXPECT_EQ(d.windowTitle(), c.caption);
         EXPECT_EQ(d.lbHint->text(), c.label);
@@ -80,7 +80,7 @@ TEST_F(AddHostTest, EachModeSetsCaptionLabelFieldsAndStartingTexts) {
 TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
     {
         SCOPED_TRACE("new IP, title untouched: it follows the value text");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::NewIP);
         QTest::keyClicks(d.MaskEdit1, "192.168.1.1");
         EXPECT_EQ(d.MaskEdit1->text(), "192.168.1__.1__");
@@ -89,7 +89,7 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
     }
     {
         SCOPED_TRACE("new IP, a character typed into the title first is kept");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::NewIP);
         QTest::keyClicks(d.edTitle, "L");
         EXPECT_FALSE(d.TitleFollowsAddress);
@@ -98,7 +98,7 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
     }
     {
         SCOPED_TRACE("arrows and Delete in the title type nothing: it still follows");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::NewIP);
         QTest::keyClick(d.edTitle, Qt::Key_Left);
         QTest::keyClick(d.edTitle, Qt::Key_Delete);
@@ -111,13 +111,13 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
     }
     {
         SCOPED_TRACE("new IP, nothing typed: three dots");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::NewIP);
         EXPECT_EQ(d.hostLine(), " :  ...");
     }
     {
         SCOPED_TRACE("refused characters change nothing");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::NewIP);
         QTest::keyClicks(d.MaskEdit1, "1x2 -3,4");
         EXPECT_EQ(d.MaskEdit1->text(), "123.4__.___.___");
@@ -127,7 +127,7 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
     }
     {
         SCOPED_TRACE("new HTTP: typed after http://, the title stays");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::NewHTTP);
         d.edHTTP->end(false);
         QTest::keyClicks(d.edHTTP, "127.0.0.1");
@@ -137,7 +137,7 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
     }
     {
         SCOPED_TRACE("new LAN: blanks around the address are dropped");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::NewLAN);
         d.edHTTP->end(false);
         QTest::keyClicks(d.edHTTP, "localhost  ");
@@ -146,13 +146,13 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
     }
     {
         SCOPED_TRACE("edit LAN keeps the text as it stands");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::EditLAN, hv::Host{"Pc", "\\\\pc ", 1});
         EXPECT_EQ(d.hostLine(), "Pc :  \\\\pc ");
     }
     {
         SCOPED_TRACE("edit IP stores the zero-filled address");
-        TfrmAddHost d;
+        HostEntryDialog d;
         d.setMode(HostEntryMode::EditIP, hv::Host{"Box", "10.0.0.1", 1});
         EXPECT_EQ(d.hostLine(), "Box :  010.000.000.001");
         // Typing over it: the cursor is at the start and digits overwrite.
@@ -163,7 +163,7 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
 }
 
 // Runs the dialog modally; `act` runs once it is up, a bounded fallback closes it.
-int runModal(TfrmAddHost& d, const std::function<void()>& act) {
+int runModal(HostEntryDialog& d, const std::function<void()>& act) {
     QTimer::singleShot(0, &d, [&] {
         act();
         QTimer::singleShot(3000, &d, [&] {
@@ -174,7 +174,7 @@ int runModal(TfrmAddHost& d, const std::function<void()>& act) {
 }
 
 TEST_F(AddHostTest, CancelHasTheFocusTabOrderAndClosing) {
-    TfrmAddHost d;
+    HostEntryDialog d;
     d.setMode(HostEntryMode::NewIP);
     QStringList order;
     bool stillOpen = false;
@@ -194,16 +194,16 @@ TEST_F(AddHostTest, CancelHasTheFocusTabOrderAndClosing) {
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, 2);
 
-    TfrmAddHost ok;
+    HostEntryDialog ok;
     ok.setMode(HostEntryMode::NewHTTP);
     EXPECT_EQ(runModal(ok, [&] { QTest::mouseClick(ok.btnOK, Qt::LeftButton); }), 1);
-    TfrmAddHost cancel;
+    HostEntryDialog cancel;
     cancel.setMode(HostEntryMode::NewLAN);
     EXPECT_EQ(runModal(cancel, [&] { QTest::mouseClick(cancel.btnCancel, Qt::LeftButton); }), 2);
 }
 
 TEST_F(AddHostTest, EveryControlHasAnAccessibleName) {
-    TfrmAddHost d;
+    HostEntryDialog d;
     d.setMode(HostEntryMode::NewIP);
     d.show();
     for (QWidget* w : d.findChildren<QWidget*>()) {

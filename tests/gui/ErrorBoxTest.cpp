@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "platform/Error.h"
-#include "views/ErrorBox.h"
+#include "widgets/ErrorBox.h"
 
 namespace {
 

@@ -19,15 +19,15 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "lang/Languages.h"
-#include "lang/widgets/TranslateForm.h"
+#include "translation/TranslateForm.h"
 #include "platform/CancelHandle.h"
-#include "shell/TfrmMain.h"
-#include "views/ErrorBox.h"
-#include "views/TfrmLog.h"
+#include "shell/MainWindow.h"
+#include "widgets/ErrorBox.h"
+#include "views/LogWindow.h"
 
 namespace {
 
-using hv::TfrmMain;
+using hv::MainWindow;
 
 // Hosts in `up` answer; the set may change between passes.
 struct Answers {
@@ -64,13 +64,13 @@ protected:
         hv::Languages::instance().loadLanguage(false);
         hv::ErrorBox::setPresenter([this](const QString& t) { errors << t; });
 
-        TfrmMain::Options o;
+        MainWindow::Options o;
         o.executablePath = exe;
         o.trayIcon = false;
         o.probes = [a = answers](const hv::CancelHandle&) {
             return std::make_unique<SetProbes>(a);
         };
-        main = std::make_unique<TfrmMain>(o);
+        main = std::make_unique<MainWindow>(o);
         main->setWindows(&log, nullptr);
         main->CheckThread->setPassFinished([this] { ++passes; });
     }
@@ -82,7 +82,7 @@ protected:
     // Both hosts appear, then the mail server is lost.
     void twoPasses() {
         answers->set({"10.0.0.5", "web"});
-        main->LoadSettings();
+        main->loadSettings();
         ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
         answers->set({"web"});
         main->trmAskTimer();
@@ -106,15 +106,15 @@ protected:
     hvtest::TempDir dir;
     QString exe;
     std::shared_ptr<Answers> answers = std::make_shared<Answers>();
-    hv::TfrmLog log;
-    std::unique_ptr<TfrmMain> main;
+    hv::LogWindow log;
+    std::unique_ptr<MainWindow> main;
     std::atomic<int> passes{0};
     QStringList errors;
     QString title;
 };
 
 TEST_F(ExportTest, TheLogMenuOffersExportAfterSave) {
-    hv::TranslateForm(main.get());
+    hv::translateForm(main.get());
     QStringList names, texts;
     for (QAction* a : main->miLog->actions()) {
         names << a->objectName();

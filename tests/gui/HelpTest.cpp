@@ -20,17 +20,17 @@
 #include <QTreeWidget>
 
 #include "TestSupport.h"
-#include "dialogs/SpinEdit.h"
-#include "dialogs/TfrmSettings.h"
+#include "widgets/SpinEdit.h"
+#include "dialogs/SettingsDialog.h"
 #include "help/ChmBrowser.h"
-#include "help/HelpContext.h"
+#include "widgets/HelpContext.h"
 #include "help/HelpWindow.h"
 #include "help/HtmlHelp.h"
-#include "help/core/HelpManager.h"
-#include "help/core/TWinHelpTester.h"
-#include "shell/TfrmMain.h"
-#include "views/LinkLabel.h"
-#include "views/TfrmAbout.h"
+#include "helpcore/HelpManager.h"
+#include "helpcore/WinHelpTester.h"
+#include "shell/MainWindow.h"
+#include "widgets/LinkLabel.h"
+#include "views/AboutWindow.h"
 
 namespace {
 
@@ -52,20 +52,20 @@ bool waitFor(const std::function<bool()>& done, int ms = 5000) {
 // Takes every context request in place of the help window, behind the WinHelp viewer.
 class RecordingViewer : public IExtendedHelpViewer {
 public:
-    QString ViewerName() override { return QStringLiteral("Recorder"); }
-    int KeywordSupport(const QString&) override { return 0; }
-    QStringList KeywordEntries(const QString&) override { return {}; }
-    bool HasContents() override { return false; }
-    void OpenContents() override {}
-    void OpenKeyword(const QString&) override {}
-    void SetViewerId(int id) override { this->id = id; }
-    void CloseAll() override {}
-    void Detach() override {}
-    void SetHelpManager(std::shared_ptr<IHelpManager>) override {}
-    bool TopicSupport(const QString&) override { return false; }
-    void OpenTopic(const QString&) override {}
-    bool ContextSupport(int, const QString&) override { return true; }
-    void OpenContext(int context, const QString& file) override {
+    QString viewerName() override { return QStringLiteral("Recorder"); }
+    int keywordSupport(const QString&) override { return 0; }
+    QStringList keywordEntries(const QString&) override { return {}; }
+    bool hasContents() override { return false; }
+    void openContents() override {}
+    void openKeyword(const QString&) override {}
+    void setViewerId(int id) override { this->id = id; }
+    void closeAll() override {}
+    void detach() override {}
+    void setHelpManager(std::shared_ptr<IHelpManager>) override {}
+    bool topicSupport(const QString&) override { return false; }
+    void openTopic(const QString&) override {}
+    bool contextSupport(int, const QString&) override { return true; }
+    void openContext(int context, const QString& file) override {
         contexts.append(context);
         files.append(file);
     }
@@ -80,12 +80,12 @@ class F1Test : public ::testing::Test {
 protected:
     void SetUp() override {
         installF1Handling();
-        HelpManager::instance()->setWinHelpTester(std::make_shared<TWinHelpTester>());
-        HelpManager::instance()->RegisterViewer(recorder);
+        HelpManager::instance()->setWinHelpTester(std::make_shared<WinHelpTester>());
+        HelpManager::instance()->registerViewer(recorder);
         HelpManager::setApplicationHelpFile(kAppHelpFile);
     }
     void TearDown() override {
-        HelpManager::instance()->Release(recorder->id);
+        HelpManager::instance()->release(recorder->id);
         HelpManager::setApplicationHelpFile({});
         setF1FallbackWidget(nullptr);
     }
@@ -105,7 +105,7 @@ protected:
 };
 
 TEST_F(F1Test, SettingsDialogHostPageStripAndListAskForContext3OtherPagesForNone) {
-    TfrmSettings d;
+    SettingsDialog d;
     struct Case {
         QWidget* widget;
         int page;
@@ -117,7 +117,7 @@ TEST_F(F1Test, SettingsDialogHostPageStripAndListAskForContext3OtherPagesForNone
         {d.btnFontInPopUp, 3, {}}, {d.cbLang, 4, {}},
     };
     for (const Case& c : cases) {
-        d.Notebook1->setCurrentIndex(c.page);
+        d.pages->setCurrentIndex(c.page);
         EXPECT_EQ(pressF1On(c.widget), c.contexts) << c.widget->objectName().toStdString();
     }
     ASSERT_FALSE(recorder->files.isEmpty());
@@ -125,21 +125,21 @@ TEST_F(F1Test, SettingsDialogHostPageStripAndListAskForContext3OtherPagesForNone
 }
 
 TEST_F(F1Test, HelpButtonDeliversF1ToTheFocusedButton) {
-    TfrmSettings d;
+    SettingsDialog d;
     pressF1On(d.btnHelp);
     recorder->contexts.clear();
     // What the Help button does: a synthesised F1, arriving once the event loop runs.
     d.btnHelp->setFocus();
-    PressF1();
+    pressF1();
     EXPECT_TRUE(recorder->contexts.isEmpty());
     EXPECT_TRUE(waitFor([&] { return !recorder->contexts.isEmpty(); }));
     EXPECT_EQ(recorder->contexts, QList<int>{3});
 }
 
 TEST_F(F1Test, AboutWindowOkGives5AndTheWindowItself14) {
-    TfrmAbout about(nullptr);
+    AboutWindow about(nullptr);
     EXPECT_EQ(pressF1On(about.btnOK), QList<int>{5});
-    EXPECT_EQ(pressF1On(about.Label6), QList<int>{5});
+    EXPECT_EQ(pressF1On(about.emailLink), QList<int>{5});
     EXPECT_EQ(pressF1On(&about), QList<int>{14});
 }
 
@@ -164,7 +164,7 @@ TEST_F(F1Test, TrayHelpWithNothingFocusedGoesToTheMainWindow) {
     setF1FallbackWidget(&main);
     QApplication::setActiveWindow(nullptr);
     ASSERT_EQ(QApplication::focusWidget(), nullptr);
-    PressF1();
+    pressF1();
     EXPECT_TRUE(waitFor([&] { return !recorder->contexts.isEmpty(); }));
     EXPECT_EQ(recorder->contexts, QList<int>{2});
 }
@@ -177,7 +177,7 @@ protected:
         waitFor([] { return HelpWindow::instance(false) == nullptr; });
     }
     HelpWindow* request(unsigned command, const QString& file, const HtmlHelpData& data = {}) {
-        HtmlHelp(0, file, command, data);
+        htmlHelp(0, file, command, data);
         settle();
         return HelpWindow::instance(false);
     }
@@ -332,26 +332,26 @@ protected:
         QDir().mkpath(dir.file("skins"));
         QFile::copy(hvtest::sourceDir() + "/dist/skins/hostvane.skn",
                     dir.file("skins/hostvane.skn"));
-        TfrmMain::Options o;
+        MainWindow::Options o;
         o.executablePath = exe;
         o.trayIcon = false;
         o.brokenFilesMessage = [] {};
-        main = std::make_unique<TfrmMain>(o);
-        TfrmAbout::openUrl() = [this](const QUrl& url) { opened.append(url); };
+        main = std::make_unique<MainWindow>(o);
+        AboutWindow::openUrl() = [this](const QUrl& url) { opened.append(url); };
     }
     void TearDown() override {
-        TfrmAbout::openUrl() = nullptr;
+        AboutWindow::openUrl() = nullptr;
         main.reset();
     }
 
     hvtest::TempDir dir;
     QString exe;
-    std::unique_ptr<TfrmMain> main;
+    std::unique_ptr<MainWindow> main;
     QList<QUrl> opened;
 };
 
 TEST_F(AboutTest, TextsLinksAndLayout) {
-    TfrmAbout about(nullptr);
+    AboutWindow about(nullptr);
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About..."));
     EXPECT_EQ(about.size(), QSize(269, 344));
     EXPECT_EQ(about.lbProgName->text(), QStringLiteral("Hostvane"));
@@ -366,7 +366,7 @@ TEST_F(AboutTest, TextsLinksAndLayout) {
     EXPECT_NE(about.lbLaws->text(), QStringLiteral("lbLaws"));
     EXPECT_TRUE(about.lbLaws->wordWrap());
 
-    for (LinkLabel* link : {about.Label6, about.Label9}) {
+    for (LinkLabel* link : {about.emailLink, about.webLink}) {
         EXPECT_TRUE(link->font().underline());
         EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 251));
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
@@ -374,22 +374,22 @@ TEST_F(AboutTest, TextsLinksAndLayout) {
         EXPECT_TRUE(link->text().contains("example.org"));
         EXPECT_FALSE(link->accessibleName().isEmpty());
     }
-    QTest::mouseClick(about.Label6, Qt::LeftButton);
-    QTest::mouseClick(about.Label9, Qt::LeftButton);
+    QTest::mouseClick(about.emailLink, Qt::LeftButton);
+    QTest::mouseClick(about.webLink, Qt::LeftButton);
     ASSERT_EQ(opened.size(), 2);
-    EXPECT_EQ(opened[0], QUrl("mailto:" + TfrmAbout::supportEmail()));
-    EXPECT_EQ(opened[1], QUrl(TfrmAbout::webSite()));
+    EXPECT_EQ(opened[0], QUrl("mailto:" + AboutWindow::supportEmail()));
+    EXPECT_EQ(opened[1], QUrl(AboutWindow::webSite()));
 }
 
 TEST_F(AboutTest, ChosenTwiceGivesOneWindowReopenedGivesFreshTexts) {
     auto aboutWindows = [] {
         int n = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<TfrmAbout*>(w)) ++n;
+            if (qobject_cast<AboutWindow*>(w)) ++n;
         return n;
     };
     int seen = -1;
-    TfrmAbout* firstWindow = nullptr;
+    AboutWindow* firstWindow = nullptr;
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(waitFor([] { return frmAbout && frmAbout->isVisible(); }));
         firstWindow = frmAbout;

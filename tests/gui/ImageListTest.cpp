@@ -8,7 +8,7 @@
 namespace {
 
 QImage image(int index) {
-    return hv::ImageList1::pixmap(index).toImage().convertToFormat(QImage::Format_ARGB32);
+    return hv::ImageList::pixmap(index).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 // The drawing's shape without its colours: which pixels are light and opaque.
@@ -34,16 +34,16 @@ QSet<int> opaquePixels(const QImage& img) {
 
 TEST(ImageList, NineDistinctSixteenPixelImages) {
     QList<QImage> all;
-    for (int i = 0; i < hv::ImageList1::kCount; ++i) {
+    for (int i = 0; i < hv::ImageList::kCount; ++i) {
         const QImage img = image(i);
         ASSERT_EQ(img.size(), QSize(16, 16)) << i;
         EXPECT_GT(opaquePixels(img).size(), 40) << "image " << i << " is mostly empty";
         for (int j = 0; j < all.size(); ++j) EXPECT_NE(img, all[j]) << i << " vs " << j;
         all << img;
-        EXPECT_FALSE(hv::ImageList1::icon(i).isNull());
+        EXPECT_FALSE(hv::ImageList::icon(i).isNull());
     }
-    EXPECT_TRUE(hv::ImageList1::pixmap(-1).isNull());
-    EXPECT_TRUE(hv::ImageList1::pixmap(hv::ImageList1::kCount).isNull());
+    EXPECT_TRUE(hv::ImageList::pixmap(-1).isNull());
+    EXPECT_TRUE(hv::ImageList::pixmap(hv::ImageList::kCount).isNull());
 }
 
 TEST(ImageList, PairsDifferInShapeNotOnlyInColour) {

@@ -17,10 +17,10 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
-#include "views/ErrorBox.h"
-#include "views/TfrmLog.h"
+#include "widgets/ErrorBox.h"
+#include "views/LogWindow.h"
 
-using hv::TfrmLog;
+using hv::LogWindow;
 
 namespace {
 
@@ -46,7 +46,7 @@ struct ErrorBoxRecorder {
 }  // namespace
 
 TEST(Log, HeaderThenChangeLinesEachOnALineOfItsOwn) {
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     EXPECT_EQ(log.windowTitle(), "Log");
     EXPECT_EQ(log.text().toUtf8(), kHeader);
 
@@ -72,7 +72,7 @@ TEST(Log, HeaderThenChangeLinesEachOnALineOfItsOwn) {
 }
 
 TEST(Log, UndoTakesBackTypingButNeverALoggedEvent) {
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     log.appendLine("14:05:09. Host lost Mail server");
     log.memLog->setFocus();
     log.memLog->moveCursor(QTextCursor::End);
@@ -94,7 +94,7 @@ TEST(Log, UndoTakesBackTypingButNeverALoggedEvent) {
 }
 
 TEST(Log, ViewShowsAndEscClosesKeepingTheText) {
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     log.appendLine("line");
     log.miViewLogClick();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
@@ -113,7 +113,7 @@ TEST(Log, FileNamesAndFolders) {
         {QDateTime(QDate(2024, 12, 31), QTime(0, 0, 0)), "00-00-00--12-31-2024.log"},
         {QDateTime(QDate(2024, 1, 2), QTime(23, 59, 58)), "23-59-58--01-02-2024.log"},
     };
-    for (const auto& [when, name] : names) EXPECT_EQ(TfrmLog::proposedFileName(when), name);
+    for (const auto& [when, name] : names) EXPECT_EQ(LogWindow::proposedFileName(when), name);
 
     const std::pair<QString, QString> suffixes[] = {
         {"mylog", "mylog.log"},
@@ -122,16 +122,16 @@ TEST(Log, FileNamesAndFolders) {
         {"mylog.txt", "mylog.txt"},
         {"mylog.log", "mylog.log"},
     };
-    for (const auto& [in, out] : suffixes) EXPECT_EQ(TfrmLog::withLogExtension(in), out);
+    for (const auto& [in, out] : suffixes) EXPECT_EQ(LogWindow::withLogExtension(in), out);
 
     hvtest::TempDir exe;
-    EXPECT_EQ(TfrmLog::initialFolder(exe.path()), exe.path());
+    EXPECT_EQ(LogWindow::initialFolder(exe.path()), exe.path());
     EXPECT_FALSE(QDir(exe.file("logs")).exists()) << "the logs folder is never created";
     exe.write("logs", "a file, not a folder");
-    EXPECT_EQ(TfrmLog::initialFolder(exe.path()), exe.path());
+    EXPECT_EQ(LogWindow::initialFolder(exe.path()), exe.path());
     QFile::remove(exe.file("logs"));
     QDir(exe.path()).mkdir("logs");
-    EXPECT_EQ(TfrmLog::initialFolder(exe.path()), exe.file("logs"));
+    EXPECT_EQ(LogWindow::initialFolder(exe.path()), exe.file("logs"));
 }
 
 TEST(Log, ReadOnlyProgramFolderStartsTheSaveDialogInDocuments) {
@@ -141,16 +141,16 @@ TEST(Log, ReadOnlyProgramFolderStartsTheSaveDialogInDocuments) {
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", home.path().toLocal8Bit());
     ::chmod(QFile::encodeName(exe.path()).constData(), 0555);
-    EXPECT_EQ(TfrmLog::initialFolder(exe.path()), home.file("Documents"));
+    EXPECT_EQ(LogWindow::initialFolder(exe.path()), home.file("Documents"));
     ::chmod(QFile::encodeName(exe.path()).constData(), 0755);
     qputenv("HOME", oldHome);
     // A writable folder keeps the executable's folder.
-    EXPECT_EQ(TfrmLog::initialFolder(exe.path()), exe.path());
+    EXPECT_EQ(LogWindow::initialFolder(exe.path()), exe.path());
 }
 
 TEST(Log, SaveWritesTheWholeTextAndReplacesWithoutAsking) {
     hvtest::TempDir dir;
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     log.saveTo(dir.file("a.log"));
     EXPECT_EQ(dir.read("a.log"), kHeader);  // right after start: header and one empty line
 
@@ -168,7 +168,7 @@ TEST(Log, SaveWritesTheWholeTextAndReplacesWithoutAsking) {
 TEST(Log, SaveThroughALinkReplacesTheFileItNames) {
     hvtest::TempDir dir;
     QDir(dir.path()).mkdir("kept");
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     log.saveTo(dir.file("kept/today.log"));
     ASSERT_EQ(::chmod(QFile::encodeName(dir.file("kept/today.log")).constData(), 0600), 0);
     ASSERT_TRUE(QFile::link(dir.file("kept/today.log"), dir.file("latest.log")));
@@ -184,7 +184,7 @@ TEST(Log, SaveThroughALinkReplacesTheFileItNames) {
 TEST(Log, SaveFailureNamesTheFileAndTheSystemError) {
     hvtest::TempDir dir;
     QDir(dir.path()).mkdir("folder");
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     const std::pair<QString, QString> cases[] = {
         {dir.file("folder"), "Is a directory"},
         {dir.file("missing/x.log"), "No such file or directory"},
@@ -211,7 +211,7 @@ TEST(Log, FailedReplaceLeavesTheOldFile) {
     QDir(dir.path()).mkdir("ro");
     dir.write("ro/old.log", "old text\r\n");
     ASSERT_EQ(::chmod(ro.toLocal8Bit().constData(), 0555), 0);
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     EXPECT_THROW(log.saveTo(ro + "/old.log"), hv::Error);
     ::chmod(ro.toLocal8Bit().constData(), 0755);
     EXPECT_EQ(dir.read("ro/old.log"), "old text\r\n");
@@ -221,7 +221,7 @@ TEST(Log, WriteFailureLeavesNoHalfFile) {
     // A file size limit below the log's size makes every write fail part-way, as root too.
     hvtest::TempDir dir;
     dir.write("old.log", "old text\r\n");
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
@@ -256,7 +256,7 @@ TEST(Log, SaveDialogStartsInLogsOrExeFolderAndAddsTheExtension) {
         hvtest::TempDir exe;
         if (c.logsExists) QDir(exe.path()).mkdir("logs");
         const QString folder = c.logsExists ? exe.file("logs") : exe.path();
-        TfrmLog log(nullptr, kStart);
+        LogWindow log(nullptr, kStart);
         QString shownDir, shownName, title;
         hvtest::onFileDialog([&](QFileDialog* d) {
             title = d->windowTitle();
@@ -283,7 +283,7 @@ TEST(Log, SaveDialogStartsInLogsOrExeFolderAndAddsTheExtension) {
 
 TEST(Log, SaveDialogFailureGoesToTheErrorBoxAndCancelDoesNothing) {
     hvtest::TempDir exe;
-    TfrmLog log(nullptr, kStart);
+    LogWindow log(nullptr, kStart);
     ErrorBoxRecorder box;
     hvtest::onFileDialog([&](QFileDialog* d) { typeNameAndAccept(d, exe.file("missing/x")); });
     log.miSaveLogClick(exe.path());

@@ -11,7 +11,7 @@
 #include <QWidgetAction>
 
 #include "views/NoTrayFallback.h"
-#include "views/TfrmState.h"
+#include "views/StateWindow.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ using hv::NoTrayFallback;
 // The state table with a tray menu like the real one: a drawn Start/Stop item, a submenu,
 // a separator and plain commands.
 struct Fixture {
-    hv::TfrmState window;
+    hv::StateWindow window;
     QMenu menu;
     QWidgetAction* start = new QWidgetAction(&menu);
     QMenu* log = nullptr;

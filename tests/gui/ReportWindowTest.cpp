@@ -83,7 +83,7 @@ TEST(ReportWindow, PositionReportSizesPlacesAndShapes) {
     f.setPointSize(10);
     w.memReport->setFont(f);
     w.memReport->setPlainText("Lost:\r\n  Mail\r\n\r\nAppeared:\r\n  Web");
-    w.PositionReport();
+    w.positionReport();
 
     QScreen* screen = QGuiApplication::primaryScreen();
     const int px = ReportWindow::fontPixelHeight(10, screen->logicalDotsPerInchY());
@@ -95,7 +95,7 @@ TEST(ReportWindow, PositionReportSizesPlacesAndShapes) {
 
     // A long line scrolls sideways instead of widening the window or wrapping.
     w.memReport->setPlainText(QString(400, u'x'));
-    w.PositionReport();
+    w.positionReport();
     EXPECT_EQ(w.width(), kW);
     EXPECT_EQ(w.memReport->document()->lineCount(), 1);
 
@@ -145,7 +145,7 @@ TEST(ReportWindow, ReportTallerThanTheWorkAreaIsCappedAndKeepsItsBottom) {
 TEST(ReportWindow, OutlineRunsOnTheOutermostPixels) {
     ReportWindow w;
     w.memReport->setPlainText("Lost:\r\n  Mail");
-    w.PositionReport();
+    w.positionReport();
     const int h = w.height();
     const QRegion region = ReportWindow::balloonRegion(kW, h);
     const QRgb sentinel = qRgb(255, 0, 255);

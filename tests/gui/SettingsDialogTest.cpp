@@ -18,10 +18,10 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "dialogs/MaskEdit.h"
-#include "dialogs/SpinEdit.h"
-#include "dialogs/TfrmAddHost.h"
-#include "dialogs/TfrmSettings.h"
+#include "widgets/MaskEdit.h"
+#include "widgets/SpinEdit.h"
+#include "dialogs/HostEntryDialog.h"
+#include "dialogs/SettingsDialog.h"
 #include "lang/Languages.h"
 
 namespace {
@@ -34,7 +34,7 @@ void keyClick(QWidget* w, int key) {
 }
 
 // Runs the dialog modally; `act` runs once it is up, then a bounded fallback closes it.
-int runModal(hv::TfrmSettings& dialog, const std::function<void()>& act) {
+int runModal(hv::SettingsDialog& dialog, const std::function<void()>& act) {
     QTimer::singleShot(0, &dialog, [&] {
         act();
         QTimer::singleShot(2000, &dialog, [&] {
@@ -46,21 +46,21 @@ int runModal(hv::TfrmSettings& dialog, const std::function<void()>& act) {
 
 TEST(SettingsDialogTest, ResultsOfOkCancelAndTitleBarClose) {
     {
-        hv::TfrmSettings d;
+        hv::SettingsDialog d;
         EXPECT_EQ(runModal(d, [&] { d.btnOK->click(); }), 1);
     }
     {
-        hv::TfrmSettings d;
+        hv::SettingsDialog d;
         EXPECT_EQ(runModal(d, [&] { d.btnCancel->click(); }), 2);
     }
     {
-        hv::TfrmSettings d;
+        hv::SettingsDialog d;
         EXPECT_EQ(runModal(d, [&] { d.close(); }), 2);
     }
 }
 
 TEST(SettingsDialogTest, EnterAndEscapeDoNotCloseIt) {
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
     bool stillOpen = false;
     const int result = runModal(d, [&] {
         for (QWidget* focus : {static_cast<QWidget*>(d.btnOK), static_cast<QWidget*>(d.lbxHosts),
@@ -78,18 +78,18 @@ TEST(SettingsDialogTest, EnterAndEscapeDoNotCloseIt) {
 }
 
 TEST(SettingsDialogTest, PageListSelectsPagesAndControlsBearTheirNames) {
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
     ASSERT_EQ(d.lbSettings->count(), 5);
     EXPECT_EQ(d.lbSettings->item(2)->text(), "Check parametrs");
-    ASSERT_EQ(d.Notebook1->count(), 5);
-    QGroupBox* pageBoxes[] = {d.gbHostList, d.gbGenaral, d.gbCheckParams, d.gbView, d.gbLanguages};
+    ASSERT_EQ(d.pages->count(), 5);
+    QGroupBox* pageBoxes[] = {d.gbHostList, d.generalGroup, d.gbCheckParams, d.gbView, d.gbLanguages};
     for (int k : {3, 1, 4, 0, 2}) {
         d.lbSettings->setCurrentRow(k);
-        EXPECT_EQ(d.Notebook1->currentIndex(), k);
-        EXPECT_TRUE(d.Notebook1->currentWidget()->isAncestorOf(pageBoxes[k]));
+        EXPECT_EQ(d.pages->currentIndex(), k);
+        EXPECT_TRUE(d.pages->currentWidget()->isAncestorOf(pageBoxes[k]));
     }
     d.lbSettings->clearSelection();  // a click that leaves no line selected changes nothing
-    EXPECT_EQ(d.Notebook1->currentIndex(), 2);
+    EXPECT_EQ(d.pages->currentIndex(), 2);
 
     // Translation finds the controls by name.
     for (const char* name :
@@ -136,7 +136,7 @@ TEST(SettingsDialogTest, SpinEditsHaveNoBoundsAndReadBadTextAsZero) {
 }
 
 TEST(SettingsDialogTest, ConfirmedFontReachesTheReportAtOnceCancelledChangesNothing) {
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
     QFont current("DejaVu Sans", 10);
     QColor currentColour = Qt::black;
     int applied = 0;
@@ -170,7 +170,7 @@ TEST(SettingsDialogTest, ConfirmedFontReachesTheReportAtOnceCancelledChangesNoth
     EXPECT_EQ(applied, 1);
     EXPECT_EQ(current.pointSize(), 14);
     EXPECT_EQ(currentColour, QColor(Qt::black));
-    EXPECT_EQ(d.FontDialog1->currentFont().pointSize(), 14);
+    EXPECT_EQ(d.fontDialog->currentFont().pointSize(), 14);
     EXPECT_EQ(d.btnFontInPopUp->font().pointSize(), 14);
 }
 
@@ -181,15 +181,15 @@ QStringList lines(const QListWidget* list) {
 }
 
 // The host entry dialog that a button opens, found once it is up and driven with keys.
-void whenHostDialogUp(const std::function<void(hv::TfrmAddHost&)>& act) {
+void whenHostDialogUp(const std::function<void(hv::HostEntryDialog&)>& act) {
     QTimer::singleShot(0, [act] {
-        auto* d = qobject_cast<hv::TfrmAddHost*>(QApplication::activeModalWidget());
+        auto* d = qobject_cast<hv::HostEntryDialog*>(QApplication::activeModalWidget());
         if (!d) {
             ADD_FAILURE() << "no host entry dialog";
             if (QWidget* w = QApplication::activeModalWidget()) w->close();
             return;
         }
-        QPointer<hv::TfrmAddHost> guard = d;
+        QPointer<hv::HostEntryDialog> guard = d;
         QTimer::singleShot(3000, [guard] {
             if (guard && guard->isVisible()) guard->done(-1);
         });
@@ -198,27 +198,27 @@ void whenHostDialogUp(const std::function<void(hv::TfrmAddHost&)>& act) {
 }
 
 TEST(SettingsDialogTest, AddsAppendInOrderAndSelectNothing) {
-    hv::TfrmSettings d;
-    whenHostDialogUp([](hv::TfrmAddHost& h) {
+    hv::SettingsDialog d;
+    whenHostDialogUp([](hv::HostEntryDialog& h) {
         QTest::keyClicks(h.MaskEdit1, "127.0.0.1");
         QTest::mouseClick(h.btnOK, Qt::LeftButton);
     });
     QTest::mouseClick(d.btnAddIP, Qt::LeftButton);
-    whenHostDialogUp([](hv::TfrmAddHost& h) {
+    whenHostDialogUp([](hv::HostEntryDialog& h) {
         h.edHTTP->end(false);
         QTest::keyClicks(h.edHTTP, "127.0.0.2");
         QTest::keyClicks(h.edTitle, "Web");
         QTest::mouseClick(h.btnOK, Qt::LeftButton);
     });
     QTest::mouseClick(d.btnAddHTTP, Qt::LeftButton);
-    whenHostDialogUp([](hv::TfrmAddHost& h) {
+    whenHostDialogUp([](hv::HostEntryDialog& h) {
         h.edHTTP->end(false);
         QTest::keyClicks(h.edHTTP, "localhost ");
         QTest::keyClicks(h.edTitle, "Pc");
         QTest::mouseClick(h.btnOK, Qt::LeftButton);
     });
     QTest::mouseClick(d.btnAddLan, Qt::LeftButton);
-    whenHostDialogUp([](hv::TfrmAddHost& h) {
+    whenHostDialogUp([](hv::HostEntryDialog& h) {
         QTest::keyClicks(h.edTitle, "not added");
         QTest::mouseClick(h.btnCancel, Qt::LeftButton);
     });
@@ -229,12 +229,12 @@ TEST(SettingsDialogTest, AddsAppendInOrderAndSelectNothing) {
 }
 
 TEST(SettingsDialogTest, EditReplacesInPlaceInTheModeTheLineCallsFor) {
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
     d.lbxHosts->addItems(
         {"Box :  10.0.0.1", "Web :  HTTP://127.0.0.1", "Pc :  //server", "Lan :  \\\\pc"});
     QList<hv::HostEntryMode> modes;
-    int result = hv::TfrmAddHost::kOk;
-    d.runAddHost = [&](hv::TfrmAddHost& h) {
+    int result = hv::HostEntryDialog::kOk;
+    d.runAddHost = [&](hv::HostEntryDialog& h) {
         modes << h.mode();
         return result;
     };
@@ -250,8 +250,8 @@ TEST(SettingsDialogTest, EditReplacesInPlaceInTheModeTheLineCallsFor) {
                                               "Pc :  000.000.000.", "Lan :  \\\\pc"}));
     EXPECT_EQ(d.lbxHosts->currentRow(), 3);
 
-    result = hv::TfrmAddHost::kCancel;
-    d.runAddHost = [&](hv::TfrmAddHost& h) {
+    result = hv::HostEntryDialog::kCancel;
+    d.runAddHost = [&](hv::HostEntryDialog& h) {
         h.edTitle->setText("changed");
         return result;
     };
@@ -261,11 +261,11 @@ TEST(SettingsDialogTest, EditReplacesInPlaceInTheModeTheLineCallsFor) {
 }
 
 TEST(SettingsDialogTest, DeleteSelectsTheFirstLineEditAndDeleteNeedASelection) {
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
     int opened = 0;
-    d.runAddHost = [&](hv::TfrmAddHost&) {
+    d.runAddHost = [&](hv::HostEntryDialog&) {
         ++opened;
-        return int(hv::TfrmAddHost::kOk);
+        return int(hv::HostEntryDialog::kOk);
     };
     d.lbxHosts->addItems({"1 :  a", "2 :  b", "3 :  c", "4 :  d", "5 :  e"});
     d.btnDelete->click();  // nothing selected
@@ -311,14 +311,14 @@ protected:
 };
 
 TEST_F(SettingsLanguageTest, EveryEditOfTheBoxTranslatesAndTheDropDownListsLanguages) {
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
     d.cbLang->setEditText("English");
     seen.clear();
     d.cbLang->lineEdit()->selectAll();
     QTest::keyClicks(d.cbLang->lineEdit(), "Germ");
     EXPECT_EQ(seen, QStringList({"G", "Ge", "Ger", "Germ"}));
     EXPECT_EQ(hv::Languages::instance().currentLanguage(), "Germ");
-    EXPECT_EQ(hv::LangMessage("NewIP"), "NewIP");  // no such file: texts stay as they are
+    EXPECT_EQ(hv::langMessage("NewIP"), "NewIP");  // no such file: texts stay as they are
     EXPECT_EQ(d.btnOK->text(), "OK");
 
     // Each drop-down lists the files afresh and leaves the text alone.
@@ -339,11 +339,11 @@ TEST_F(SettingsLanguageTest, EveryEditOfTheBoxTranslatesAndTheDropDownListsLangu
     // Picking a line is a change too.
     d.cbLang->setCurrentIndex(d.cbLang->findText("Deutsch"));
     EXPECT_EQ(seen, QStringList({"Deutsch"}));
-    EXPECT_EQ(hv::LangMessage("NewIP"), "Neuer IP-Rechner");
+    EXPECT_EQ(hv::langMessage("NewIP"), "Neuer IP-Rechner");
 }
 
 TEST(SettingsDialogTest, EveryControlHasAnAccessibleName) {
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
     d.show();
     for (const char* name :
          {"lbSettings",     "btnHelp",     "btnCancel",       "btnOK",         "gbHostList",

@@ -26,24 +26,24 @@
 #include <QTest>
 #include "TestSupport.h"
 
-#include "dialogs/MaskEdit.h"
-#include "dialogs/SpinEdit.h"
-#include "dialogs/TfrmAddHost.h"
-#include "dialogs/TfrmSettings.h"
+#include "widgets/MaskEdit.h"
+#include "widgets/SpinEdit.h"
+#include "dialogs/HostEntryDialog.h"
+#include "dialogs/SettingsDialog.h"
 #include "lang/Languages.h"
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
 #include "platform/DesktopNotifications.h"
-#include "shell/AskTimer.h"
+#include "monitor/AskTimer.h"
 #include "shell/OwnerDrawItem.h"
-#include "shell/TfrmMain.h"
-#include "views/ErrorBox.h"
+#include "shell/MainWindow.h"
+#include "widgets/ErrorBox.h"
 #include "views/ImageList.h"
-#include "views/TfrmLog.h"
+#include "views/LogWindow.h"
 
 namespace {
 
-using hv::TfrmMain;
+using hv::MainWindow;
 
 void settle(int ms = 300) {
     QElapsedTimer t;
@@ -107,7 +107,7 @@ const QByteArray kIni =
 
 bool sameImage(const QIcon& icon, int image) {
     return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
-           hv::ImageList1::pixmap(image).toImage().convertToFormat(QImage::Format_ARGB32);
+           hv::ImageList::pixmap(image).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 class ShellTest : public ::testing::Test {
@@ -125,16 +125,16 @@ protected:
         hv::AutostartEntry().remove();
     }
 
-    TfrmMain& make(const QByteArray* ini = &kIni) {
+    MainWindow& make(const QByteArray* ini = &kIni) {
         if (ini) dir.write("Hostvane.ini", *ini);
-        TfrmMain::Options o;
+        MainWindow::Options o;
         o.executablePath = exe;
         o.trayIcon = false;
         o.probes = [s = script](const hv::CancelHandle& c) {
             return std::make_unique<ScriptedProbes>(s, c);
         };
         o.brokenFilesMessage = [this] { ++brokenMessages; };
-        main = std::make_unique<TfrmMain>(o);
+        main = std::make_unique<MainWindow>(o);
         main->setWindows(&log, nullptr);
         main->CheckThread->setPassFinished([this] { ++passes; });
         return *main;
@@ -150,16 +150,16 @@ protected:
     hvtest::TempDir dir;
     QString exe;
     std::shared_ptr<Script> script = std::make_shared<Script>();
-    hv::TfrmLog log;
-    std::unique_ptr<TfrmMain> main;
+    hv::LogWindow log;
+    std::unique_ptr<MainWindow> main;
     std::atomic<int> passes{0};
     int brokenMessages = 0;
     QStringList errors;
 };
 
 TEST_F(ShellTest, LoadSettingsBuildsHostMenuIntervalsAndFont) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     // Table, separator, A and C; B had a blank address; "-" is a separator line in its place.
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "A", "C", "|-"}));
     const QList<QAction*> items = m.miHoststate->actions();
@@ -184,8 +184,8 @@ TEST_F(ShellTest, LoadSettingsBuildsHostMenuIntervalsAndFont) {
 }
 
 TEST_F(ShellTest, MissingSettingsFileGivesDefaults) {
-    TfrmMain& m = make(nullptr);
-    m.LoadSettings();
+    MainWindow& m = make(nullptr);
+    m.loadSettings();
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|"}));
     EXPECT_EQ(m.trmAsk->interval(), 60000);
     EXPECT_EQ(m.popUpInterval(), 5000);
@@ -197,10 +197,10 @@ TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
     script->up = {"127.0.0.1"};
     const QByteArray ini =
         "[HostList]\nup=127.0.0.1\ndown=127.0.0.2\n[CheckParams]\nCheckPeriod=0\n";
-    TfrmMain& m = make(&ini);
+    MainWindow& m = make(&ini);
     EXPECT_EQ(m.miStartImage(), 3);
     EXPECT_EQ(m.miStart->text(), "Stop");
-    m.LoadSettings();
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     ASSERT_TRUE(hvtest::waitFor([&] { return m.hosts.hosts()[0].stateImage == 0; }));
     EXPECT_TRUE(sameImage(m.miHoststate->actions()[2]->icon(), 0));
@@ -229,8 +229,8 @@ TEST_F(ShellTest, TicksDuringAPassAreDroppedNotQueued) {
     script->gated = "127.0.0.9";
     script->up = {"127.0.0.9"};
     const QByteArray ini = "[HostList]\nslow=127.0.0.9\n[CheckParams]\nCheckPeriod=0\n";
-    TfrmMain& m = make(&ini);
-    m.LoadSettings();
+    MainWindow& m = make(&ini);
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
     for (int i = 0; i < 5; ++i) m.trmAskTimer();
     m.miStartClick();  // Stop during the pass: the pass still ends and reports
@@ -247,8 +247,8 @@ TEST_F(ShellTest, TicksDuringAPassAreDroppedNotQueued) {
 TEST_F(ShellTest, StopCheckingWakesAWaitingProbeAndJoins) {
     script->gated = "127.0.0.9";
     const QByteArray ini = "[HostList]\nslow=127.0.0.9\nnext=127.0.0.10\n";
-    TfrmMain& m = make(&ini);
-    m.LoadSettings();
+    MainWindow& m = make(&ini);
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
     m.stopChecking();
     EXPECT_EQ(m.CheckThread, nullptr);
@@ -258,12 +258,12 @@ TEST_F(ShellTest, StopCheckingWakesAWaitingProbeAndJoins) {
 }
 
 TEST_F(ShellTest, StartItemIsDrawnBoldInItsColourWithItsImage) {
-    TfrmMain& m = make();
+    MainWindow& m = make();
     for (int state : {3, 2}) {
         if (state == 2) m.miStartClick();
         const QImage img = m.miStart->render(false).convertToFormat(QImage::Format_ARGB32);
         const QImage icon =
-            hv::ImageList1::pixmap(state).toImage().convertToFormat(QImage::Format_ARGB32);
+            hv::ImageList::pixmap(state).toImage().convertToFormat(QImage::Format_ARGB32);
         ASSERT_GE(img.width(), 40);
         ASSERT_GE(img.height(), 19);
         int opaque = 0;
@@ -292,12 +292,12 @@ TEST_F(ShellTest, StartItemIsDrawnBoldInItsColourWithItsImage) {
 }
 
 TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
-    TfrmMain& m = make();
-    m.LoadSettings();
-    hv::TfrmSettings dialog;
+    MainWindow& m = make();
+    m.loadSettings();
+    hv::SettingsDialog dialog;
     m.frmSettings = &dialog;
     dialog.cbAutorun->setChecked(true);
-    m.SaveSettings();
+    m.saveSettings();
     const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
     for (const char* line : {"FontStyleBold=1", "FontStyleItalic=1", "FontSize=12", "FontColor=255",
                              "FontName=DejaVu Sans", "CheckPeriod=123456", "PopUpInterval=7000",
@@ -307,15 +307,15 @@ TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
     EXPECT_TRUE(hv::AutostartEntry().isSetTo(exe));
 
     dialog.cbAutorun->setChecked(false);
-    m.SaveSettings();
+    m.saveSettings();
     EXPECT_FALSE(QFile::exists(hv::AutostartEntry().entryPath()));
     m.frmSettings = nullptr;
 
     // What was saved loads back the same.
     const hv::ReportFont font = m.reportFont();
     main.reset();
-    TfrmMain& again = make(nullptr);
-    again.LoadSettings();
+    MainWindow& again = make(nullptr);
+    again.loadSettings();
     EXPECT_EQ(again.reportFont(), font);
     EXPECT_EQ(again.trmAsk->interval(), 123456);
     EXPECT_EQ(again.popUpInterval(), 7000);
@@ -324,12 +324,12 @@ TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
 
 TEST_F(ShellTest, SaveSettingsFailuresReachTheErrorBox) {
     // A folder in the settings file's place cannot be replaced, not even by root.
-    TfrmMain& m = make(nullptr);
+    MainWindow& m = make(nullptr);
     QDir().mkpath(dir.file("Hostvane.ini"));
-    m.LoadSettings();
-    m.runSettingsDialog = [](hv::TfrmSettings& d) {
+    m.loadSettings();
+    m.runSettingsDialog = [](hv::SettingsDialog& d) {
         d.cbAutorun->setChecked(true);
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettings->trigger();
     ASSERT_EQ(errors.size(), 1);
@@ -354,16 +354,16 @@ TEST_F(ShellTest, SaveSettingsFailuresReachTheErrorBox) {
 
 TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
     script->up = {"127.0.0.5"};
-    TfrmMain& m = make();
+    MainWindow& m = make();
     hv::AutostartEntry().set(exe);
-    m.LoadSettings();
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     int shown = 0;
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         ++shown;
         EXPECT_EQ(m.frmSettings, &d);
         EXPECT_FALSE(m.trmAsk->isEnabled());
-        EXPECT_EQ(d.Notebook1->currentIndex(), 0);
+        EXPECT_EQ(d.pages->currentIndex(), 0);
         EXPECT_EQ(d.lbSettings->currentRow(), 0);
         QStringList lines;
         for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
@@ -371,21 +371,21 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
         EXPECT_TRUE(d.cbAutorun->isChecked());
         EXPECT_EQ(d.sePopUpInt->spinValue(), 7000);
         EXPECT_EQ(d.seCheckPeriod->spinValue(), 123456);
-        EXPECT_EQ(d.FontDialog1->currentFont().family(), "DejaVu Sans");
-        EXPECT_EQ(d.FontDialog1->currentFont().pointSize(), 12);
+        EXPECT_EQ(d.fontDialog->currentFont().family(), "DejaVu Sans");
+        EXPECT_EQ(d.fontDialog->currentFont().pointSize(), 12);
         EXPECT_EQ(d.btnFontInPopUp->font().pointSize(), 12);
-        EXPECT_EQ(d.FontDialog1Color, QColor(255, 0, 0));
+        EXPECT_EQ(d.fontDialogColor, QColor(255, 0, 0));
         EXPECT_EQ(d.cbLang->currentText(), "English");
         m.miSettingsClick();  // a second Settings command while open does nothing
         d.lbxHosts->clear();
         d.lbxHosts->addItems({"New :  127.0.0.5", "Other :  127.0.0.6"});
         d.sePopUpInt->setSpinText("9000");
         d.seCheckPeriod->setSpinText("");  // a cleared box hands back 0
-        QFont f = d.FontDialog1->currentFont();
+        QFont f = d.fontDialog->currentFont();
         f.setPointSize(9);
-        d.setFontChoice(f, d.FontDialog1Color);  // as a confirmed font dialog does
+        d.setFontChoice(f, d.fontDialogColor);  // as a confirmed font dialog does
         d.cbAutorun->setChecked(false);
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     EXPECT_EQ(shown, 1);
@@ -409,15 +409,15 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
 }
 
 TEST_F(ShellTest, CancelRestoresLanguageAndTakesNothing) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     const QByteArray before = dir.read("Hostvane.ini");
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         hv::Languages::instance().setCurrentLanguage("Germ");  // as typing into cbLang does
         d.lbxHosts->clear();
         d.seCheckPeriod->setSpinValue(5);
-        return int(hv::TfrmSettings::kCancel);
+        return int(hv::SettingsDialog::kCancel);
     };
     m.miSettingsClick();
     EXPECT_EQ(hv::Languages::instance().currentLanguage(), "English");
@@ -430,11 +430,11 @@ TEST_F(ShellTest, CancelRestoresLanguageAndTakesNothing) {
 }
 
 TEST_F(ShellTest, StoppedMonitorStaysStoppedAcrossTheDialog) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     m.miStartClick();
-    m.runSettingsDialog = [](hv::TfrmSettings&) { return int(hv::TfrmSettings::kOk); };
+    m.runSettingsDialog = [](hv::SettingsDialog&) { return int(hv::SettingsDialog::kOk); };
     m.miSettingsClick();
     EXPECT_FALSE(m.trmAsk->isEnabled());
     EXPECT_EQ(m.miStartImage(), 2);
@@ -451,14 +451,14 @@ TEST_F(ShellTest, OkDuringAPassChecksTheNewListAtOnce) {
     script->up = {"127.0.0.5"};
     const QByteArray ini =
         "[HostList]\nslow=127.0.0.9\n[CheckParams]\nCheckPeriod=0\nParallelChecks=8\n";
-    TfrmMain& m = make(&ini);
-    m.LoadSettings();
+    MainWindow& m = make(&ini);
+    m.loadSettings();
     EXPECT_EQ(m.CheckThread->parallelChecks(), 8);
     ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
-    m.runSettingsDialog = [](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [](hv::SettingsDialog& d) {
         d.lbxHosts->clear();
         d.lbxHosts->addItems({"New :  127.0.0.5"});
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     script->release();
@@ -474,13 +474,13 @@ TEST_F(ShellTest, OkKeepsAReportFontTheSystemLacksWhenTheFontWasLeftAlone) {
     const QByteArray ini =
         "[HostList]\nA=10.0.0.1\n\n[View]\nFontStyleBold=1\nFontStyleItalic=1\nFontSize=11\n"
         "FontColor=255\nFontName=Hostvane No Such Font\n";
-    TfrmMain& m = make(&ini);
-    m.LoadSettings();
+    MainWindow& m = make(&ini);
+    m.loadSettings();
     const hv::ReportFont before = m.reportFont();
     ASSERT_TRUE(before.bold && before.italic);
-    m.runSettingsDialog = [](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [](hv::SettingsDialog& d) {
         d.seCheckPeriod->setSpinValue(90000);
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     EXPECT_EQ(m.reportFont(), before);
@@ -492,15 +492,15 @@ TEST_F(ShellTest, OkKeepsAReportFontTheSystemLacksWhenTheFontWasLeftAlone) {
 }
 
 TEST_F(ShellTest, UnreadableAutorunEntryKeepsTheDialogClosed) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     QDir().mkpath(QFileInfo(hv::AutostartEntry().entryPath()).absolutePath());
     QFile f(hv::AutostartEntry().entryPath());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("this is no desktop entry\n");
     f.close();
     bool shown = false;
-    m.runSettingsDialog = [&](hv::TfrmSettings&) {
+    m.runSettingsDialog = [&](hv::SettingsDialog&) {
         shown = true;
         return 1;
     };
@@ -513,11 +513,11 @@ TEST_F(ShellTest, UnreadableAutorunEntryKeepsTheDialogClosed) {
 
 TEST_F(ShellTest, BrokenSkinRequestsTermination) {
     QDir(dir.file("skins")).removeRecursively();
-    TfrmMain& m = make();
+    MainWindow& m = make();
     EXPECT_EQ(brokenMessages, 1);
     EXPECT_TRUE(m.terminateRequested());
     EXPECT_EQ(m.skin(), nullptr);
-    ASSERT_NE(m.CheckThread, nullptr);  // FormCreate goes on
+    ASSERT_NE(m.CheckThread, nullptr);  // formCreate goes on
     main.reset();
 
     dir.write("skins/hostvane.skn", "[Skin]\nVersion=1\nWindow=#zzzzzz\n");
@@ -586,10 +586,10 @@ void whenFontDialogUp(const std::function<void(QFontDialog&)>& change, bool acce
 }
 
 TEST_F(ShellTest, BrowsingInACancelledFontDialogChangesNothing) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     const hv::ReportFont before = m.reportFont();
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         whenFontDialogUp(
             [](QFontDialog& fd) {
                 QFont f = fd.currentFont();
@@ -599,7 +599,7 @@ TEST_F(ShellTest, BrowsingInACancelledFontDialogChangesNothing) {
             },
             false);
         d.btnFontInPopUpClick();
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     EXPECT_EQ(m.reportFont(), before);
@@ -610,13 +610,13 @@ TEST_F(ShellTest, BrowsingInACancelledFontDialogChangesNothing) {
 
 TEST_F(ShellTest, AnUntouchedFontDialogConfirmedHandsBackTheSameFont) {
     const QByteArray ini = "[View]\nFontSize=10\nFontName=DejaVu Sans\n";
-    TfrmMain& m = make(&ini);
-    m.LoadSettings();
+    MainWindow& m = make(&ini);
+    m.loadSettings();
     const QFont before = m.memReport->font();
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         whenFontDialogUp([](QFontDialog&) {}, true);
         d.btnFontInPopUpClick();
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     const QFont after = m.memReport->font();
@@ -628,10 +628,10 @@ TEST_F(ShellTest, AnUntouchedFontDialogConfirmedHandsBackTheSameFont) {
 }
 
 TEST_F(ShellTest, AFontChosenBeforeCancelStaysButIsSavedOnlyByALaterOk) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     const QByteArray before = dir.read("Hostvane.ini");
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         whenFontDialogUp(
             [](QFontDialog& fd) {
                 QFont f = fd.currentFont();
@@ -641,34 +641,34 @@ TEST_F(ShellTest, AFontChosenBeforeCancelStaysButIsSavedOnlyByALaterOk) {
             true);
         d.btnFontInPopUpClick();
         EXPECT_EQ(m.reportFont().size, 15);  // at once, before the dialog closes
-        return int(hv::TfrmSettings::kCancel);
+        return int(hv::SettingsDialog::kCancel);
     };
     m.miSettingsClick();
     EXPECT_EQ(m.reportFont().size, 15);
     EXPECT_EQ(dir.read("Hostvane.ini"), before);
 
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
-        EXPECT_EQ(d.FontDialog1->currentFont().pointSize(), 15);
-        return int(hv::TfrmSettings::kOk);
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
+        EXPECT_EQ(d.fontDialog->currentFont().pointSize(), 15);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     EXPECT_TRUE(QString::fromUtf8(dir.read("Hostvane.ini")).contains("FontSize=15"));
 }
 
 TEST_F(ShellTest, TypingALanguageTranslatesAtEveryKeyAndCancelBringsTheStoredOneBack) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     QStringList seen;
     hv::Languages::instance().setTranslateAllForms(
         [&] { seen << hv::Languages::instance().currentLanguage(); });
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         d.lbSettings->setCurrentRow(4);
         seen.clear();
         d.cbLang->lineEdit()->selectAll();
         QTest::keyClicks(d.cbLang->lineEdit(), "Germ");
         EXPECT_EQ(seen, QStringList({"G", "Ge", "Ger", "Germ"}));
         EXPECT_EQ(m.miSettings->text(), "Settings");  // no file of that name: texts stay
-        return int(hv::TfrmSettings::kCancel);
+        return int(hv::SettingsDialog::kCancel);
     };
     m.miSettingsClick();
     hv::Languages::instance().setTranslateAllForms(nullptr);
@@ -676,14 +676,14 @@ TEST_F(ShellTest, TypingALanguageTranslatesAtEveryKeyAndCancelBringsTheStoredOne
 }
 
 TEST_F(ShellTest, AnUnreadableAutorunEntryOpensTheDialogUnticked) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     QDir().mkpath(hv::AutostartEntry().entryPath());  // a folder where the entry would be
     bool shown = false;
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         shown = true;
         EXPECT_FALSE(d.cbAutorun->isChecked());
-        return int(hv::TfrmSettings::kCancel);
+        return int(hv::SettingsDialog::kCancel);
     };
     m.miSettings->trigger();
     EXPECT_TRUE(shown);
@@ -694,14 +694,14 @@ TEST_F(ShellTest, AnUnreadableAutorunEntryOpensTheDialogUnticked) {
 // While the settings dialog is open the balloon still hides on a click and the other windows
 // of the program are blocked until it closes.
 TEST_F(ShellTest, TheBalloonTakesClicksWhileTheSettingsDialogIsOpen) {
-    TfrmMain& m = make();
-    m.LoadSettings();
+    MainWindow& m = make();
+    m.loadSettings();
     m.showReport("Lost hosts:\nA");
     log.show();
     ASSERT_TRUE(m.isVisible());
     bool hidden = false, logBlocked = false, balloonUsable = false;
     QTimer::singleShot(0, [&] {
-        auto* d = qobject_cast<hv::TfrmSettings*>(QApplication::activeModalWidget());
+        auto* d = qobject_cast<hv::SettingsDialog*>(QApplication::activeModalWidget());
         if (!d) {
             ADD_FAILURE() << "no settings dialog";
             return;
@@ -724,11 +724,11 @@ TEST_F(ShellTest, TheBalloonTakesClicksWhileTheSettingsDialogIsOpen) {
 // Hosts of each kind added through the real host entry dialog reach the host list, the menu
 // and the settings file. Only loopback addresses; the probes are scripted anyway.
 TEST_F(ShellTest, HostsAddedInTheDialogReachTheListMenuAndFile) {
-    TfrmMain& m = make(nullptr);
-    m.LoadSettings();
-    const auto whenHostDialogUp = [](const std::function<void(hv::TfrmAddHost&)>& act) {
+    MainWindow& m = make(nullptr);
+    m.loadSettings();
+    const auto whenHostDialogUp = [](const std::function<void(hv::HostEntryDialog&)>& act) {
         QTimer::singleShot(0, [act] {
-            auto* h = qobject_cast<hv::TfrmAddHost*>(QApplication::activeModalWidget());
+            auto* h = qobject_cast<hv::HostEntryDialog*>(QApplication::activeModalWidget());
             if (!h) {
                 ADD_FAILURE() << "no host entry dialog";
                 return;
@@ -737,25 +737,25 @@ TEST_F(ShellTest, HostsAddedInTheDialogReachTheListMenuAndFile) {
             h->btnOK->click();
         });
     };
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
-        whenHostDialogUp([](hv::TfrmAddHost& h) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
+        whenHostDialogUp([](hv::HostEntryDialog& h) {
             QTest::keyClicks(h.edTitle, "Loop");
             QTest::keyClicks(h.MaskEdit1, "127.0.0.1");
         });
         d.btnAddIP->click();
-        whenHostDialogUp([](hv::TfrmAddHost& h) {
+        whenHostDialogUp([](hv::HostEntryDialog& h) {
             QTest::keyClicks(h.edTitle, "Web");
             h.edHTTP->end(false);
             QTest::keyClicks(h.edHTTP, "127.0.0.2");
         });
         d.btnAddHTTP->click();
-        whenHostDialogUp([](hv::TfrmAddHost& h) {
+        whenHostDialogUp([](hv::HostEntryDialog& h) {
             QTest::keyClicks(h.edTitle, "Me");
             h.edHTTP->end(false);
             QTest::keyClicks(h.edHTTP, "localhost");
         });
         d.btnAddLan->click();
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "Loop", "Web", "Me"}));
@@ -798,8 +798,8 @@ TEST_F(ShellTest, PopUpStyleSendsTheReportToTheBalloonTheNotificationsOrBoth) {
         SCOPED_TRACE(c.stored);
         const QByteArray ini =
             QByteArray(kIni).replace("[View]\r\n", "[View]\r\n" + QByteArray(c.stored));
-        TfrmMain& m = make(&ini);
-        m.LoadSettings();
+        MainWindow& m = make(&ini);
+        m.loadSettings();
         auto recorded = std::make_unique<RecordedNotifications>();
         RecordedNotifications* notes = recorded.get();
         m.setNotifications(std::move(recorded));
@@ -810,7 +810,7 @@ TEST_F(ShellTest, PopUpStyleSendsTheReportToTheBalloonTheNotificationsOrBoth) {
         EXPECT_EQ(notes->shown, c.notification
                                     ? QStringList{"Lost hosts: / Appeared hosts: | A\nC | 7000"}
                                     : QStringList{});
-        m.SaveSettings();
+        m.saveSettings();
         EXPECT_EQ(dir.read("Hostvane.ini").contains("PopUpStyle"), QByteArray(c.stored) != "")
             << dir.read("Hostvane.ini").constData();
         main.reset();
@@ -825,8 +825,8 @@ TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
         script->up = {"127.0.0.1"};
     }
     const QByteArray ini = "[HostList]\nup=127.0.0.1\n[CheckParams]\nCheckPeriod=0\nLostAfter=2\n";
-    TfrmMain& m = make(&ini);
-    m.LoadSettings();
+    MainWindow& m = make(&ini);
+    m.loadSettings();
     EXPECT_EQ(m.lostAfter(), 2);
     EXPECT_EQ(m.appearedAfter(), 1);
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
@@ -857,15 +857,15 @@ TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
 
 TEST_F(ShellTest, TheDialogShowsAndSavesThePassesToReport) {
     const QByteArray ini = "[HostList]\nA=10.0.0.1\n[CheckParams]\nLostAfter=0\n";
-    TfrmMain& m = make(&ini);
-    m.LoadSettings();
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    MainWindow& m = make(&ini);
+    m.loadSettings();
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         EXPECT_EQ(d.seLostAfter->spinValue(), 1);  // 0 reads as 1
         EXPECT_EQ(d.seAppearedAfter->spinValue(), 1);
         EXPECT_EQ(d.seLostAfter->accessibleName(), d.lbLostAfter->text());
         d.seLostAfter->setSpinText("3");
         d.seAppearedAfter->setSpinText("250");
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     EXPECT_EQ(m.lostAfter(), 3);

@@ -14,28 +14,28 @@
 #include "hosts/HostList.h"
 #include "lang/Languages.h"
 #include "views/ImageList.h"
-#include "views/TfrmState.h"
+#include "views/StateWindow.h"
 
-using hv::TfrmState;
+using hv::StateWindow;
 using Model = hv::HostStateModel;
 
 namespace {
 
 // The row's image as the table draws it: at the start of the title.
-bool hasImage(const TfrmState& table, int row, int image) {
+bool hasImage(const StateWindow& table, int row, int image) {
     const QIcon icon = table.lvHostState->model()
                            ->index(row, Model::Title)
                            .data(Qt::DecorationRole)
                            .value<QIcon>();
     return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32) ==
-           hv::ImageList1::pixmap(image).toImage().convertToFormat(QImage::Format_ARGB32);
+           hv::ImageList::pixmap(image).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-int rows(const TfrmState& table) { return table.lvHostState->model()->rowCount(); }
-QString text(const TfrmState& table, int row, int column) {
+int rows(const StateWindow& table) { return table.lvHostState->model()->rowCount(); }
+QString text(const StateWindow& table, int row, int column) {
     return table.lvHostState->model()->index(row, column).data().toString();
 }
-QString header(const TfrmState& table, int column) {
+QString header(const StateWindow& table, int column) {
     return table.lvHostState->model()->headerData(column, Qt::Horizontal).toString();
 }
 
@@ -67,7 +67,7 @@ struct EventLog : QObject {
 TEST(State, RowsMirrorTheHostListWhileHidden) {
     TestLanguage lang;
     hv::HostList hosts;
-    TfrmState table;
+    StateWindow table;
     EXPECT_EQ(table.windowTitle(), "Hosts state");
     EXPECT_EQ(header(table, Model::Title), "Title");
     EXPECT_EQ(header(table, Model::Address), "Address");
@@ -114,7 +114,7 @@ TEST(State, RowsMirrorTheHostListWhileHidden) {
 
 TEST(State, ClickingAHeaderSortsTheTableOnly) {
     hv::HostList hosts;
-    TfrmState table;
+    StateWindow table;
     table.attach(hosts);
     hosts.rebuildFromLines({"b :  1", "A :  2", "c :  3"});
     hosts.recordCheck(0, hosts.generation(), true, 30, 1, 1);
@@ -152,7 +152,7 @@ TEST(State, ClickingAHeaderSortsTheTableOnly) {
 
 TEST(State, RowsAreReadOnly) {
     hv::HostList hosts;
-    TfrmState table;
+    StateWindow table;
     table.attach(hosts);
     hosts.rebuildFromLines({"Mail :  10.0.0.5"});
     table.show();
@@ -168,7 +168,7 @@ TEST(State, RowsAreReadOnly) {
 }
 
 TEST(State, ShowStateTableHidesFirstThenShows) {
-    TfrmState table;
+    StateWindow table;
     EventLog events;
     table.installEventFilter(&events);
 

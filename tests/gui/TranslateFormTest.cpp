@@ -14,17 +14,17 @@
 #include <QTreeWidget>
 
 #include "TestSupport.h"
-#include "dialogs/SpinEdit.h"
-#include "dialogs/TfrmSettings.h"
+#include "widgets/SpinEdit.h"
+#include "dialogs/SettingsDialog.h"
 #include "lang/LanguageFile.h"
 #include "lang/Languages.h"
-#include "lang/widgets/FormTranslator.h"
-#include "lang/widgets/TranslateForm.h"
+#include "translation/FormTranslator.h"
+#include "translation/TranslateForm.h"
 #include "shell/CheckLanguage.h"
 #include "shell/StartupSequence.h"
-#include "shell/TfrmMain.h"
-#include "views/TfrmLog.h"
-#include "views/TfrmState.h"
+#include "shell/MainWindow.h"
+#include "views/LogWindow.h"
+#include "views/StateWindow.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 static void PrintTo(const QStringList& l, std::ostream* os) {
@@ -61,7 +61,7 @@ protected:
     void TearDown() override { hv::Languages::instance().setTranslateAllForms({}); }
 
     hvtest::TempDir dir;
-    hv::TfrmSettings d;
+    hv::SettingsDialog d;
 };
 
 TEST_F(TranslateFormTest, BareNamesSetTheDefaultPropertyOrTheWindowsOwn) {
@@ -110,7 +110,7 @@ TEST_F(TranslateFormTest, IndexFormsSetOneLineAndBadIndexesAreSkipped) {
                                     "nothing(0)"}));
     // The selected page stays selected.
     EXPECT_EQ(d.lbSettings->currentRow(), 1);
-    EXPECT_EQ(d.Notebook1->currentIndex(), 1);
+    EXPECT_EQ(d.pages->currentIndex(), 1);
 }
 
 TEST_F(TranslateFormTest, WholeListsReadCommaText) {
@@ -184,17 +184,17 @@ TEST_F(TranslateFormTest, KeyNamesBeyond16384BytesAreNotSeen) {
 }
 
 TEST_F(TranslateFormTest, TranslateFormReadsTheCurrentLanguageFile) {
-    hv::TranslateForm(&d);  // no folder: nothing changes
+    hv::translateForm(&d);  // no folder: nothing changes
     EXPECT_EQ(d.btnOK->text(), "OK");
     dir.write("Languages/Test.lng", "[Messages]\nStart=Los\n");  // no section
-    hv::TranslateForm(&d);
+    hv::translateForm(&d);
     EXPECT_EQ(d.btnOK->text(), "OK");
     dir.write("Languages/Test.lng",
               "[frmSettings]\nbtnOK=Schlie\xDF"
               "en\n");  // Latin-1
-    hv::TranslateForm(&d);
+    hv::translateForm(&d);
     EXPECT_EQ(d.btnOK->text(), QString::fromUtf8("Schließen"));
-    hv::TranslateForm(nullptr);
+    hv::translateForm(nullptr);
 }
 
 // The main window with its tray menu, the log and the state table.
@@ -204,11 +204,11 @@ protected:
         exe = dir.write("hostvane", "#!/bin/sh\n");
         QDir().mkpath(dir.file("Languages"));
         hv::Languages::instance().setExecutable(exe);
-        hv::TfrmMain::Options o;
+        hv::MainWindow::Options o;
         o.executablePath = exe;
         o.trayIcon = false;
         o.brokenFilesMessage = [] {};
-        main = std::make_unique<hv::TfrmMain>(o);
+        main = std::make_unique<hv::MainWindow>(o);
         main->setWindows(&log, &state);
     }
     void TearDown() override {
@@ -218,9 +218,9 @@ protected:
 
     hvtest::TempDir dir;
     QString exe;
-    hv::TfrmLog log;
-    hv::TfrmState state;
-    std::unique_ptr<hv::TfrmMain> main;
+    hv::LogWindow log;
+    hv::StateWindow state;
+    std::unique_ptr<hv::MainWindow> main;
 };
 
 TEST_F(WindowsTest, MenuItemsAreComponentsOfTheMainWindowAndMinusMakesASeparator) {
@@ -233,14 +233,14 @@ TEST_F(WindowsTest, MenuItemsAreComponentsOfTheMainWindowAndMinusMakesASeparator
           "memReport=Hello\n");
     EXPECT_EQ(main->miHoststate->menuAction()->text(), "Host-Status");
     EXPECT_TRUE(main->miQuit->isSeparator());
-    EXPECT_FALSE(main->N1->isSeparator());
-    EXPECT_EQ(main->N1->text(), "Trenner");
+    EXPECT_FALSE(main->settingsSeparator->isSeparator());
+    EXPECT_EQ(main->settingsSeparator->text(), "Trenner");
     EXPECT_EQ(main->miViewLog->statusTip(), "Protokoll zeigen");
     EXPECT_EQ(main->memReport->toPlainText(), "Hello");
     apply(main.get(), "[frmMain]\nmiQuit=Beenden\nN1=-\n");
     EXPECT_FALSE(main->miQuit->isSeparator());
     EXPECT_EQ(main->miQuit->text(), "Beenden");
-    EXPECT_TRUE(main->N1->isSeparator());
+    EXPECT_TRUE(main->settingsSeparator->isSeparator());
 }
 
 TEST_F(WindowsTest, CancelledSettingsTranslateTheThreeWindowsBack) {
@@ -259,7 +259,7 @@ TEST_F(WindowsTest, CancelledSettingsTranslateTheThreeWindowsBack) {
     EXPECT_EQ(log.windowTitle(), "Event log");
 
     QString tableInDialog;
-    main->runSettingsDialog = [&](hv::TfrmSettings&) {
+    main->runSettingsDialog = [&](hv::SettingsDialog&) {
         // What the language box does.
         hv::Languages::instance().setCurrentLanguage("German");
         hv::Languages::instance().translateAllForms();
@@ -269,9 +269,9 @@ TEST_F(WindowsTest, CancelledSettingsTranslateTheThreeWindowsBack) {
         EXPECT_EQ(state.lvHostState->model()->headerData(1, Qt::Horizontal), "Adresse");
         // The figure columns' titles are messages, read again with the window's texts.
         EXPECT_EQ(state.lvHostState->model()->headerData(5, Qt::Horizontal), "Prüfungen");
-        // Built with LangMessage before the change: keeps its language until built again.
+        // Built with langMessage before the change: keeps its language until built again.
         tableInDialog = main->miHoststate->actions().value(0)->text();
-        return int(hv::TfrmSettings::kCancel);
+        return int(hv::SettingsDialog::kCancel);
     };
     main->miSettingsClick();
     EXPECT_EQ(tableInDialog, "Table");

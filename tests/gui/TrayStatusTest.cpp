@@ -15,20 +15,20 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "dialogs/TfrmSettings.h"
+#include "dialogs/SettingsDialog.h"
 #include "lang/Languages.h"
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
-#include "shell/TfrmMain.h"
-#include "views/ErrorBox.h"
-#include "views/TfrmLog.h"
+#include "shell/MainWindow.h"
+#include "widgets/ErrorBox.h"
+#include "views/LogWindow.h"
 #include "views/TrayIcon.h"
 #include "views/TrayStatusImages.h"
 
 namespace {
 
 using hv::OverallState;
-using hv::TfrmMain;
+using hv::MainWindow;
 
 // Hosts in `up` answer; while the gate is closed every try waits (bounded, and cut short by
 // the check cycle's cancel).
@@ -80,12 +80,12 @@ protected:
     }
 
     // Three hosts, no timed passes: a pass runs at start, on Start and when the test asks.
-    TfrmMain& make(const QByteArray& viewLines) {
+    MainWindow& make(const QByteArray& viewLines) {
         dir.write("Hostvane.ini",
                   "[HostList]\nA=10.0.0.1\nB=10.0.0.2\n<b>C</b> & co=10.0.0.3\n\n[View]\n" +
                       viewLines +
                       "\n[CheckParams]\nCheckPeriod=0\n\n[General]\nLanguage=English\n");
-        TfrmMain::Options o;
+        MainWindow::Options o;
         o.executablePath = exe;
         o.trayIcon = true;  // no notification area offscreen: the icon waits for one
         o.probes = [s = script](const hv::CancelHandle& c) {
@@ -93,7 +93,7 @@ protected:
         };
         o.brokenFilesMessage = [] {};
         testing::internal::CaptureStderr();
-        main = std::make_unique<TfrmMain>(o);
+        main = std::make_unique<MainWindow>(o);
         testing::internal::GetCapturedStderr();
         main->setWindows(&log, nullptr);
         main->CheckThread->setPassFinished([this] { ++passes; });
@@ -124,19 +124,19 @@ protected:
     hvtest::TempDir dir;
     QString exe;
     std::shared_ptr<Script> script = std::make_shared<Script>();
-    hv::TfrmLog log;
-    std::unique_ptr<TfrmMain> main;
+    hv::LogWindow log;
+    std::unique_ptr<MainWindow> main;
     QSystemTrayIcon* icon = nullptr;
     qint64 startKey = 0;  // the icon's cache key at creation
     std::atomic<int> passes{0};
 };
 
 TEST_F(TrayStatusTest, WithTrayStatusTheIconAndToolTipFollowTheHosts) {
-    TfrmMain& m = make("TrayStatus=1\n");
+    MainWindow& m = make("TrayStatus=1\n");
     ASSERT_NE(icon, nullptr);
     script->setUp({"10.0.0.1", "10.0.0.2"});
     script->gateOpen = false;
-    m.LoadSettings();
+    m.loadSettings();
     settle();
     // Until the first pass ends every host shows "not answering": the icon says "checking".
     expectShows(OverallState::Checking, "Checking the hosts...");
@@ -181,7 +181,7 @@ TEST_F(TrayStatusTest, WithoutTheKeyTheIconStaysAsToday) {
     for (const QByteArray& view : {QByteArray(), QByteArray("TrayStatus=0\n")}) {
         SCOPED_TRACE(view.constData());
         passes = 0;
-        TfrmMain& m = make(view);
+        MainWindow& m = make(view);
         ASSERT_NE(icon, nullptr);
         EXPECT_EQ(pixels(icon->icon()), pixels(hv::TrayIcon::trayImage()));
         const auto unchanged = [&] {
@@ -189,7 +189,7 @@ TEST_F(TrayStatusTest, WithoutTheKeyTheIconStaysAsToday) {
             EXPECT_TRUE(icon->toolTip().isEmpty()) << icon->toolTip().toStdString();
         };
         script->setUp({"10.0.0.1"});
-        m.LoadSettings();
+        m.loadSettings();
         EXPECT_EQ(m.trayStatus(), 0);
         ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
         settle();
@@ -208,9 +208,9 @@ TEST_F(TrayStatusTest, WithoutTheKeyTheIconStaysAsToday) {
 // A host list rebuilt while a pass walks the old one: the pass's end does not count for the
 // new list, which reads "checking" until a pass over it has ended.
 TEST_F(TrayStatusTest, ARebuiltListIsCheckingUntilAPassOverItEnds) {
-    TfrmMain& m = make("TrayStatus=1\n");
+    MainWindow& m = make("TrayStatus=1\n");
     script->setUp({"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.9"});
-    m.LoadSettings();
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     settle();
     expectShows(OverallState::AllAnswering, "3 of 3 hosts answering");
@@ -231,7 +231,7 @@ TEST_F(TrayStatusTest, ARebuiltListIsCheckingUntilAPassOverItEnds) {
     expectShows(OverallState::SomeLost, "1 of 2 hosts answering\n  E");
 }
 
-// Counts the queued calls a window receives: the status updates TfrmMain posts to itself.
+// Counts the queued calls a window receives: the status updates MainWindow posts to itself.
 class QueuedCalls : public QObject {
 public:
     int count = 0;
@@ -243,8 +243,8 @@ public:
 
 // 500 hosts changing in one hand-over make one update of the icon, not 500.
 TEST_F(TrayStatusTest, ManyChangesInOneTurnAreOneUpdate) {
-    TfrmMain& m = make("TrayStatus=1\n");
-    m.LoadSettings();
+    MainWindow& m = make("TrayStatus=1\n");
+    m.loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
     QStringList lines;
     for (int i = 0; i < 500; ++i)
@@ -267,16 +267,16 @@ TEST_F(TrayStatusTest, ManyChangesInOneTurnAreOneUpdate) {
 }
 
 TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
-    TfrmMain& m = make(QByteArray());
-    m.LoadSettings();
+    MainWindow& m = make(QByteArray());
+    m.loadSettings();
     bool seen = false;
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         EXPECT_FALSE(d.cbTrayStatus->isChecked());
         EXPECT_EQ(d.cbTrayStatus->accessibleName(), "Show the hosts' state on the tray icon");
         EXPECT_EQ(d.cbTrayStatus->parentWidget(), static_cast<QWidget*>(d.gbView));
         d.cbTrayStatus->setChecked(true);
         seen = true;
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     ASSERT_TRUE(seen);
@@ -286,16 +286,16 @@ TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
     EXPECT_FALSE(icon->toolTip().isEmpty());
 
     // Cancel keeps it; OK with the box cleared turns it off and keeps the key in the file.
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         EXPECT_TRUE(d.cbTrayStatus->isChecked());
         d.cbTrayStatus->setChecked(false);
-        return int(hv::TfrmSettings::kCancel);
+        return int(hv::SettingsDialog::kCancel);
     };
     m.miSettingsClick();
     EXPECT_EQ(m.trayStatus(), 1);
-    m.runSettingsDialog = [&](hv::TfrmSettings& d) {
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         d.cbTrayStatus->setChecked(false);
-        return int(hv::TfrmSettings::kOk);
+        return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
     EXPECT_EQ(m.trayStatus(), 0);

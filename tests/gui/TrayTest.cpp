@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QWidget>
 
-#include "views/MinimizeToTray.h"
+#include "widgets/MinimizeToTray.h"
 #include "views/TrayIcon.h"
 
 // Under the offscreen platform there is no notification area: the icon waits for one.

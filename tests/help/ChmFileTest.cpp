@@ -3,9 +3,9 @@
 #include <QFile>
 
 #include "TestSupport.h"
-#include "help/core/ChmFile.h"
-#include "help/core/ChmTables.h"
-#include "help/core/SiteMap.h"
+#include "helpcore/ChmFile.h"
+#include "helpcore/ChmTables.h"
+#include "helpcore/SiteMap.h"
 
 namespace {
 

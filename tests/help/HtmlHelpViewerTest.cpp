@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include "help/core/HelpManager.h"
-#include "help/core/THtmlHelpViewer.h"
-#include "help/core/TWinHelpTester.h"
+#include "helpcore/HelpManager.h"
+#include "helpcore/HtmlHelpViewer.h"
+#include "helpcore/WinHelpTester.h"
 
 namespace {
 
@@ -27,31 +27,31 @@ class HelpDispatch : public ::testing::Test {
 protected:
     void SetUp() override {
         HelpManager::setApplicationHelpFile(kHelpFile);
-        viewer = std::make_shared<THtmlHelpViewer>(
+        viewer = std::make_shared<HtmlHelpViewer>(
             [this](quintptr w, const QString& f, unsigned c, const HtmlHelpData& d) {
                 calls.push_back({w, f, c, d.number, d.text});
             },
             QStringLiteral("/opt/hv"));
-        manager->RegisterViewer(viewer);
+        manager->registerViewer(viewer);
         manager->setHelpSelector(viewer);
-        manager->setWinHelpTester(std::make_shared<TWinHelpTester>());
+        manager->setWinHelpTester(std::make_shared<WinHelpTester>());
     }
     void TearDown() override {
-        viewer->Shutdown();
+        viewer->shutdown();
         HelpManager::setApplicationHelpFile({});
     }
 
     std::shared_ptr<HelpManager> manager = HelpManager::create();
-    std::shared_ptr<THtmlHelpViewer> viewer;
+    std::shared_ptr<HtmlHelpViewer> viewer;
     std::vector<Call> calls;
 };
 
 TEST_F(HelpDispatch, ContextRequestPassesTheWinHelpViewerAndOpensTheContext) {
     ASSERT_EQ(manager->viewers().size(), 2);
-    EXPECT_EQ(manager->viewers().first()->ViewerName(), QStringLiteral("WinHelp"));
+    EXPECT_EQ(manager->viewers().first()->viewerName(), QStringLiteral("WinHelp"));
     EXPECT_EQ(viewer->viewerId(), 2);
 
-    EXPECT_TRUE(manager->ContextHelp(3, kHelpFile));
+    EXPECT_TRUE(manager->contextHelp(3, kHelpFile));
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].window, 0u);
     EXPECT_EQ(calls[0].file, kHelpFile);
@@ -60,20 +60,20 @@ TEST_F(HelpDispatch, ContextRequestPassesTheWinHelpViewerAndOpensTheContext) {
 }
 
 TEST_F(HelpDispatch, NonChmFilesAreDeclinedAndWithoutTheTesterWinHelpTakesHlpFiles) {
-    EXPECT_FALSE(manager->ContextHelp(3, QStringLiteral("/opt/hv/help/readme.txt")));
-    EXPECT_FALSE(manager->ContextHelp(3, QStringLiteral("/opt/hv/help/old.hlp")));
+    EXPECT_FALSE(manager->contextHelp(3, QStringLiteral("/opt/hv/help/readme.txt")));
+    EXPECT_FALSE(manager->contextHelp(3, QStringLiteral("/opt/hv/help/old.hlp")));
     manager->setWinHelpTester(nullptr);
-    EXPECT_TRUE(manager->ContextHelp(3, QStringLiteral("/opt/hv/help/old.hlp")));
+    EXPECT_TRUE(manager->contextHelp(3, QStringLiteral("/opt/hv/help/old.hlp")));
     // The WinHelp viewer took it: nothing reached ours.
     EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(HelpDispatch, TopicKeywordAndContentsRequests) {
-    EXPECT_TRUE(manager->TopicHelp(QStringLiteral("hosts"), kHelpFile));
+    EXPECT_TRUE(manager->topicHelp(QStringLiteral("hosts"), kHelpFile));
     // Only ours supports the keyword: it gets the bare keyword.
-    EXPECT_TRUE(manager->KeywordHelp(QStringLiteral("monitor")));
+    EXPECT_TRUE(manager->keywordHelp(QStringLiteral("monitor")));
     // Both viewers have contents: the selector (ours) picks ours from the sorted names.
-    EXPECT_TRUE(manager->ContentsHelp());
+    EXPECT_TRUE(manager->contentsHelp());
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].command, unsigned(HH_DISPLAY_TOPIC));
     EXPECT_EQ(calls[0].file, kHelpFile + QStringLiteral("::/hosts.htm"));
@@ -85,11 +85,11 @@ TEST_F(HelpDispatch, TopicKeywordAndContentsRequests) {
 
     // Without a selector the first sorted name ("WinHelp") would get the contents.
     manager->setHelpSelector(nullptr);
-    EXPECT_TRUE(manager->ContentsHelp());
+    EXPECT_TRUE(manager->contentsHelp());
     EXPECT_EQ(calls.size(), 3u);
 }
 
-TEST_F(HelpDispatch, OpenTopic) {
+TEST_F(HelpDispatch, openTopic) {
     struct Case {
         const char* topic;
         const char* opened;
@@ -100,7 +100,7 @@ TEST_F(HelpDispatch, OpenTopic) {
     };
     for (const Case& c : cases) {
         calls.clear();
-        viewer->OpenTopic(QString::fromUtf8(c.topic));
+        viewer->openTopic(QString::fromUtf8(c.topic));
         ASSERT_EQ(calls.size(), 1u) << c.topic;
         EXPECT_EQ(calls[0].file, kHelpFile + QString::fromUtf8(c.opened)) << c.topic;
         EXPECT_EQ(calls[0].command, unsigned(HH_DISPLAY_TOPIC));
@@ -108,7 +108,7 @@ TEST_F(HelpDispatch, OpenTopic) {
     }
 }
 
-TEST_F(HelpDispatch, OpenKeyword) {
+TEST_F(HelpDispatch, openKeyword) {
     struct Case {
         const char* entry;
         const char* keyword;
@@ -121,69 +121,69 @@ TEST_F(HelpDispatch, OpenKeyword) {
     };
     for (const Case& c : cases) {
         calls.clear();
-        viewer->OpenKeyword(QString::fromUtf8(c.entry));
+        viewer->openKeyword(QString::fromUtf8(c.entry));
         ASSERT_EQ(calls.size(), 1u) << c.entry;
         EXPECT_EQ(calls[0].command, unsigned(HH_DISPLAY_INDEX));
         EXPECT_EQ(calls[0].text, QString::fromUtf8(c.keyword)) << c.entry;
     }
-    EXPECT_EQ(viewer->KeywordEntries(QStringLiteral("monitor")),
+    EXPECT_EQ(viewer->keywordEntries(QStringLiteral("monitor")),
               QStringList{QStringLiteral("ZuntoHtmlHelp: monitor")});
 }
 
 TEST_F(HelpDispatch, NothingOpensWhenTheCurrentFileIsNoChm) {
     HelpManager::setApplicationHelpFile(QStringLiteral("/opt/tools.new/help"));
-    viewer->OpenTopic(QStringLiteral("intro"));
-    viewer->OpenKeyword(QStringLiteral("monitor"));
-    viewer->OpenContents();
-    viewer->OpenContext(3, kHelpFile);
+    viewer->openTopic(QStringLiteral("intro"));
+    viewer->openKeyword(QStringLiteral("monitor"));
+    viewer->openContents();
+    viewer->openContext(3, kHelpFile);
     EXPECT_TRUE(calls.empty());
-    EXPECT_EQ(viewer->KeywordSupport(QStringLiteral("monitor")), 0);
-    EXPECT_FALSE(viewer->TopicSupport(QStringLiteral("intro")));
+    EXPECT_EQ(viewer->keywordSupport(QStringLiteral("monitor")), 0);
+    EXPECT_FALSE(viewer->topicSupport(QStringLiteral("intro")));
 }
 
-TEST_F(HelpDispatch, CurrentHelpFile) {
+TEST_F(HelpDispatch, currentHelpFile) {
     // The manager's file (kept from the last request) wins over the application's.
-    EXPECT_EQ(viewer->CurrentHelpFile(), kHelpFile);
-    manager->ContextHelp(2, QStringLiteral("/srv/other.chm"));
-    EXPECT_EQ(viewer->CurrentHelpFile(), QStringLiteral("/srv/other.chm"));
+    EXPECT_EQ(viewer->currentHelpFile(), kHelpFile);
+    manager->contextHelp(2, QStringLiteral("/srv/other.chm"));
+    EXPECT_EQ(viewer->currentHelpFile(), QStringLiteral("/srv/other.chm"));
     // A bare name is looked up beside the executable.
-    manager->ContextHelp(2, QStringLiteral("bare.chm"));
-    EXPECT_EQ(viewer->CurrentHelpFile(), QStringLiteral("/opt/hv/bare.chm"));
+    manager->contextHelp(2, QStringLiteral("bare.chm"));
+    EXPECT_EQ(viewer->currentHelpFile(), QStringLiteral("/opt/hv/bare.chm"));
     EXPECT_EQ(calls.back().file, QStringLiteral("/opt/hv/bare.chm"));
-    manager->ContextHelp(2, {});
+    manager->contextHelp(2, {});
     HelpManager::setApplicationHelpFile({});
-    EXPECT_EQ(viewer->CurrentHelpFile(), QString());
+    EXPECT_EQ(viewer->currentHelpFile(), QString());
 }
 
 TEST_F(HelpDispatch, CloseAllDetachAndShutdown) {
-    viewer->CloseAll();
+    viewer->closeAll();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].command, unsigned(HH_CLOSE_ALL));
     EXPECT_EQ(calls[0].file, QString());
     EXPECT_EQ(calls[0].window, 0u);
 
-    viewer->Shutdown();
+    viewer->shutdown();
     EXPECT_FALSE(viewer->hasHelpManager());
     EXPECT_EQ(manager->viewers().size(), 1);
     calls.clear();
-    EXPECT_FALSE(manager->ContextHelp(3, kHelpFile));
+    EXPECT_FALSE(manager->contextHelp(3, kHelpFile));
     EXPECT_TRUE(calls.empty());
 
-    viewer->Detach();  // after the end: closes, holds nothing
+    viewer->detach();  // after the end: closes, holds nothing
     EXPECT_EQ(calls.size(), 1u);
 }
 
 TEST(HtmlHelpViewer, WithoutTheHelpControlRequestsAreTakenButOpenNothing) {
     auto manager = HelpManager::create();
-    auto viewer = std::make_shared<THtmlHelpViewer>(HtmlHelpEntry{}, QStringLiteral("/opt/hv"));
-    manager->RegisterViewer(viewer);
-    manager->setWinHelpTester(std::make_shared<TWinHelpTester>());
-    EXPECT_TRUE(manager->ContextHelp(3, kHelpFile));
-    viewer->CloseAll();
-    viewer->Shutdown();
+    auto viewer = std::make_shared<HtmlHelpViewer>(HtmlHelpEntry{}, QStringLiteral("/opt/hv"));
+    manager->registerViewer(viewer);
+    manager->setWinHelpTester(std::make_shared<WinHelpTester>());
+    EXPECT_TRUE(manager->contextHelp(3, kHelpFile));
+    viewer->closeAll();
+    viewer->shutdown();
 }
 
-TEST(HtmlHelpViewer, IsChmFile) {
+TEST(HtmlHelpViewer, isChmFile) {
     struct Case {
         const char* name;
         bool chm;
@@ -198,11 +198,11 @@ TEST(HtmlHelpViewer, IsChmFile) {
         {"", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(THtmlHelpViewer::IsChmFile(QString::fromUtf8(c.name)), c.chm) << c.name;
+        EXPECT_EQ(HtmlHelpViewer::isChmFile(QString::fromUtf8(c.name)), c.chm) << c.name;
 }
 
 TEST(HtmlHelpViewer, Selector) {
-    THtmlHelpViewer v({}, {});
+    HtmlHelpViewer v({}, {});
     struct KeywordCase {
         QStringList entries;
         int index;
@@ -214,7 +214,7 @@ TEST(HtmlHelpViewer, Selector) {
         {{" ZuntoHtmlHelp: x", "ZuntoHtmlHelpX: y"}, 0},
     };
     for (const auto& c : keywordCases)
-        EXPECT_EQ(v.PickKeywordEntry(c.entries), c.index) << c.entries.join('|').toStdString();
+        EXPECT_EQ(v.pickKeywordEntry(c.entries), c.index) << c.entries.join('|').toStdString();
 
     struct ContentsCase {
         QStringList names;
@@ -226,17 +226,17 @@ TEST(HtmlHelpViewer, Selector) {
         {{}, -1},
     };
     for (const auto& c : contentsCases)
-        EXPECT_EQ(v.PickContentsEntry(c.names), c.index) << c.names.join('|').toStdString();
+        EXPECT_EQ(v.pickContentsEntry(c.names), c.index) << c.names.join('|').toStdString();
 }
 
 TEST(WinHelpTester, DeclinesEverything) {
-    TWinHelpTester t;
-    EXPECT_FALSE(t.AcceptsLink(QStringLiteral("x"), QStringLiteral("a.hlp")));
-    EXPECT_FALSE(t.AcceptsTopic(QStringLiteral("x"), QStringLiteral("a.hlp")));
-    EXPECT_FALSE(t.AcceptsContext(1, QStringLiteral("a.hlp")));
-    EXPECT_EQ(t.LinkEntries(QStringLiteral("monitor")), QStringList{QStringLiteral(": monitor")});
-    EXPECT_TRUE(t.HelpFolder().isEmpty());
-    EXPECT_TRUE(t.DefaultHelpFile().isEmpty());
+    WinHelpTester t;
+    EXPECT_FALSE(t.acceptsLink(QStringLiteral("x"), QStringLiteral("a.hlp")));
+    EXPECT_FALSE(t.acceptsTopic(QStringLiteral("x"), QStringLiteral("a.hlp")));
+    EXPECT_FALSE(t.acceptsContext(1, QStringLiteral("a.hlp")));
+    EXPECT_EQ(t.linkEntries(QStringLiteral("monitor")), QStringList{QStringLiteral(": monitor")});
+    EXPECT_TRUE(t.helpFolder().isEmpty());
+    EXPECT_TRUE(t.defaultHelpFile().isEmpty());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace {
 
 using namespace hv;
 
-TEST(PadIpAddress, FillsShortGroupsWithZeros) {
+TEST(padIpAddress, FillsShortGroupsWithZeros) {
     const struct {
         const char* in;
         const char* out;
@@ -22,7 +22,7 @@ TEST(PadIpAddress, FillsShortGroupsWithZeros) {
         {"1234.5.6.7", "12340.5.006.007"},  // the zeros go where the rule puts them
         {"10.0.0.1.2", "010.000.000.1.2"},
     };
-    for (const auto& c : cases) EXPECT_EQ(PadIpAddress(c.in), c.out) << c.in;
+    for (const auto& c : cases) EXPECT_EQ(padIpAddress(c.in), c.out) << c.in;
 }
 
 TEST(EditTargetOfLine, ModeTitleAndAddress) {
@@ -97,9 +97,9 @@ TEST(IpMask, ValueTextAddressAndEditing) {
     EXPECT_EQ(IpMask().address(), "...");
 
     // Edit: a padded address fills the mask; what does not fit a digit position is dropped.
-    m.setShownText(PadIpAddress("10.0.0.1"));
+    m.setShownText(padIpAddress("10.0.0.1"));
     EXPECT_EQ(m.shownText(), "010.000.000.001");
-    m.setShownText(PadIpAddress("host"));
+    m.setShownText(padIpAddress("host"));
     EXPECT_EQ(m.shownText(), "000.000.000.___");
     m.setShownText("1x3-4567.8");
     EXPECT_EQ(m.shownText(), "1_3.456._8_.___");

@@ -36,17 +36,17 @@ QStringList sorted(QStringList list) {
 TEST_F(LanguagesTest, WithoutLanguageFilesEveryMessageIsItsKey) {
     for (const QString& language : {QString(), QStringLiteral("English")}) {
         lang().setCurrentLanguage(language);
-        EXPECT_EQ(hv::LangMessage("Table"), "Table");
-        EXPECT_EQ(hv::LangMessage("items"), "items");
-        EXPECT_EQ(hv::LangMessage("NewIP"), "NewIP");
+        EXPECT_EQ(hv::langMessage("Table"), "Table");
+        EXPECT_EQ(hv::langMessage("items"), "items");
+        EXPECT_EQ(hv::langMessage("NewIP"), "NewIP");
     }
     EXPECT_TRUE(lang().listLanguages().isEmpty());
     // A folder without the language's file, or a file without the section, changes nothing.
     QDir().mkpath(dir.file("Languages"));
-    EXPECT_EQ(hv::LangMessage("NewIP"), "NewIP");
+    EXPECT_EQ(hv::langMessage("NewIP"), "NewIP");
     EXPECT_TRUE(lang().listLanguages().isEmpty());
     dir.write("Languages/English.lng", "[frmMain]\nNewIP=Wrong section\n");
-    EXPECT_EQ(hv::LangMessage("NewIP"), "NewIP");
+    EXPECT_EQ(hv::langMessage("NewIP"), "NewIP");
 }
 
 TEST_F(LanguagesTest, MessagesComeFromTheCurrentFileReadAtEveryLookup) {
@@ -55,27 +55,27 @@ TEST_F(LanguagesTest, MessagesComeFromTheCurrentFileReadAtEveryLookup) {
     dir.write("Languages/German.lng", "[messages]\nTable=Tabelle\nLOSEHOST=verloren\n");
     lang().setCurrentLanguage("English");
     EXPECT_EQ(lang().languageFilePath(), dir.file("Languages/English.lng"));
-    EXPECT_EQ(hv::LangMessage("Table"), "Table view");
-    EXPECT_EQ(hv::LangMessage("LoseHost"), "");  // an empty value is an empty text
-    EXPECT_EQ(hv::LangMessage("items"), "items");
-    EXPECT_EQ(hv::LangMessage("NewIP"), "NewIP");
+    EXPECT_EQ(hv::langMessage("Table"), "Table view");
+    EXPECT_EQ(hv::langMessage("LoseHost"), "");  // an empty value is an empty text
+    EXPECT_EQ(hv::langMessage("items"), "items");
+    EXPECT_EQ(hv::langMessage("NewIP"), "NewIP");
 
     lang().setCurrentLanguage("German");
-    EXPECT_EQ(hv::LangMessage("Table"), "Tabelle");
-    EXPECT_EQ(hv::LangMessage("LoseHost"), "verloren");
+    EXPECT_EQ(hv::langMessage("Table"), "Tabelle");
+    EXPECT_EQ(hv::langMessage("LoseHost"), "verloren");
 
     dir.write("Languages/German.lng", "[Messages]\nTable=Übersicht\n");
-    EXPECT_EQ(hv::LangMessage("Table"), QString::fromUtf8("Übersicht"));
-    EXPECT_EQ(hv::LangMessage("LoseHost"), "LoseHost");
+    EXPECT_EQ(hv::langMessage("Table"), QString::fromUtf8("Übersicht"));
+    EXPECT_EQ(hv::langMessage("LoseHost"), "LoseHost");
 
     lang().setCurrentLanguage("Klingon");  // no such file: keys again
-    EXPECT_EQ(hv::LangMessage("Table"), "Table");
+    EXPECT_EQ(hv::langMessage("Table"), "Table");
 }
 
 TEST_F(LanguagesTest, FolderAndFileAreFoundIgnoringCase) {
     dir.write("languages/GERMAN.LNG", "[Messages]\nTable=Tabelle\n");
     lang().setCurrentLanguage("German");
-    EXPECT_EQ(hv::LangMessage("Table"), "Tabelle");
+    EXPECT_EQ(hv::langMessage("Table"), "Tabelle");
     EXPECT_EQ(lang().languageFilePath(), dir.file("languages/GERMAN.LNG"));
 }
 
@@ -85,7 +85,7 @@ TEST_F(LanguagesTest, LoadLanguageReadsTheSettingsFileOfTheExecutable) {
     lang().setTranslateAllForms([&] {
         ++translated;
         // Called after the name has been taken, and outside the lock (it reads messages).
-        seen = lang().currentLanguage() + "/" + hv::LangMessage("Table");
+        seen = lang().currentLanguage() + "/" + hv::langMessage("Table");
     });
     dir.write("Languages/German.lng", "[Messages]\nTable=Tabelle\n");
 
@@ -156,6 +156,6 @@ TEST_F(LanguagesTest, FilesAreUtf8WithOrWithoutMarkAndOldLatin1FilesStillRead) {
     };
     for (const auto& [bytes, what] : files) {
         dir.write("Languages/German.lng", bytes);
-        EXPECT_EQ(hv::LangMessage("Table"), QString::fromUtf8("Übersicht")) << what;
+        EXPECT_EQ(hv::langMessage("Table"), QString::fromUtf8("Übersicht")) << what;
     }
 }

@@ -10,7 +10,7 @@
 
 namespace {
 
-// The string literals inside every LangMessage(...) call of the sources, with the file
+// The string literals inside every langMessage(...) call of the sources, with the file
 // they stand in ("Start" and "Stop" both come from one call with a ?: inside).
 QList<std::pair<QString, QString>> keysAskedBySources() {
     QList<std::pair<QString, QString>> keys;
@@ -22,8 +22,8 @@ QList<std::pair<QString, QString>> keysAskedBySources() {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) continue;
         const QString text = QString::fromUtf8(f.readAll());
-        for (qsizetype at = text.indexOf("LangMessage("); at >= 0;
-             at = text.indexOf("LangMessage(", at + 1)) {
+        for (qsizetype at = text.indexOf("langMessage("); at >= 0;
+             at = text.indexOf("langMessage(", at + 1)) {
             // The argument up to the matching ")".
             qsizetype i = at + 12, depth = 1;
             while (i < text.size() && depth > 0) {

@@ -21,7 +21,7 @@
 #include "NetTestSupport.h"
 #include "TestSupport.h"
 #include "platform/IniFile.h"
-#include "shell/CheckOnce.h"
+#include "once/CheckOnce.h"
 
 using namespace hv;
 using hvtest::loopbackAddress;

@@ -1,0 +1,388 @@
+#include "once/CheckOnce.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaObject>
+#include <QRegularExpression>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "checking/CheckHosts.h"
+#include "checking/CsvWriter.h"
+#include "checking/HostProbes.h"
+#include "checking/MainThreadInvoker.h"
+#include "hosts/HostList.h"
+#include "hosts/Settings.h"
+
+#include "lang/Languages.h"
+#include "net/NetProbes.h"
+#include "platform/ProgramFiles.h"
+#include "platform/SettingsLocation.h"
+
+namespace hv {
+
+namespace {
+
+const char kVersionText[] = "Hostvane " HV_VERSION;
+
+// What the pass would show: the report only; log lines have no place in this output.
+class OnceSink : public CheckSink {
+public:
+    void appendLogLine(const QString&) override {}
+    void showReport(const QString& text) override { report = text; }
+    QString timeText() override { return {}; }  // for log lines, which this output has not
+    QString report;                             // written on the main thread, inside the hand-over
+};
+
+const char* kindText(ProbeKind kind) {
+    switch (kind) {
+        case ProbeKind::Icmp:
+            return "icmp";
+        case ProbeKind::Tcp:
+            return "tcp";
+        case ProbeKind::Skip:
+            break;
+    }
+    return "-";
+}
+
+void writeOut(QByteArray* output, const QByteArray& text) {
+    if (output) {
+        output->append(text);
+    } else {
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+    }
+}
+
+// One host's line of the output.
+struct OnceRow {
+    QString title;
+    QString address;
+    ProbeKind kind = ProbeKind::Skip;
+    const char* state = "skipped";
+    qint64 elapsedMs = 0;
+    qint64 roundTripMs = -1;  // -1: did not answer or not checked
+    QString error;
+};
+
+// The probes' messages may hold line breaks ("Socket Error # 10061\r\nConnection refused.");
+// scripts get each on one line.
+QString oneLine(const QString& text) {
+    static const QRegularExpression breaks(QStringLiteral("\\s*[\\r\\n]+\\s*"));
+    QString line = text;
+    line.replace(breaks, QStringLiteral(" "));
+    return line.trimmed();
+}
+
+// Today's terminal lines: state, title, address, probe (- when skipped), ms; then an empty
+// line and the report.
+QByteArray tsvText(const std::vector<OnceRow>& rows, QString report) {
+    QByteArray text;
+    for (const OnceRow& row : rows) {
+        text += row.state;
+        text += '\t' + row.title.toUtf8() + '\t' + row.address.toUtf8() + '\t';
+        text += kindText(row.kind);
+        text += '\t' + QByteArray::number(row.elapsedMs) + '\n';
+    }
+    text += '\n';
+    report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!report.isEmpty()) text += report.toUtf8() + '\n';
+    return text;
+}
+
+QString kindName(ProbeKind kind) {
+    return kind == ProbeKind::Skip ? QStringLiteral("skip") : QString::fromLatin1(kindText(kind));
+}
+
+QByteArray csvText(const std::vector<OnceRow>& rows) {
+    CsvWriter csv;
+    csv.addRecord({QStringLiteral("state"), QStringLiteral("title"), QStringLiteral("address"),
+                   QStringLiteral("kind"), QStringLiteral("round_trip_ms"),
+                   QStringLiteral("elapsed_ms"), QStringLiteral("error")});
+    for (const OnceRow& row : rows) {
+        csv.addRecord({QString::fromLatin1(row.state), row.title, row.address, kindName(row.kind),
+                       row.roundTripMs >= 0 ? QString::number(row.roundTripMs) : QString(),
+                       QString::number(row.elapsedMs), oneLine(row.error)});
+    }
+    return csv.bytes();
+}
+
+QByteArray jsonText(const std::vector<OnceRow>& rows) {
+    QJsonArray hosts;
+    int up = 0, down = 0, skipped = 0;
+    for (const OnceRow& row : rows) {
+        const QString state = QString::fromLatin1(row.state);
+        up += state == QLatin1String("up");
+        down += state == QLatin1String("down");
+        skipped += state == QLatin1String("skipped");
+        const QString error = oneLine(row.error);
+        hosts.append(QJsonObject{
+            {QStringLiteral("title"), row.title},
+            {QStringLiteral("address"), row.address},
+            {QStringLiteral("kind"), kindName(row.kind)},
+            {QStringLiteral("state"), state},
+            {QStringLiteral("round_trip_ms"),
+             row.roundTripMs >= 0 ? QJsonValue(row.roundTripMs) : QJsonValue()},
+            {QStringLiteral("elapsed_ms"), row.elapsedMs},
+            {QStringLiteral("error"), error.isEmpty() ? QJsonValue() : QJsonValue(error)},
+        });
+    }
+    const QJsonObject document{{QStringLiteral("hosts"), hosts},
+                               {QStringLiteral("up"), up},
+                               {QStringLiteral("down"), down},
+                               {QStringLiteral("skipped"), skipped}};
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+int runPass(const QString& executablePath, QByteArray* output, OnceFormat format) {
+    const QString dir = QFileInfo(executablePath).absolutePath();
+    SettingsLocation::prepareSettingsFile(dir, QStringLiteral("Hostvane.ini"));
+    Languages::instance().setExecutable(executablePath);
+    Languages::instance().loadLanguage(false);
+    const Settings settings = readSettings(settingsFilePath(dir));
+
+    HostList hosts;
+    hosts.rebuildFromEntries(settings.hostEntries);  // every host starts at image 1
+    const QList<Host> list = hosts.hosts();
+
+    MainThreadInvoker invoker;
+    OnceSink sink;
+    CheckCycle cycle(
+        hosts, [](const CancelHandle& cancel) { return std::make_unique<NetProbes>(cancel); }, sink,
+        invoker);
+    cycle.setParallelChecks(settings.parallelChecks);
+
+    std::mutex lock;
+    std::map<int, HostCheckResult> results;  // guarded by lock
+    QEventLoop loop;
+    cycle.setHostChecked([&](const HostCheckResult& r) {
+        std::lock_guard guard(lock);
+        results[r.index] = r;
+    });
+    cycle.setPassFinished(
+        [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
+    // An error that ends the checking thread ends the pass too.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (cycle.hasEnded()) loop.quit();
+    });
+    watch.start(100);
+
+    cycle.start();
+    cycle.resume();
+    loop.exec();
+    const bool ended = cycle.hasEnded();
+    const QString error = cycle.errorMessage();
+    cycle.stop();
+
+    std::vector<OnceRow> rows;
+    bool anyDown = false;
+    {
+        std::lock_guard guard(lock);
+        for (int i = 0; i < list.size(); ++i) {
+            const auto found = results.find(i);
+            const bool known = found != results.end();
+            OnceRow row;
+            row.title = list[i].title;
+            row.address = list[i].address;
+            row.kind = known ? found->second.kind : ProbeKind::Skip;
+            if (row.kind != ProbeKind::Skip) {
+                const bool alive = known && found->second.alive;
+                row.state = alive ? "up" : "down";
+                anyDown = anyDown || !alive;
+            } else if (!known && ended) {
+                row.state = "down";  // never reached
+                anyDown = true;
+            }
+            if (known) {
+                row.elapsedMs = found->second.elapsedMs;
+                row.roundTripMs = found->second.alive ? found->second.roundTripMs : -1;
+                row.error = found->second.error;
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    QByteArray text;
+    switch (format) {
+        case OnceFormat::Tsv:
+            text = tsvText(rows, sink.report);
+            break;
+        case OnceFormat::Csv:
+            text = csvText(rows);
+            break;
+        case OnceFormat::Json:
+            text = jsonText(rows);
+            break;
+    }
+    writeOut(output, text);
+    if (!output) std::fflush(stdout);
+
+    if (ended) {
+        std::fprintf(stderr, "hostvane: the check could not finish: %s\n",
+                     error.toLocal8Bit().constData());
+        return 1;
+    }
+    return anyDown ? 1 : 0;
+}
+
+// Qt's own options, which the tray program's application object takes; those of the first
+// list are followed by a value.
+bool isQtOption(const QString& arg, bool* takesValue) {
+    static const QStringList withValue = {"-platform",      "-platformpluginpath",
+                                          "-platformtheme", "-plugin",
+                                          "-qmljsdebugger", "-qwindowgeometry",
+                                          "-qwindowicon",   "-qwindowtitle",
+                                          "-session",       "-style",
+                                          "-stylesheet",    "-display",
+                                          "-geometry",      "-title",
+                                          "-name"};
+    static const QStringList alone = {"-reverse", "-widgetcount", "-nograb",
+                                      "-dograb",  "-sync",        "-visual"};
+    const QString name = arg.section(QLatin1Char('='), 0, 0);
+    *takesValue = withValue.contains(name) && !arg.contains(QLatin1Char('='));
+    return withValue.contains(name) || alone.contains(name);
+}
+
+}  // namespace
+
+QString commandLineHelp() {
+    return QStringLiteral(
+        "Usage: hostvane [--once [--format=tsv|csv|json] | --version | --help |\n"
+        "                 --check-language FILE]\n"
+        "\n"
+        "Without an option Hostvane starts in the system tray.\n"
+        "\n"
+        "  --once     check every host of Hostvane.ini once, without a display, and print\n"
+        "             one line per host (state, title, address, probe, milliseconds),\n"
+        "             then the report; exit status 0 when every checked host is up,\n"
+        "             1 when any is down, 2 on a usage error\n"
+        "  --format=tsv|csv|json\n"
+        "             with --once: tsv prints the lines above (the default); csv prints\n"
+        "             a header row (state,title,address,kind,round_trip_ms,elapsed_ms,\n"
+        "             error) and one row per host; json prints one object with a \"hosts\"\n"
+        "             array of the same fields and the \"up\", \"down\" and \"skipped\"\n"
+        "             counts\n"
+        "  --check-language FILE\n"
+        "             list the keys of language file FILE that would be skipped and the\n"
+        "             texts it lacks; exit status 0 when there are none, 1 otherwise\n"
+        "  --version  print the version and exit\n"
+        "  --help     print this help and exit\n");
+}
+
+std::optional<OnceFormat> onceFormatFromName(const QString& name) {
+    if (name == QLatin1String("tsv")) return OnceFormat::Tsv;
+    if (name == QLatin1String("csv")) return OnceFormat::Csv;
+    if (name == QLatin1String("json")) return OnceFormat::Json;
+    return std::nullopt;
+}
+
+int runCheckOnce(const QString& executablePath) { return runCheckOnce(executablePath, nullptr); }
+
+int runCheckOnce(const QString& executablePath, QByteArray* output) {
+    return runCheckOnce(executablePath, output, OnceFormat::Tsv);
+}
+
+int runCheckOnce(const QString& executablePath, QByteArray* output, OnceFormat format) {
+    if (QCoreApplication::instance()) return runPass(executablePath, output, format);
+    static int argc = 1;
+    static char name[] = "hostvane";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    return runPass(executablePath, output, format);
+}
+
+std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    enum class Mode { Tray, Once, Version, Help };
+    Mode mode = Mode::Tray;
+    QString bad;
+    std::optional<QString> formatName;  // --format's value, when given
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        Mode wanted = Mode::Tray;
+        if (arg == QLatin1String("--format") && i + 1 < arguments.size()) {
+            formatName = arguments[++i];
+            continue;
+        }
+        if (arg.startsWith(QLatin1String("--format="))) {
+            formatName = arg.mid(9);
+            continue;
+        }
+        if (arg == QLatin1String("--once")) {
+            wanted = Mode::Once;
+        } else if (arg == QLatin1String("--version")) {
+            wanted = Mode::Version;
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            wanted = Mode::Help;
+        } else {
+            bool takesValue = false;
+            if (isQtOption(arg, &takesValue)) {
+                if (takesValue) ++i;
+                continue;
+            }
+            bad = arg;
+            break;
+        }
+        if (mode != Mode::Tray && mode != wanted) {
+            bad = arg;  // two terminal modes at once
+            break;
+        }
+        mode = wanted;
+    }
+
+    if (!bad.isEmpty()) {
+        std::fprintf(err, "hostvane: unknown or conflicting option: %s\n\n%s",
+                     bad.toLocal8Bit().constData(), commandLineHelp().toLocal8Bit().constData());
+        return 2;
+    }
+    std::optional<OnceFormat> format = OnceFormat::Tsv;
+    if (formatName) {
+        format = onceFormatFromName(*formatName);
+        const char* problem = nullptr;
+        if (mode != Mode::Once)
+            problem = "--format goes with --once only";
+        else if (!format)
+            problem = "unknown output format (use tsv, csv or json)";
+        if (problem) {
+            std::fprintf(err, "hostvane: %s: --format=%s\n\n%s", problem,
+                         formatName->toLocal8Bit().constData(),
+                         commandLineHelp().toLocal8Bit().constData());
+            return 2;
+        }
+    }
+    switch (mode) {
+        case Mode::Tray:
+            return std::nullopt;
+        case Mode::Version:
+            std::fprintf(out, "%s\n", kVersionText);
+            return 0;
+        case Mode::Help:
+            std::fputs(commandLineHelp().toLocal8Bit().constData(), out);
+            std::fprintf(
+                out, "\nSettings file: %s\n",
+                QFile::encodeName(settingsFilePath(ProgramFiles::executableDir())).constData());
+            return 0;
+        case Mode::Once:
+            break;
+    }
+    QByteArray text;
+    const int status = runCheckOnce(ProgramFiles::executablePath(), &text, *format);
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), out);
+    std::fflush(out);
+    return status;
+}
+
+std::optional<int> runCommandLine(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return runCommandLine(arguments, stdout, stderr);
+}
+
+}  // namespace hv

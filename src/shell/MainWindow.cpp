@@ -1,0 +1,571 @@
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+#include "widgets/DropDownComboBox.h"
+#include "widgets/ExecModal.h"
+#include "widgets/SpinEdit.h"
+#include "dialogs/SettingsDialog.h"
+#include "widgets/HelpContext.h"
+#include "helpcore/HelpManager.h"
+#include "lang/Languages.h"
+#include "net/NetProbes.h"
+#include "platform/AutostartEntry.h"
+#include "platform/DesktopNotifications.h"
+#include "platform/ProgramFiles.h"
+#include "monitor/AskTimer.h"
+#include "shell/OwnerDrawItem.h"
+#include "widgets/ErrorBox.h"
+#include "views/ImageList.h"
+#include "views/NoTrayFallback.h"
+#include "views/AboutWindow.h"
+#include "views/LogWindow.h"
+#include "views/StateWindow.h"
+#include "views/TrayIcon.h"
+
+namespace hv {
+
+namespace {
+
+constexpr int kImageStopped = 2;
+constexpr int kImageRunning = 3;
+constexpr int kImageHostsState = 4;
+constexpr int kImageLog = 5;
+constexpr int kImageHelp = 6;
+constexpr int kImageAbout = 7;
+constexpr int kImageSettings = 8;
+
+constexpr int kHelpContextHelpItem = 1;
+constexpr int kHelpContextMain = 2;
+
+const QColor kStartItemColour(113, 75, 57);  // colour value 0x394B71
+
+// Runs at the end of a scope whatever happens, errors included.
+template <typename F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) : m_f(std::move(f)) {}
+    ~ScopeExit() { m_f(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F m_f;
+};
+
+QAction* item(QMenu* menu, const QString& caption, const char* name, int image) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    if (image >= 0) a->setIcon(ImageList::icon(image));
+    return a;
+}
+
+void showBrokenFiles() {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Hostvane"),
+                    QStringLiteral("Several files are broken"), QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("msgBrokenFiles"));
+    box.exec();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Options options)
+    : ReportWindow(nullptr),
+      m_exePath(options.executablePath.isEmpty() ? ProgramFiles::executablePath()
+                                                 : options.executablePath) {
+    setObjectName(QStringLiteral("frmMain"));
+    // The balloon hides on any click, also while a dialog is open.
+    setNeverBlocked(this);
+    m_exeDir = QFileInfo(m_exePath).absolutePath();
+
+    // Created enabled with 3000 ms; loadSettings sets the check period.
+    trmAsk = new AskTimer(3000, true, this);
+    trmAsk->setObjectName(QStringLiteral("trmAsk"));
+    connect(trmAsk, &AskTimer::timeout, this,
+            [this] { ErrorBox::guard([this] { trmAskTimer(); }); });
+    m_timeFormat = TimeFormat::fromLocale(QLocale::system());
+
+    buildMenu();
+    connect(&hosts, &HostList::rebuilt, this, [this] { rebuildHostMenu(); });
+    connect(&hosts, &HostList::stateImageChanged, this, [this](int index, int image) {
+        if (index >= 0 && index < m_hostItems.size())
+            m_hostItems[index]->setIcon(ImageList::icon(image));
+    });
+    // The overall state on the tray icon follows the state images and the list.
+    connect(&hosts, &HostList::rebuilt, this, [this] {
+        m_passOver = false;
+        queueTrayStatus();
+    });
+    connect(&hosts, &HostList::stateImageChanged, this, [this] { queueTrayStatus(); });
+    rebuildHostMenu();
+
+    if (options.trayIcon) {
+        m_tray = std::make_unique<TrayIcon>(pmMain, this);
+        connect(m_tray.get(), &TrayIcon::defaultItemRequested, this,
+                [this] { ErrorBox::guard([this] { miStartClick(); }); });
+    }
+
+    // formCreate 1: the help file, not tested for existence here.
+    m_helpFile = ProgramFiles::resolvePath(m_exeDir, QStringLiteral("help/hostvane.chm"));
+    HelpManager::setApplicationHelpFile(m_helpFile);
+    setHelpContext(this, kHelpContextMain);
+    setHelpContext(memReport, kHelpContextMain);
+    // F1 that finds no focused widget (the tray menu has just closed) comes here.
+    setF1FallbackWidget(this);
+
+    // formCreate 2: the skin; any failure ends the program once start-up is through.
+    try {
+        m_skin =
+            Skin::load(ProgramFiles::resolvePath(m_exeDir, QStringLiteral("skins/hostvane.skn")));
+        m_skin->applyTo(this, Skin::Element::Balloon);
+        m_skin->applyTo(pmMain, Skin::Element::Menu);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "hostvane: %s\n", qPrintable(e.message()));
+        if (options.brokenFilesMessage)
+            options.brokenFilesMessage();
+        else
+            showBrokenFiles();
+        m_terminateRequested = true;
+    }
+
+    // formCreate 3: the checking thread, suspended; it asks for a probe set per concurrent
+    // check, the real ICMP and TCP probes unless the options bring others.
+    ProbeFactory probes = options.probes;
+    if (!probes)
+        probes = [](const CancelHandle& cancel) { return std::make_unique<NetProbes>(cancel); };
+    CheckThread = std::make_unique<CheckCycle>(hosts, std::move(probes), *this, m_invoker);
+    CheckThread->start();
+}
+
+MainWindow::~MainWindow() {
+    stopChecking();
+    m_tray.reset();
+}
+
+void MainWindow::stopChecking() {
+    if (!CheckThread) return;
+    trmAsk->setEnabled(false);
+    // A hand-over that is waiting for this thread would never run while we join: cancel first.
+    m_invoker.cancel();
+    CheckThread->stop();
+    CheckThread.reset();
+}
+
+void MainWindow::setWindows(LogWindow* log, StateWindow* state) {
+    frmLog = log;
+    frmState = state;
+    if (m_tray && state) {
+        TrayIcon* tray = m_tray.get();
+        m_noTray = new NoTrayFallback(state, pmMain, [tray] { return tray->trayAvailable(); });
+        connect(tray, &TrayIcon::availabilityChanged, m_noTray,
+                &NoTrayFallback::trayAvailabilityChanged);
+        connect(m_noTray, &NoTrayFallback::quitRequested, miQuit, &QAction::trigger);
+    }
+}
+
+void MainWindow::buildMenu() {
+    pmMain = new QMenu(this);
+    pmMain->setObjectName(QStringLiteral("pmMain"));
+
+    miStart = new OwnerDrawItem(pmMain);
+    miStart->setObjectName(QStringLiteral("miStart"));
+    miStart->setDrawItem([this](QPainter& canvas, const QRect& rect, bool selected) {
+        miStartDrawItem(canvas, rect, selected);
+    });
+    connect(miStart, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miStartClick(); }); });
+    pmMain->addAction(miStart);
+    pmMain->setDefaultAction(miStart);
+    setMiStart(kImageRunning);
+
+    miHoststate =
+        pmMain->addMenu(ImageList::icon(kImageHostsState), QStringLiteral("Hosts state "));
+    miHoststate->setObjectName(QStringLiteral("miHoststate"));
+    miHoststate->menuAction()->setObjectName(QStringLiteral("miHoststate"));
+
+    miLog = pmMain->addMenu(ImageList::icon(kImageLog), QStringLiteral("Log"));
+    miLog->setObjectName(QStringLiteral("miLog"));
+    miLog->menuAction()->setObjectName(QStringLiteral("miLog"));
+    miViewLog = item(miLog, QStringLiteral("View"), "miViewLog", -1);
+    miSaveLog = item(miLog, QStringLiteral("Save"), "miSaveLog", -1);
+    miExportLog = item(miLog, QStringLiteral("Export"), "miExportLog", -1);
+    connect(miViewLog, &QAction::triggered, this, [this] {
+        ErrorBox::guard([this] {
+            if (frmLog) frmLog->miViewLogClick();
+        });
+    });
+    connect(miSaveLog, &QAction::triggered, this, [this] {
+        ErrorBox::guard([this] {
+            if (frmLog) frmLog->miSaveLogClick(m_exeDir);
+        });
+    });
+    connect(miExportLog, &QAction::triggered, this, [this] {
+        ErrorBox::guard([this] {
+            if (frmLog) frmLog->miExportLogClick(m_exeDir, changes);
+        });
+    });
+
+    settingsSeparator = pmMain->addSeparator();
+    settingsSeparator->setObjectName(QStringLiteral("N1"));
+    miSettings = item(pmMain, QStringLiteral("Settings"), "miSettings", kImageSettings);
+    connect(miSettings, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miSettingsClick(); }); });
+    miHelp = item(pmMain, QStringLiteral("Help"), "miHelp", kImageHelp);
+    setHelpContext(miHelp, kHelpContextHelpItem);
+    connect(miHelp, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miHelpClick(); }); });
+    miAbout = item(pmMain, QStringLiteral("About"), "miAbout", kImageAbout);
+    connect(miAbout, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miAboutClick(); }); });
+    quitSeparator = pmMain->addSeparator();
+    quitSeparator->setObjectName(QStringLiteral("N2"));
+    miQuit = item(pmMain, QStringLiteral("Quit"), "miQuit", -1);
+    connect(miQuit, &QAction::triggered, this,
+            [this] { ErrorBox::guard([this] { miQuitClick(); }); });
+}
+
+void MainWindow::rebuildHostMenu() {
+    miHoststate->clear();
+    m_hostItems.clear();
+    QAction* table =
+        item(miHoststate, langMessage(QStringLiteral("Table")), "miTable", kImageHostsState);
+    connect(table, &QAction::triggered, this, [this] {
+        ErrorBox::guard([this] {
+            if (frmState) frmState->miShowStateTable();
+        });
+    });
+    miHoststate->addSeparator();
+    for (const Host& host : hosts.hosts()) {
+        QAction* a = miHoststate->addAction(ImageList::icon(host.stateImage), host.title);
+        a->setData(host.address);
+        a->setStatusTip(host.address);
+        // A caption of "-" makes a menu item a separator; the host keeps its place.
+        if (host.title == QStringLiteral("-")) a->setSeparator(true);
+        m_hostItems.append(a);
+    }
+}
+
+void MainWindow::setMiStart(int image) {
+    m_miStartImage = image;
+    miStart->setIcon(ImageList::icon(image));
+    miStart->setText(
+        langMessage(image == kImageStopped ? QStringLiteral("Start") : QStringLiteral("Stop")));
+}
+
+void MainWindow::trmAskTimer() {
+    // A tick during a pass is dropped, never queued.
+    if (CheckThread && CheckThread->isSuspended()) CheckThread->resume();
+}
+
+void MainWindow::miStartClick() {
+    if (m_miStartImage == kImageStopped) {
+        trmAsk->setEnabled(true);
+        setMiStart(kImageRunning);
+        m_passOver = false;
+        if (CheckThread) CheckThread->resume();
+    } else {
+        trmAsk->setEnabled(false);
+        hosts.setAllStateImages(kImageNotAnswering);
+        setMiStart(kImageStopped);
+    }
+    queueTrayStatus();
+}
+
+void MainWindow::miStartDrawItem(QPainter& canvas, const QRect& rect, bool selected) {
+    // The fill is the menu's brush; the hover highlight is ours so users see where they are.
+    const QColor base = m_skin ? m_skin->menu : pmMain->palette().color(QPalette::Window);
+    canvas.fillRect(rect, selected ? base.darker(112) : base);
+    canvas.drawPixmap(QPoint(7, 3), ImageList::pixmap(m_miStartImage));
+    QFont bold = canvas.font();
+    bold.setBold(true);
+    canvas.setFont(bold);
+    canvas.setPen(kStartItemColour);
+    canvas.save();
+    canvas.setClipRect(rect);
+    const QFontMetrics fm(bold);
+    canvas.drawText(QPoint(rect.left() + 22, rect.top() + 2 + fm.ascent()), miStart->text());
+    canvas.restore();
+}
+
+void MainWindow::miQuitClick() { QCoreApplication::quit(); }
+
+void MainWindow::miHelpClick() { pressF1(); }
+
+void MainWindow::miAboutClick() {
+    // Only one About window: choosing About again while it is shown does nothing.
+    if (frmAbout) return;
+    auto about = std::make_unique<AboutWindow>(skin());
+    frmAbout = about.get();
+    const ScopeExit done([&about] {
+        about.reset();
+        frmAbout = nullptr;
+    });
+    about->exec();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange)
+        m_timeFormat = TimeFormat::fromLocale(QLocale::system());
+    ReportWindow::changeEvent(event);
+}
+
+// --- settings -------------------------------------------------------------------------
+
+QFont MainWindow::toQFont(const ReportFont& f) {
+    QFont font(f.name);
+    // A size that is not a positive number of points keeps the default one.
+    if (f.size > 0) font.setPointSize(f.size);
+    font.setBold(f.bold);
+    font.setItalic(f.italic);
+    return font;
+}
+
+QColor MainWindow::fromColorRef(quint32 bgr) {
+    return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
+}
+
+quint32 MainWindow::toColorRef(const QColor& c) {
+    return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
+}
+
+ReportFont MainWindow::reportFont() const {
+    const QFont f = memReport->font();
+    ReportFont r;
+    r.bold = f.bold();
+    r.italic = f.italic();
+    r.size = f.pointSize() > 0 ? f.pointSize() : qRound(f.pointSizeF());
+    r.color = toColorRef(memReport->palette().color(QPalette::Text));
+    r.name = f.family();
+    return r;
+}
+
+void MainWindow::setReportFont(const ReportFont& f) {
+    applyReportFont(toQFont(f), fromColorRef(f.color));
+}
+
+void MainWindow::applyReportFont(const QFont& font, const QColor& color) {
+    memReport->setFont(font);
+    QPalette pal = memReport->palette();
+    pal.setColor(QPalette::Text, color);
+    memReport->setPalette(pal);
+}
+
+void MainWindow::setPopUpInterval(int ms) {
+    m_popUpInterval = ms;
+    // 0 (or less) leaves the pop-up up until it is clicked; QTimer would fire at once.
+    tmrHide->setInterval(ms > 0 ? ms : std::numeric_limits<int>::max());
+}
+
+void MainWindow::setParallelChecks(int count) {
+    m_parallelChecks = clampParallelChecks(count);
+    if (CheckThread) CheckThread->setParallelChecks(m_parallelChecks);
+}
+
+void MainWindow::setPassesToReport(int lostAfter, int appearedAfter) {
+    m_lostAfter = clampPassesToReport(lostAfter);
+    m_appearedAfter = clampPassesToReport(appearedAfter);
+    if (CheckThread) CheckThread->setPassesToReport(m_lostAfter, m_appearedAfter);
+}
+
+void MainWindow::loadSettings() {
+    const Settings s = readSettings(settingsFilePath(m_exeDir));
+    hosts.rebuildFromEntries(s.hostEntries);
+    setReportFont(s.font);
+    trmAsk->setInterval(s.checkPeriod);
+    setPopUpInterval(s.popUpInterval);
+    setPopUpStyle(s.popUpStyle);
+    setTrayStatus(s.trayStatus);
+    setParallelChecks(s.parallelChecks);
+    setPassesToReport(s.lostAfter, s.appearedAfter);
+    trmAskTimer();
+}
+
+Settings MainWindow::currentSettings() const {
+    Settings s;
+    for (const Host& host : hosts.hosts()) s.hostEntries.append({host.title, host.address});
+    s.font = reportFont();
+    s.checkPeriod = trmAsk->interval();
+    s.popUpInterval = m_popUpInterval;
+    s.popUpStyle = m_popUpStyle;
+    s.trayStatus = m_trayStatus;
+    s.parallelChecks = m_parallelChecks;
+    s.lostAfter = m_lostAfter;
+    s.appearedAfter = m_appearedAfter;
+    s.language = Languages::instance().currentLanguage();
+    return s;
+}
+
+void MainWindow::saveSettings() {
+    writeSettings(settingsFilePath(m_exeDir), currentSettings());
+    if (!frmSettings) return;
+    const AutostartEntry autorun;
+    if (frmSettings->cbAutorun->isChecked())
+        autorun.set(m_exePath);
+    else
+        autorun.remove();
+}
+
+void MainWindow::fillSettingsDialog(SettingsDialog& d) {
+    d.pages->setCurrentIndex(0);
+    d.lbSettings->setCurrentRow(0);
+    d.lbxHosts->clear();
+    d.lbxHosts->addItems(hosts.hostLines());
+    d.cbAutorun->setChecked(AutostartEntry().isSetTo(m_exePath));
+    d.sePopUpInt->setSpinValue(m_popUpInterval);
+    d.seCheckPeriod->setSpinValue(trmAsk->interval());
+    d.seParallelChecks->setSpinValue(m_parallelChecks);
+    d.seLostAfter->setSpinValue(m_lostAfter);
+    d.seAppearedAfter->setSpinValue(m_appearedAfter);
+    d.cbPopUpStyle->setCurrentIndex(m_popUpStyle);
+    d.cbTrayStatus->setChecked(m_trayStatus == 1);
+    d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
+    d.cbLang->setEditText(Languages::instance().currentLanguage());
+    d.reportFont = [this] {
+        return qMakePair(memReport->font(), memReport->palette().color(QPalette::Text));
+    };
+    d.setReportFont = [this](const QFont& font, const QColor& color) {
+        applyReportFont(font, color);
+    };
+}
+
+void MainWindow::applySettingsDialog(SettingsDialog& d) {
+    QStringList lines;
+    for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
+    hosts.rebuildFromLines(lines);
+    setParallelChecks(d.seParallelChecks->spinValue());
+    setPassesToReport(d.seLostAfter->spinValue(), d.seAppearedAfter->spinValue());
+    // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
+    // way stops at the rebuild and is followed at once by a pass over the new list.
+    if (isRunning() && CheckThread) CheckThread->resumeForNewList();
+    // The font as given or last confirmed: browsing in a cancelled font dialog changes nothing.
+    applyReportFont(d.chosenFont(), d.fontDialogColor);
+    setPopUpInterval(d.sePopUpInt->spinValue());
+    setPopUpStyle(d.cbPopUpStyle->currentIndex());
+    setTrayStatus(d.cbTrayStatus->isChecked() ? 1 : 0);
+    trmAsk->setInterval(d.seCheckPeriod->spinValue());
+    saveSettings();
+}
+
+void MainWindow::miSettingsClick() {
+    if (frmSettings) return;
+    trmAsk->setEnabled(false);
+    auto dialog = std::make_unique<SettingsDialog>(nullptr);
+    frmSettings = dialog.get();
+    const ScopeExit done([this, &dialog] {
+        dialog.reset();
+        frmSettings = nullptr;
+        // The countdown starts anew; a stopped monitor keeps its timer off.
+        trmAsk->setEnabled(isRunning());
+    });
+    fillSettingsDialog(*dialog);
+    const int result = runSettingsDialog ? runSettingsDialog(*dialog) : execModal(*dialog);
+    if (result == SettingsDialog::kOk)
+        applySettingsDialog(*dialog);
+    else
+        Languages::instance().loadLanguage(true);
+}
+
+// --- CheckSink ------------------------------------------------------------------------
+
+void MainWindow::appendLogLine(const QString& line) {
+    if (frmLog) frmLog->appendLine(line);
+}
+
+void MainWindow::showReport(const QString& report) {
+    if (effectivePopUpStyle() != 1) ReportWindow::showReport(report);
+}
+
+void MainWindow::reportTitles(const QStringList& lost, const QStringList& appeared) {
+    if (effectivePopUpStyle() == 0) return;
+    notifications()->show(
+        notificationForReport(langMessage(QStringLiteral("LoseHosts")), lost,
+                              langMessage(QStringLiteral("AppearHosts")), appeared),
+        m_popUpInterval);
+}
+
+void MainWindow::hostChanged(const QString& title, const QString& address, bool appeared,
+                           qint64 roundTripMs) {
+    // The change's log line was written just before, with this moment's time.
+    const QDateTime at = m_lastLogTime.isValid() ? m_lastLogTime : QDateTime::currentDateTime();
+    const bool dropped = changes.add({at, title, address, appeared, roundTripMs});
+    if (dropped && changes.dropped() == 1) {
+        std::fprintf(stderr,
+                     "hostvane: Log > Export keeps the last %zu changes; older ones are "
+                     "dropped from now on\n",
+                     changes.capacity());
+    }
+}
+
+void MainWindow::setPopUpStyle(int style) { m_popUpStyle = std::clamp(style, 0, 2); }
+
+int MainWindow::effectivePopUpStyle() const {
+    const bool balloonImpossible = QGuiApplication::platformName() == QLatin1String("wayland") ||
+                                   (m_tray && !m_tray->trayAvailable());
+    return balloonImpossible ? 1 : m_popUpStyle;
+}
+
+void MainWindow::passEnded(std::uint64_t listGeneration) {
+    // A pass cut short by a rebuild walked the old list: the new one is still unknown.
+    if (listGeneration != hosts.generation()) return;
+    m_passOver = true;
+    queueTrayStatus();
+}
+
+void MainWindow::setTrayStatus(int value) {
+    m_trayStatus = std::clamp(value, 0, 1);
+    queueTrayStatus();
+}
+
+OverallStatus MainWindow::overallStatus() const {
+    return OverallStatus::of(hosts.hosts(), isRunning(), m_passOver);
+}
+
+void MainWindow::queueTrayStatus() {
+    if (!m_tray || m_trayStatusQueued) return;
+    m_trayStatusQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { updateTrayStatus(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::updateTrayStatus() {
+    m_trayStatusQueued = false;
+    if (!m_tray) return;
+    // The texts are built anew each time, so they follow the current language.
+    m_tray->setStatus(m_trayStatus == 1 ? std::optional(overallStatus()) : std::nullopt);
+}
+
+DesktopNotifications* MainWindow::notifications() {
+    if (!m_notifications) setNotifications(std::make_unique<DesktopNotifications>());
+    return m_notifications.get();
+}
+
+void MainWindow::setNotifications(std::unique_ptr<DesktopNotifications> notifications) {
+    m_notifications = std::move(notifications);
+    // A click on the notification opens the state table.
+    connect(m_notifications.get(), &DesktopNotifications::activated, this, [this] {
+        if (frmState) frmState->miShowStateTable();
+    });
+}
+
+QString MainWindow::timeText() {
+    m_lastLogTime = QDateTime::currentDateTime();
+    return m_timeFormat.format(m_lastLogTime.time());
+}
+
+}  // namespace hv
