@@ -17,13 +17,11 @@
 
 #include "checking/CheckHosts.h"
 #include "checking/CsvWriter.h"
-#include "checking/HostProbes.h"
-#include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 
 #include "lang/Languages.h"
-#include "net/NetProbes.h"
+#include "monitor/Monitor.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
 
@@ -32,15 +30,6 @@ namespace hv {
 namespace {
 
 const char kVersionText[] = "Hostvane " HV_VERSION;
-
-// What the pass would show: the report only; log lines have no place in this output.
-class OnceSink : public CheckSink {
-public:
-    void appendLogLine(const QString&) override {}
-    void showReport(const QString& text) override { report = text; }
-    QString timeText() override { return {}; }  // for log lines, which this output has not
-    QString report;                             // written on the main thread, inside the hand-over
-};
 
 const char* kindText(ProbeKind kind) {
     switch (kind) {
@@ -147,18 +136,20 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     SettingsLocation::prepareSettingsFile(dir, QStringLiteral("Hostvane.ini"));
     Languages::instance().setExecutable(executablePath);
     Languages::instance().loadLanguage(false);
-    const Settings settings = readSettings(settingsFilePath(dir));
+    Settings settings = readSettings(settingsFilePath(dir));
+    // One pass reports what it finds: no change waits for further passes.
+    settings.lostAfter = 1;
+    settings.appearedAfter = 1;
 
-    HostList hosts;
-    hosts.rebuildFromEntries(settings.hostEntries);  // every host starts at image 1
-    const QList<Host> list = hosts.hosts();
-
-    MainThreadInvoker invoker;
-    OnceSink sink;
-    CheckCycle cycle(
-        hosts, [](const CancelHandle& cancel) { return std::make_unique<NetProbes>(cancel); }, sink,
-        invoker);
-    cycle.setParallelChecks(settings.parallelChecks);
+    // The tray program's monitor without its timer: the one pass below is all.
+    Monitor monitor(Monitor::Options{executablePath, {}});
+    monitor.holdTimer();
+    CheckCycle& cycle = *monitor.checkCycle();
+    // What the pass would show: the report only; log lines have no place in this output.
+    QString report;
+    QObject::connect(
+        &monitor, &Monitor::reportReady,
+        [&report](const QString& text, const QStringList&, const QStringList&) { report = text; });
 
     std::mutex lock;
     std::map<int, HostCheckResult> results;  // guarded by lock
@@ -176,12 +167,13 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     });
     watch.start(100);
 
-    cycle.start();
-    cycle.resume();
+    // Every host starts "not answering"; a running monitor checks a new list at once.
+    monitor.applySettings(settings);
+    const QList<Host> list = monitor.hosts().hosts();
     loop.exec();
     const bool ended = cycle.hasEnded();
     const QString error = cycle.errorMessage();
-    cycle.stop();
+    monitor.stopChecking();
 
     std::vector<OnceRow> rows;
     bool anyDown = false;
@@ -213,7 +205,7 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     QByteArray text;
     switch (format) {
         case OnceFormat::Tsv:
-            text = tsvText(rows, sink.report);
+            text = tsvText(rows, report);
             break;
         case OnceFormat::Csv:
             text = csvText(rows);

@@ -25,11 +25,9 @@
 #include "widgets/HelpContext.h"
 #include "helpcore/HelpManager.h"
 #include "lang/Languages.h"
-#include "net/NetProbes.h"
 #include "platform/AutostartEntry.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/ProgramFiles.h"
-#include "monitor/AskTimer.h"
 #include "shell/OwnerDrawItem.h"
 #include "widgets/ErrorBox.h"
 #include "views/ImageList.h"
@@ -94,26 +92,7 @@ MainWindow::MainWindow(Options options)
     setNeverBlocked(this);
     m_exeDir = QFileInfo(m_exePath).absolutePath();
 
-    // Created enabled with 3000 ms; loadSettings sets the check period.
-    trmAsk = new AskTimer(3000, true, this);
-    trmAsk->setObjectName(QStringLiteral("trmAsk"));
-    connect(trmAsk, &AskTimer::timeout, this,
-            [this] { ErrorBox::guard([this] { trmAskTimer(); }); });
-    m_timeFormat = TimeFormat::fromLocale(QLocale::system());
-
     buildMenu();
-    connect(&hosts, &HostList::rebuilt, this, [this] { rebuildHostMenu(); });
-    connect(&hosts, &HostList::stateImageChanged, this, [this](int index, int image) {
-        if (index >= 0 && index < m_hostItems.size())
-            m_hostItems[index]->setIcon(ImageList::icon(image));
-    });
-    // The overall state on the tray icon follows the state images and the list.
-    connect(&hosts, &HostList::rebuilt, this, [this] {
-        m_passOver = false;
-        queueTrayStatus();
-    });
-    connect(&hosts, &HostList::stateImageChanged, this, [this] { queueTrayStatus(); });
-    rebuildHostMenu();
 
     if (options.trayIcon) {
         m_tray = std::make_unique<TrayIcon>(pmMain, this);
@@ -144,13 +123,9 @@ MainWindow::MainWindow(Options options)
         m_terminateRequested = true;
     }
 
-    // formCreate 3: the checking thread, suspended; it asks for a probe set per concurrent
-    // check, the real ICMP and TCP probes unless the options bring others.
-    ProbeFactory probes = options.probes;
-    if (!probes)
-        probes = [](const CancelHandle& cancel) { return std::make_unique<NetProbes>(cancel); };
-    CheckThread = std::make_unique<CheckCycle>(hosts, std::move(probes), *this, m_invoker);
-    CheckThread->start();
+    // formCreate 3: the monitor with its check cycle, suspended, and the check timer.
+    m_monitor = std::make_unique<Monitor>(Monitor::Options{m_exePath, std::move(options.probes)});
+    connectMonitor();
 }
 
 MainWindow::~MainWindow() {
@@ -158,13 +133,32 @@ MainWindow::~MainWindow() {
     m_tray.reset();
 }
 
-void MainWindow::stopChecking() {
-    if (!CheckThread) return;
-    trmAsk->setEnabled(false);
-    // A hand-over that is waiting for this thread would never run while we join: cancel first.
-    m_invoker.cancel();
-    CheckThread->stop();
-    CheckThread.reset();
+void MainWindow::stopChecking() { m_monitor->stopChecking(); }
+
+void MainWindow::connectMonitor() {
+    Monitor* monitor = m_monitor.get();
+    HostList* hosts = &monitor->hosts();
+    connect(hosts, &HostList::rebuilt, this, [this] { rebuildHostMenu(); });
+    connect(hosts, &HostList::stateImageChanged, this, [this](int index, int image) {
+        if (index >= 0 && index < m_hostItems.size())
+            m_hostItems[index]->setIcon(ImageList::icon(image));
+    });
+    connect(monitor, &Monitor::runningChanged, this, [this](bool running) { setMiStart(running); });
+    // The overall state on the tray icon.
+    connect(monitor, &Monitor::statusChanged, this, [this] { queueTrayStatus(); });
+    connect(monitor, &Monitor::logLine, this, [this](const QString& line) {
+        if (frmLog) frmLog->appendLine(line);
+    });
+    connect(monitor, &Monitor::reportReady, this,
+            [this](const QString& report, const QStringList& lost, const QStringList& appeared) {
+                showReport(report);
+                reportTitles(lost, appeared);
+            });
+    connect(monitor, &Monitor::settingsChanged, this,
+            [this](const Settings& previous) { showSettings(previous); });
+    rebuildHostMenu();
+    // What the monitor starts with (the defaults) replaces the design font and interval.
+    showSettings(Settings{});
 }
 
 void MainWindow::setWindows(LogWindow* log, StateWindow* state) {
@@ -192,7 +186,7 @@ void MainWindow::buildMenu() {
             [this] { ErrorBox::guard([this] { miStartClick(); }); });
     pmMain->addAction(miStart);
     pmMain->setDefaultAction(miStart);
-    setMiStart(kImageRunning);
+    setMiStart(true);
 
     miHoststate =
         pmMain->addMenu(ImageList::icon(kImageHostsState), QStringLiteral("Hosts state "));
@@ -217,7 +211,7 @@ void MainWindow::buildMenu() {
     });
     connect(miExportLog, &QAction::triggered, this, [this] {
         ErrorBox::guard([this] {
-            if (frmLog) frmLog->miExportLogClick(m_exeDir, changes);
+            if (frmLog) frmLog->miExportLogClick(m_exeDir, m_monitor->changes());
         });
     });
 
@@ -251,7 +245,7 @@ void MainWindow::rebuildHostMenu() {
         });
     });
     miHoststate->addSeparator();
-    for (const Host& host : hosts.hosts()) {
+    for (const Host& host : m_monitor->hosts().hosts()) {
         QAction* a = miHoststate->addAction(ImageList::icon(host.stateImage), host.title);
         a->setData(host.address);
         a->setStatusTip(host.address);
@@ -261,37 +255,22 @@ void MainWindow::rebuildHostMenu() {
     }
 }
 
-void MainWindow::setMiStart(int image) {
-    m_miStartImage = image;
-    miStart->setIcon(ImageList::icon(image));
-    miStart->setText(
-        langMessage(image == kImageStopped ? QStringLiteral("Start") : QStringLiteral("Stop")));
+void MainWindow::setMiStart(bool running) {
+    miStart->setIcon(ImageList::icon(running ? kImageRunning : kImageStopped));
+    miStart->setText(langMessage(running ? QStringLiteral("Stop") : QStringLiteral("Start")));
 }
 
-void MainWindow::trmAskTimer() {
-    // A tick during a pass is dropped, never queued.
-    if (CheckThread && CheckThread->isSuspended()) CheckThread->resume();
+int MainWindow::miStartImage() const {
+    return !m_monitor || m_monitor->isRunning() ? kImageRunning : kImageStopped;
 }
 
-void MainWindow::miStartClick() {
-    if (m_miStartImage == kImageStopped) {
-        trmAsk->setEnabled(true);
-        setMiStart(kImageRunning);
-        m_passOver = false;
-        if (CheckThread) CheckThread->resume();
-    } else {
-        trmAsk->setEnabled(false);
-        hosts.setAllStateImages(kImageNotAnswering);
-        setMiStart(kImageStopped);
-    }
-    queueTrayStatus();
-}
+void MainWindow::miStartClick() { m_monitor->setRunning(!m_monitor->isRunning()); }
 
 void MainWindow::miStartDrawItem(QPainter& canvas, const QRect& rect, bool selected) {
     // The fill is the menu's brush; the hover highlight is ours so users see where they are.
     const QColor base = m_skin ? m_skin->menu : pmMain->palette().color(QPalette::Window);
     canvas.fillRect(rect, selected ? base.darker(112) : base);
-    canvas.drawPixmap(QPoint(7, 3), ImageList::pixmap(m_miStartImage));
+    canvas.drawPixmap(QPoint(7, 3), ImageList::pixmap(miStartImage()));
     QFont bold = canvas.font();
     bold.setBold(true);
     canvas.setFont(bold);
@@ -320,8 +299,7 @@ void MainWindow::miAboutClick() {
 }
 
 void MainWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LocaleChange)
-        m_timeFormat = TimeFormat::fromLocale(QLocale::system());
+    if (event->type() == QEvent::LocaleChange && m_monitor) m_monitor->localeChanged();
     ReportWindow::changeEvent(event);
 }
 
@@ -367,52 +345,32 @@ void MainWindow::applyReportFont(const QFont& font, const QColor& color) {
 }
 
 void MainWindow::setPopUpInterval(int ms) {
-    m_popUpInterval = ms;
     // 0 (or less) leaves the pop-up up until it is clicked; QTimer would fire at once.
     tmrHide->setInterval(ms > 0 ? ms : std::numeric_limits<int>::max());
 }
 
-void MainWindow::setParallelChecks(int count) {
-    m_parallelChecks = clampParallelChecks(count);
-    if (CheckThread) CheckThread->setParallelChecks(m_parallelChecks);
-}
-
-void MainWindow::setPassesToReport(int lostAfter, int appearedAfter) {
-    m_lostAfter = clampPassesToReport(lostAfter);
-    m_appearedAfter = clampPassesToReport(appearedAfter);
-    if (CheckThread) CheckThread->setPassesToReport(m_lostAfter, m_appearedAfter);
-}
-
-void MainWindow::loadSettings() {
-    const Settings s = readSettings(settingsFilePath(m_exeDir));
-    hosts.rebuildFromEntries(s.hostEntries);
-    setReportFont(s.font);
-    trmAsk->setInterval(s.checkPeriod);
-    setPopUpInterval(s.popUpInterval);
-    setPopUpStyle(s.popUpStyle);
-    setTrayStatus(s.trayStatus);
-    setParallelChecks(s.parallelChecks);
-    setPassesToReport(s.lostAfter, s.appearedAfter);
-    trmAskTimer();
-}
-
-Settings MainWindow::currentSettings() const {
-    Settings s;
-    for (const Host& host : hosts.hosts()) s.hostEntries.append({host.title, host.address});
-    s.font = reportFont();
-    s.checkPeriod = trmAsk->interval();
-    s.popUpInterval = m_popUpInterval;
-    s.popUpStyle = m_popUpStyle;
-    s.trayStatus = m_trayStatus;
-    s.parallelChecks = m_parallelChecks;
-    s.lostAfter = m_lostAfter;
-    s.appearedAfter = m_appearedAfter;
-    s.language = Languages::instance().currentLanguage();
-    return s;
+void MainWindow::showSettings(const Settings& previous) {
+    const Settings& s = m_monitor->settings();
+    if (s.popUpInterval != previous.popUpInterval) setPopUpInterval(s.popUpInterval);
+    // A font the report shows already is left alone: it may carry more than the settings file
+    // keeps (a style name, a fractional size).
+    if (s.font != previous.font && s.font != reportFont()) {
+        setReportFont(s.font);
+        // The report shows what it can of the font (no size gives the default one, colour
+        // bits beyond red, green and blue are dropped); that is what is in effect and saved.
+        const ReportFont shown = reportFont();
+        if (shown != s.font) {
+            Settings normalized = s;
+            normalized.font = shown;
+            m_monitor->updateSettings(normalized);
+            return;
+        }
+    }
+    queueTrayStatus();
 }
 
 void MainWindow::saveSettings() {
-    writeSettings(settingsFilePath(m_exeDir), currentSettings());
+    m_monitor->saveSettings();
     if (!frmSettings) return;
     const AutostartEntry autorun;
     if (frmSettings->cbAutorun->isChecked())
@@ -421,19 +379,21 @@ void MainWindow::saveSettings() {
         autorun.remove();
 }
 
-void MainWindow::fillSettingsDialog(SettingsDialog& d) {
+void MainWindow::fillSettingsDialog(SettingsDialog& d, const Settings& s) {
     d.pages->setCurrentIndex(0);
     d.lbSettings->setCurrentRow(0);
     d.lbxHosts->clear();
-    d.lbxHosts->addItems(hosts.hostLines());
+    for (const auto& [title, address] : s.hostEntries)
+        d.lbxHosts->addItem(hostLine(title, address));
     d.cbAutorun->setChecked(AutostartEntry().isSetTo(m_exePath));
-    d.sePopUpInt->setSpinValue(m_popUpInterval);
-    d.seCheckPeriod->setSpinValue(trmAsk->interval());
-    d.seParallelChecks->setSpinValue(m_parallelChecks);
-    d.seLostAfter->setSpinValue(m_lostAfter);
-    d.seAppearedAfter->setSpinValue(m_appearedAfter);
-    d.cbPopUpStyle->setCurrentIndex(m_popUpStyle);
-    d.cbTrayStatus->setChecked(m_trayStatus == 1);
+    d.sePopUpInt->setSpinValue(s.popUpInterval);
+    d.seCheckPeriod->setSpinValue(s.checkPeriod);
+    d.seParallelChecks->setSpinValue(s.parallelChecks);
+    d.seLostAfter->setSpinValue(s.lostAfter);
+    d.seAppearedAfter->setSpinValue(s.appearedAfter);
+    d.cbPopUpStyle->setCurrentIndex(s.popUpStyle);
+    d.cbTrayStatus->setChecked(s.trayStatus == 1);
+    // The font the report shows, which a font chosen in a cancelled dialog may have replaced.
     d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
     d.cbLang->setEditText(Languages::instance().currentLanguage());
     d.reportFont = [this] {
@@ -444,48 +404,53 @@ void MainWindow::fillSettingsDialog(SettingsDialog& d) {
     };
 }
 
-void MainWindow::applySettingsDialog(SettingsDialog& d) {
+QStringList MainWindow::applySettingsDialog(SettingsDialog& d, Settings& s) {
     QStringList lines;
-    for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
-    hosts.rebuildFromLines(lines);
-    setParallelChecks(d.seParallelChecks->spinValue());
-    setPassesToReport(d.seLostAfter->spinValue(), d.seAppearedAfter->spinValue());
-    // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
-    // way stops at the rebuild and is followed at once by a pass over the new list.
-    if (isRunning() && CheckThread) CheckThread->resumeForNewList();
+    s.hostEntries.clear();
+    for (int i = 0; i < d.lbxHosts->count(); ++i) {
+        lines << d.lbxHosts->item(i)->text();
+        const Host host = splitHostLine(lines.last());
+        s.hostEntries.append({host.title, host.address});
+    }
+    s.parallelChecks = d.seParallelChecks->spinValue();
+    s.lostAfter = d.seLostAfter->spinValue();
+    s.appearedAfter = d.seAppearedAfter->spinValue();
     // The font as given or last confirmed: browsing in a cancelled font dialog changes nothing.
     applyReportFont(d.chosenFont(), d.fontDialogColor);
-    setPopUpInterval(d.sePopUpInt->spinValue());
-    setPopUpStyle(d.cbPopUpStyle->currentIndex());
-    setTrayStatus(d.cbTrayStatus->isChecked() ? 1 : 0);
-    trmAsk->setInterval(d.seCheckPeriod->spinValue());
-    saveSettings();
+    s.font = reportFont();
+    s.popUpInterval = d.sePopUpInt->spinValue();
+    s.popUpStyle = d.cbPopUpStyle->currentIndex();
+    s.trayStatus = d.cbTrayStatus->isChecked() ? 1 : 0;
+    s.checkPeriod = d.seCheckPeriod->spinValue();
+    s.language = Languages::instance().currentLanguage();
+    return lines;
 }
 
 void MainWindow::miSettingsClick() {
     if (frmSettings) return;
-    trmAsk->setEnabled(false);
+    m_monitor->holdTimer();
     auto dialog = std::make_unique<SettingsDialog>(nullptr);
     frmSettings = dialog.get();
     const ScopeExit done([this, &dialog] {
         dialog.reset();
         frmSettings = nullptr;
         // The countdown starts anew; a stopped monitor keeps its timer off.
-        trmAsk->setEnabled(isRunning());
+        m_monitor->releaseTimer();
     });
-    fillSettingsDialog(*dialog);
+    fillSettingsDialog(*dialog, m_monitor->settings());
     const int result = runSettingsDialog ? runSettingsDialog(*dialog) : execModal(*dialog);
-    if (result == SettingsDialog::kOk)
-        applySettingsDialog(*dialog);
-    else
+    if (result == SettingsDialog::kOk) {
+        Settings s = m_monitor->settings();
+        const QStringList lines = applySettingsDialog(*dialog, s);
+        // The host list is rebuilt from the lines as typed.
+        m_monitor->applySettings(s, lines);
+        saveSettings();
+    } else {
         Languages::instance().loadLanguage(true);
+    }
 }
 
-// --- CheckSink ------------------------------------------------------------------------
-
-void MainWindow::appendLogLine(const QString& line) {
-    if (frmLog) frmLog->appendLine(line);
-}
+// --- reports --------------------------------------------------------------------------
 
 void MainWindow::showReport(const QString& report) {
     if (effectivePopUpStyle() != 1) ReportWindow::showReport(report);
@@ -496,44 +461,13 @@ void MainWindow::reportTitles(const QStringList& lost, const QStringList& appear
     notifications()->show(
         notificationForReport(langMessage(QStringLiteral("LoseHosts")), lost,
                               langMessage(QStringLiteral("AppearHosts")), appeared),
-        m_popUpInterval);
+        m_monitor->settings().popUpInterval);
 }
-
-void MainWindow::hostChanged(const QString& title, const QString& address, bool appeared,
-                           qint64 roundTripMs) {
-    // The change's log line was written just before, with this moment's time.
-    const QDateTime at = m_lastLogTime.isValid() ? m_lastLogTime : QDateTime::currentDateTime();
-    const bool dropped = changes.add({at, title, address, appeared, roundTripMs});
-    if (dropped && changes.dropped() == 1) {
-        std::fprintf(stderr,
-                     "hostvane: Log > Export keeps the last %zu changes; older ones are "
-                     "dropped from now on\n",
-                     changes.capacity());
-    }
-}
-
-void MainWindow::setPopUpStyle(int style) { m_popUpStyle = std::clamp(style, 0, 2); }
 
 int MainWindow::effectivePopUpStyle() const {
     const bool balloonImpossible = QGuiApplication::platformName() == QLatin1String("wayland") ||
                                    (m_tray && !m_tray->trayAvailable());
-    return balloonImpossible ? 1 : m_popUpStyle;
-}
-
-void MainWindow::passEnded(std::uint64_t listGeneration) {
-    // A pass cut short by a rebuild walked the old list: the new one is still unknown.
-    if (listGeneration != hosts.generation()) return;
-    m_passOver = true;
-    queueTrayStatus();
-}
-
-void MainWindow::setTrayStatus(int value) {
-    m_trayStatus = std::clamp(value, 0, 1);
-    queueTrayStatus();
-}
-
-OverallStatus MainWindow::overallStatus() const {
-    return OverallStatus::of(hosts.hosts(), isRunning(), m_passOver);
+    return balloonImpossible ? 1 : m_monitor->settings().popUpStyle;
 }
 
 void MainWindow::queueTrayStatus() {
@@ -547,7 +481,9 @@ void MainWindow::updateTrayStatus() {
     m_trayStatusQueued = false;
     if (!m_tray) return;
     // The texts are built anew each time, so they follow the current language.
-    m_tray->setStatus(m_trayStatus == 1 ? std::optional(overallStatus()) : std::nullopt);
+    m_tray->setStatus(m_monitor->settings().trayStatus == 1
+                          ? std::optional(m_monitor->overallStatus())
+                          : std::nullopt);
 }
 
 DesktopNotifications* MainWindow::notifications() {
@@ -561,11 +497,6 @@ void MainWindow::setNotifications(std::unique_ptr<DesktopNotifications> notifica
     connect(m_notifications.get(), &DesktopNotifications::activated, this, [this] {
         if (frmState) frmState->miShowStateTable();
     });
-}
-
-QString MainWindow::timeText() {
-    m_lastLogTime = QDateTime::currentDateTime();
-    return m_timeFormat.format(m_lastLogTime.time());
 }
 
 }  // namespace hv

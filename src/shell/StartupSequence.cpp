@@ -127,7 +127,7 @@ int StartupSequence::run(int& argc, char** argv) {
     auto frmMain = std::make_unique<MainWindow>(options);
     auto frmLog = std::make_unique<LogWindow>();
     auto frmState = std::make_unique<StateWindow>();
-    frmState->attach(frmMain->hosts);
+    frmState->attach(frmMain->monitor().hosts());
     frmMain->setWindows(frmLog.get(), frmState.get());
     if (const Skin* skin = frmMain->skin()) {
         skin->applyTo(frmLog.get(), Skin::Element::Window);
@@ -145,7 +145,7 @@ int StartupSequence::run(int& argc, char** argv) {
     });
 
     // 8. The settings: the first pass starts now.
-    ErrorBox::guard([&] { frmMain->loadSettings(); });
+    ErrorBox::guard([&] { frmMain->monitor().loadSettings(); });
     // 9. The language again, translating the three windows.
     ErrorBox::guard([&] { languages.loadLanguage(true); });
 

@@ -72,7 +72,7 @@ protected:
         };
         main = std::make_unique<MainWindow>(o);
         main->setWindows(&log, nullptr);
-        main->CheckThread->setPassFinished([this] { ++passes; });
+        main->monitor().checkCycle()->setPassFinished([this] { ++passes; });
     }
     void TearDown() override {
         main.reset();
@@ -82,10 +82,10 @@ protected:
     // Both hosts appear, then the mail server is lost.
     void twoPasses() {
         answers->set({"10.0.0.5", "web"});
-        main->loadSettings();
+        main->monitor().loadSettings();
         ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
         answers->set({"web"});
-        main->trmAskTimer();
+        main->monitor().trmAskTimer();
         ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
     }
 

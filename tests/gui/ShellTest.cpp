@@ -31,10 +31,10 @@
 #include "dialogs/HostEntryDialog.h"
 #include "dialogs/SettingsDialog.h"
 #include "lang/Languages.h"
+#include "monitor/AskTimer.h"
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
 #include "platform/DesktopNotifications.h"
-#include "monitor/AskTimer.h"
 #include "shell/OwnerDrawItem.h"
 #include "shell/MainWindow.h"
 #include "widgets/ErrorBox.h"
@@ -136,7 +136,7 @@ protected:
         o.brokenFilesMessage = [this] { ++brokenMessages; };
         main = std::make_unique<MainWindow>(o);
         main->setWindows(&log, nullptr);
-        main->CheckThread->setPassFinished([this] { ++passes; });
+        main->monitor().checkCycle()->setPassFinished([this] { ++passes; });
         return *main;
     }
 
@@ -159,7 +159,7 @@ protected:
 
 TEST_F(ShellTest, LoadSettingsBuildsHostMenuIntervalsAndFont) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     // Table, separator, A and C; B had a blank address; "-" is a separator line in its place.
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "A", "C", "|-"}));
     const QList<QAction*> items = m.miHoststate->actions();
@@ -167,10 +167,10 @@ TEST_F(ShellTest, LoadSettingsBuildsHostMenuIntervalsAndFont) {
     EXPECT_EQ(items[2]->data().toString(), "10.0.0.1");
     EXPECT_EQ(items[3]->data().toString(), "10.0.0.2");
     for (int i : {2, 3}) EXPECT_TRUE(sameImage(items[i]->icon(), 1));
-    EXPECT_EQ(m.hosts.itemsCount(), 4);
-    EXPECT_EQ(m.trmAsk->interval(), 123456);
-    EXPECT_TRUE(m.trmAsk->isActive());
-    EXPECT_EQ(m.popUpInterval(), 7000);
+    EXPECT_EQ(m.monitor().hosts().itemsCount(), 4);
+    EXPECT_EQ(m.monitor().askTimer()->interval(), 123456);
+    EXPECT_TRUE(m.monitor().askTimer()->isActive());
+    EXPECT_EQ(m.monitor().settings().popUpInterval, 7000);
     EXPECT_EQ(m.tmrHide->interval(), 7000);
     const hv::ReportFont f = m.reportFont();
     EXPECT_TRUE(f.bold);
@@ -185,10 +185,10 @@ TEST_F(ShellTest, LoadSettingsBuildsHostMenuIntervalsAndFont) {
 
 TEST_F(ShellTest, MissingSettingsFileGivesDefaults) {
     MainWindow& m = make(nullptr);
-    m.loadSettings();
+    m.monitor().loadSettings();
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|"}));
-    EXPECT_EQ(m.trmAsk->interval(), 60000);
-    EXPECT_EQ(m.popUpInterval(), 5000);
+    EXPECT_EQ(m.monitor().askTimer()->interval(), 60000);
+    EXPECT_EQ(m.monitor().settings().popUpInterval, 5000);
     EXPECT_EQ(m.reportFont(), hv::defaultSettings().font);
     EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
 }
@@ -200,9 +200,9 @@ TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
     MainWindow& m = make(&ini);
     EXPECT_EQ(m.miStartImage(), 3);
     EXPECT_EQ(m.miStart->text(), "Stop");
-    m.loadSettings();
+    m.monitor().loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
-    ASSERT_TRUE(hvtest::waitFor([&] { return m.hosts.hosts()[0].stateImage == 0; }));
+    ASSERT_TRUE(hvtest::waitFor([&] { return m.monitor().hosts().hosts()[0].stateImage == 0; }));
     EXPECT_TRUE(sameImage(m.miHoststate->actions()[2]->icon(), 0));
     EXPECT_TRUE(sameImage(m.miHoststate->actions()[3]->icon(), 1));
 
@@ -210,8 +210,8 @@ TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
     EXPECT_EQ(m.miStartImage(), 2);
     EXPECT_EQ(m.miStart->text(), "Start");
     EXPECT_TRUE(sameImage(m.miStart->icon(), 2));
-    EXPECT_FALSE(m.trmAsk->isEnabled());
-    for (const hv::Host& h : m.hosts.hosts()) EXPECT_EQ(h.stateImage, 1);
+    EXPECT_FALSE(m.monitor().askTimer()->isEnabled());
+    for (const hv::Host& h : m.monitor().hosts().hosts()) EXPECT_EQ(h.stateImage, 1);
     for (int i : {2, 3}) EXPECT_TRUE(sameImage(m.miHoststate->actions()[i]->icon(), 1));
     settle();
     EXPECT_EQ(passes, 1);
@@ -219,8 +219,9 @@ TEST_F(ShellTest, StopAndStartSwitchMonitorStateAndImages) {
     m.miStartClick();  // Start: a pass at once that reports the answering host again
     EXPECT_EQ(m.miStartImage(), 3);
     EXPECT_EQ(m.miStart->text(), "Stop");
-    EXPECT_TRUE(m.trmAsk->isEnabled());
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    EXPECT_TRUE(m.monitor().askTimer()->isEnabled());
+    ASSERT_TRUE(hvtest::waitFor(
+        [&] { return passes >= 2 && m.monitor().hosts().hosts()[0].stateImage == 0; }));
     EXPECT_EQ(log.text().count("Host appeared: up"), 2);
     EXPECT_EQ(log.text().count("down"), 0);
 }
@@ -230,9 +231,9 @@ TEST_F(ShellTest, TicksDuringAPassAreDroppedNotQueued) {
     script->up = {"127.0.0.9"};
     const QByteArray ini = "[HostList]\nslow=127.0.0.9\n[CheckParams]\nCheckPeriod=0\n";
     MainWindow& m = make(&ini);
-    m.loadSettings();
+    m.monitor().loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
-    for (int i = 0; i < 5; ++i) m.trmAskTimer();
+    for (int i = 0; i < 5; ++i) m.monitor().trmAskTimer();
     m.miStartClick();  // Stop during the pass: the pass still ends and reports
     m.miStartClick();  // Start: the thread is in a pass, so nothing more
     script->release();
@@ -240,7 +241,7 @@ TEST_F(ShellTest, TicksDuringAPassAreDroppedNotQueued) {
     settle();
     EXPECT_EQ(passes, 1);
     EXPECT_EQ(script->calls, 1);
-    m.trmAskTimer();  // suspended now: a tick wakes it
+    m.monitor().trmAskTimer();  // suspended now: a tick wakes it
     EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
 }
 
@@ -248,12 +249,12 @@ TEST_F(ShellTest, StopCheckingWakesAWaitingProbeAndJoins) {
     script->gated = "127.0.0.9";
     const QByteArray ini = "[HostList]\nslow=127.0.0.9\nnext=127.0.0.10\n";
     MainWindow& m = make(&ini);
-    m.loadSettings();
+    m.monitor().loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
     m.stopChecking();
-    EXPECT_EQ(m.CheckThread, nullptr);
+    EXPECT_EQ(m.monitor().checkCycle(), nullptr);
     EXPECT_TRUE(script->sawCancel);
-    m.trmAskTimer();  // no thread any more: nothing happens
+    m.monitor().trmAskTimer();  // no thread any more: nothing happens
     m.stopChecking();
 }
 
@@ -293,7 +294,7 @@ TEST_F(ShellTest, StartItemIsDrawnBoldInItsColourWithItsImage) {
 
 TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     hv::SettingsDialog dialog;
     m.frmSettings = &dialog;
     dialog.cbAutorun->setChecked(true);
@@ -315,10 +316,10 @@ TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
     const hv::ReportFont font = m.reportFont();
     main.reset();
     MainWindow& again = make(nullptr);
-    again.loadSettings();
+    again.monitor().loadSettings();
     EXPECT_EQ(again.reportFont(), font);
-    EXPECT_EQ(again.trmAsk->interval(), 123456);
-    EXPECT_EQ(again.popUpInterval(), 7000);
+    EXPECT_EQ(again.monitor().askTimer()->interval(), 123456);
+    EXPECT_EQ(again.monitor().settings().popUpInterval, 7000);
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "A", "C", "|-"}));
 }
 
@@ -326,7 +327,7 @@ TEST_F(ShellTest, SaveSettingsFailuresReachTheErrorBox) {
     // A folder in the settings file's place cannot be replaced, not even by root.
     MainWindow& m = make(nullptr);
     QDir().mkpath(dir.file("Hostvane.ini"));
-    m.loadSettings();
+    m.monitor().loadSettings();
     m.runSettingsDialog = [](hv::SettingsDialog& d) {
         d.cbAutorun->setChecked(true);
         return int(hv::SettingsDialog::kOk);
@@ -337,7 +338,7 @@ TEST_F(ShellTest, SaveSettingsFailuresReachTheErrorBox) {
     EXPECT_TRUE(errors[0].contains("Hostvane.ini"));
     EXPECT_FALSE(QFile::exists(hv::AutostartEntry().entryPath()));  // nothing after the failure
     EXPECT_EQ(m.frmSettings, nullptr);
-    EXPECT_TRUE(m.trmAsk->isEnabled());
+    EXPECT_TRUE(m.monitor().askTimer()->isEnabled());
 
     // The autostart entry cannot be written: the settings file still is.
     QDir(dir.file("Hostvane.ini")).removeRecursively();
@@ -356,13 +357,13 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
     script->up = {"127.0.0.5"};
     MainWindow& m = make();
     hv::AutostartEntry().set(exe);
-    m.loadSettings();
+    m.monitor().loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     int shown = 0;
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         ++shown;
         EXPECT_EQ(m.frmSettings, &d);
-        EXPECT_FALSE(m.trmAsk->isEnabled());
+        EXPECT_FALSE(m.monitor().askTimer()->isEnabled());
         EXPECT_EQ(d.pages->currentIndex(), 0);
         EXPECT_EQ(d.lbSettings->currentRow(), 0);
         QStringList lines;
@@ -390,14 +391,16 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
     m.miSettingsClick();
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(m.frmSettings, nullptr);
-    EXPECT_EQ(m.hosts.hostLines(), QStringList({"New :  127.0.0.5", "Other :  127.0.0.6"}));
-    EXPECT_EQ(m.hosts.itemsCount(), 2);
+    EXPECT_EQ(m.monitor().hosts().hostLines(),
+              QStringList({"New :  127.0.0.5", "Other :  127.0.0.6"}));
+    EXPECT_EQ(m.monitor().hosts().itemsCount(), 2);
     EXPECT_EQ(menuTexts(), QStringList({"Table", "|", "New", "Other"}));
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
-    EXPECT_EQ(m.popUpInterval(), 9000);
-    EXPECT_EQ(m.trmAsk->interval(), 0);
-    EXPECT_TRUE(m.trmAsk->isEnabled());
-    EXPECT_FALSE(m.trmAsk->isActive());  // a period of 0 never fires
+    ASSERT_TRUE(hvtest::waitFor(
+        [&] { return passes >= 2 && m.monitor().hosts().hosts()[0].stateImage == 0; }));
+    EXPECT_EQ(m.monitor().settings().popUpInterval, 9000);
+    EXPECT_EQ(m.monitor().askTimer()->interval(), 0);
+    EXPECT_TRUE(m.monitor().askTimer()->isEnabled());
+    EXPECT_FALSE(m.monitor().askTimer()->isActive());  // a period of 0 never fires
     EXPECT_EQ(m.reportFont().size, 9);
     const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
     EXPECT_TRUE(saved.contains("New=127.0.0.5"));
@@ -410,7 +413,7 @@ TEST_F(ShellTest, SettingsDialogIsFilledAndOkAppliesEverything) {
 
 TEST_F(ShellTest, CancelRestoresLanguageAndTakesNothing) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     const QByteArray before = dir.read("Hostvane.ini");
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
@@ -422,21 +425,21 @@ TEST_F(ShellTest, CancelRestoresLanguageAndTakesNothing) {
     m.miSettingsClick();
     EXPECT_EQ(hv::Languages::instance().currentLanguage(), "English");
     EXPECT_EQ(dir.read("Hostvane.ini"), before);
-    EXPECT_EQ(m.hosts.hostLines().size(), 3);
-    EXPECT_EQ(m.trmAsk->interval(), 123456);
-    EXPECT_TRUE(m.trmAsk->isActive());  // the countdown starts anew
+    EXPECT_EQ(m.monitor().hosts().hostLines().size(), 3);
+    EXPECT_EQ(m.monitor().askTimer()->interval(), 123456);
+    EXPECT_TRUE(m.monitor().askTimer()->isActive());  // the countdown starts anew
     settle();
     EXPECT_EQ(passes, 1);
 }
 
 TEST_F(ShellTest, StoppedMonitorStaysStoppedAcrossTheDialog) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     m.miStartClick();
     m.runSettingsDialog = [](hv::SettingsDialog&) { return int(hv::SettingsDialog::kOk); };
     m.miSettingsClick();
-    EXPECT_FALSE(m.trmAsk->isEnabled());
+    EXPECT_FALSE(m.monitor().askTimer()->isEnabled());
     EXPECT_EQ(m.miStartImage(), 2);
     settle();
     EXPECT_EQ(passes, 1);
@@ -452,8 +455,8 @@ TEST_F(ShellTest, OkDuringAPassChecksTheNewListAtOnce) {
     const QByteArray ini =
         "[HostList]\nslow=127.0.0.9\n[CheckParams]\nCheckPeriod=0\nParallelChecks=8\n";
     MainWindow& m = make(&ini);
-    m.loadSettings();
-    EXPECT_EQ(m.CheckThread->parallelChecks(), 8);
+    m.monitor().loadSettings();
+    EXPECT_EQ(m.monitor().checkCycle()->parallelChecks(), 8);
     ASSERT_TRUE(hvtest::waitFor([&] { return script->waitingInGate(); }));
     m.runSettingsDialog = [](hv::SettingsDialog& d) {
         d.lbxHosts->clear();
@@ -462,7 +465,8 @@ TEST_F(ShellTest, OkDuringAPassChecksTheNewListAtOnce) {
     };
     m.miSettingsClick();
     script->release();
-    EXPECT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.hosts.hosts()[0].stateImage == 0; }));
+    EXPECT_TRUE(hvtest::waitFor(
+        [&] { return passes >= 2 && m.monitor().hosts().hosts()[0].stateImage == 0; }));
     EXPECT_TRUE(dir.read("Hostvane.ini").contains("ParallelChecks=8"));
     settle();
     EXPECT_EQ(passes, 2);
@@ -475,7 +479,7 @@ TEST_F(ShellTest, OkKeepsAReportFontTheSystemLacksWhenTheFontWasLeftAlone) {
         "[HostList]\nA=10.0.0.1\n\n[View]\nFontStyleBold=1\nFontStyleItalic=1\nFontSize=11\n"
         "FontColor=255\nFontName=Hostvane No Such Font\n";
     MainWindow& m = make(&ini);
-    m.loadSettings();
+    m.monitor().loadSettings();
     const hv::ReportFont before = m.reportFont();
     ASSERT_TRUE(before.bold && before.italic);
     m.runSettingsDialog = [](hv::SettingsDialog& d) {
@@ -493,7 +497,7 @@ TEST_F(ShellTest, OkKeepsAReportFontTheSystemLacksWhenTheFontWasLeftAlone) {
 
 TEST_F(ShellTest, UnreadableAutorunEntryKeepsTheDialogClosed) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     QDir().mkpath(QFileInfo(hv::AutostartEntry().entryPath()).absolutePath());
     QFile f(hv::AutostartEntry().entryPath());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -508,7 +512,7 @@ TEST_F(ShellTest, UnreadableAutorunEntryKeepsTheDialogClosed) {
     EXPECT_FALSE(shown);
     EXPECT_EQ(errors, QStringList({"Invalid data type for 'Hostvane'"}));
     EXPECT_EQ(m.frmSettings, nullptr);
-    EXPECT_TRUE(m.trmAsk->isEnabled());
+    EXPECT_TRUE(m.monitor().askTimer()->isEnabled());
 }
 
 TEST_F(ShellTest, BrokenSkinRequestsTermination) {
@@ -517,7 +521,7 @@ TEST_F(ShellTest, BrokenSkinRequestsTermination) {
     EXPECT_EQ(brokenMessages, 1);
     EXPECT_TRUE(m.terminateRequested());
     EXPECT_EQ(m.skin(), nullptr);
-    ASSERT_NE(m.CheckThread, nullptr);  // formCreate goes on
+    ASSERT_NE(m.monitor().checkCycle(), nullptr);  // formCreate goes on
     main.reset();
 
     dir.write("skins/hostvane.skn", "[Skin]\nVersion=1\nWindow=#zzzzzz\n");
@@ -587,7 +591,7 @@ void whenFontDialogUp(const std::function<void(QFontDialog&)>& change, bool acce
 
 TEST_F(ShellTest, BrowsingInACancelledFontDialogChangesNothing) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     const hv::ReportFont before = m.reportFont();
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         whenFontDialogUp(
@@ -611,7 +615,7 @@ TEST_F(ShellTest, BrowsingInACancelledFontDialogChangesNothing) {
 TEST_F(ShellTest, AnUntouchedFontDialogConfirmedHandsBackTheSameFont) {
     const QByteArray ini = "[View]\nFontSize=10\nFontName=DejaVu Sans\n";
     MainWindow& m = make(&ini);
-    m.loadSettings();
+    m.monitor().loadSettings();
     const QFont before = m.memReport->font();
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         whenFontDialogUp([](QFontDialog&) {}, true);
@@ -629,7 +633,7 @@ TEST_F(ShellTest, AnUntouchedFontDialogConfirmedHandsBackTheSameFont) {
 
 TEST_F(ShellTest, AFontChosenBeforeCancelStaysButIsSavedOnlyByALaterOk) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     const QByteArray before = dir.read("Hostvane.ini");
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         whenFontDialogUp(
@@ -657,7 +661,7 @@ TEST_F(ShellTest, AFontChosenBeforeCancelStaysButIsSavedOnlyByALaterOk) {
 
 TEST_F(ShellTest, TypingALanguageTranslatesAtEveryKeyAndCancelBringsTheStoredOneBack) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     QStringList seen;
     hv::Languages::instance().setTranslateAllForms(
         [&] { seen << hv::Languages::instance().currentLanguage(); });
@@ -677,7 +681,7 @@ TEST_F(ShellTest, TypingALanguageTranslatesAtEveryKeyAndCancelBringsTheStoredOne
 
 TEST_F(ShellTest, AnUnreadableAutorunEntryOpensTheDialogUnticked) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     QDir().mkpath(hv::AutostartEntry().entryPath());  // a folder where the entry would be
     bool shown = false;
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
@@ -695,7 +699,7 @@ TEST_F(ShellTest, AnUnreadableAutorunEntryOpensTheDialogUnticked) {
 // of the program are blocked until it closes.
 TEST_F(ShellTest, TheBalloonTakesClicksWhileTheSettingsDialogIsOpen) {
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     m.showReport("Lost hosts:\nA");
     log.show();
     ASSERT_TRUE(m.isVisible());
@@ -725,7 +729,7 @@ TEST_F(ShellTest, TheBalloonTakesClicksWhileTheSettingsDialogIsOpen) {
 // and the settings file. Only loopback addresses; the probes are scripted anyway.
 TEST_F(ShellTest, HostsAddedInTheDialogReachTheListMenuAndFile) {
     MainWindow& m = make(nullptr);
-    m.loadSettings();
+    m.monitor().loadSettings();
     const auto whenHostDialogUp = [](const std::function<void(hv::HostEntryDialog&)>& act) {
         QTimer::singleShot(0, [act] {
             auto* h = qobject_cast<hv::HostEntryDialog*>(QApplication::activeModalWidget());
@@ -799,7 +803,7 @@ TEST_F(ShellTest, PopUpStyleSendsTheReportToTheBalloonTheNotificationsOrBoth) {
         const QByteArray ini =
             QByteArray(kIni).replace("[View]\r\n", "[View]\r\n" + QByteArray(c.stored));
         MainWindow& m = make(&ini);
-        m.loadSettings();
+        m.monitor().loadSettings();
         auto recorded = std::make_unique<RecordedNotifications>();
         RecordedNotifications* notes = recorded.get();
         m.setNotifications(std::move(recorded));
@@ -826,10 +830,11 @@ TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
     }
     const QByteArray ini = "[HostList]\nup=127.0.0.1\n[CheckParams]\nCheckPeriod=0\nLostAfter=2\n";
     MainWindow& m = make(&ini);
-    m.loadSettings();
-    EXPECT_EQ(m.lostAfter(), 2);
-    EXPECT_EQ(m.appearedAfter(), 1);
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
+    m.monitor().loadSettings();
+    EXPECT_EQ(m.monitor().settings().lostAfter, 2);
+    EXPECT_EQ(m.monitor().settings().appearedAfter, 1);
+    ASSERT_TRUE(
+        hvtest::waitFor([&] { return passes >= 1 && m.monitor().checkCycle()->isSuspended(); }));
     ASSERT_TRUE(m.isVisible());  // appeared at once
     m.hide();
     const QString logBefore = log.text();
@@ -838,27 +843,29 @@ TEST_F(ShellTest, OneLostReplyRaisesNoBalloonWithLostAfterTwo) {
         std::lock_guard g(script->lock);
         script->up.clear();  // one pass without an answer
     }
-    m.trmAskTimer();
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
+    m.monitor().trmAskTimer();
+    ASSERT_TRUE(
+        hvtest::waitFor([&] { return passes >= 2 && m.monitor().checkCycle()->isSuspended(); }));
     settle();
     EXPECT_FALSE(m.isVisible());
     EXPECT_EQ(log.text(), logBefore);
-    EXPECT_EQ(m.hosts.hosts()[0].stateImage, 0);
+    EXPECT_EQ(m.monitor().hosts().hosts()[0].stateImage, 0);
     EXPECT_TRUE(sameImage(m.miHoststate->actions()[2]->icon(), 0));
-    EXPECT_EQ(m.hosts.figures()[0].checks, 2);
-    EXPECT_EQ(m.hosts.figures()[0].failures, 1);
+    EXPECT_EQ(m.monitor().hosts().figures()[0].checks, 2);
+    EXPECT_EQ(m.monitor().hosts().figures()[0].failures, 1);
 
-    m.trmAskTimer();  // the second one in a row is reported
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 3 && m.CheckThread->isSuspended(); }));
+    m.monitor().trmAskTimer();  // the second one in a row is reported
+    ASSERT_TRUE(
+        hvtest::waitFor([&] { return passes >= 3 && m.monitor().checkCycle()->isSuspended(); }));
     EXPECT_TRUE(m.isVisible());
     EXPECT_EQ(log.text().count("Host lost: up"), 1);
-    EXPECT_EQ(m.hosts.hosts()[0].stateImage, 1);
+    EXPECT_EQ(m.monitor().hosts().hosts()[0].stateImage, 1);
 }
 
 TEST_F(ShellTest, TheDialogShowsAndSavesThePassesToReport) {
     const QByteArray ini = "[HostList]\nA=10.0.0.1\n[CheckParams]\nLostAfter=0\n";
     MainWindow& m = make(&ini);
-    m.loadSettings();
+    m.monitor().loadSettings();
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         EXPECT_EQ(d.seLostAfter->spinValue(), 1);  // 0 reads as 1
         EXPECT_EQ(d.seAppearedAfter->spinValue(), 1);
@@ -868,10 +875,10 @@ TEST_F(ShellTest, TheDialogShowsAndSavesThePassesToReport) {
         return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
-    EXPECT_EQ(m.lostAfter(), 3);
-    EXPECT_EQ(m.appearedAfter(), 100);
-    EXPECT_EQ(m.CheckThread->lostAfter(), 3);
-    EXPECT_EQ(m.CheckThread->appearedAfter(), 100);
+    EXPECT_EQ(m.monitor().settings().lostAfter, 3);
+    EXPECT_EQ(m.monitor().settings().appearedAfter, 100);
+    EXPECT_EQ(m.monitor().checkCycle()->lostAfter(), 3);
+    EXPECT_EQ(m.monitor().checkCycle()->appearedAfter(), 100);
     const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
     EXPECT_TRUE(saved.contains("LostAfter=3")) << saved.toStdString();
     EXPECT_TRUE(saved.contains("AppearedAfter=100")) << saved.toStdString();

@@ -96,7 +96,7 @@ protected:
         main = std::make_unique<MainWindow>(o);
         testing::internal::GetCapturedStderr();
         main->setWindows(&log, nullptr);
-        main->CheckThread->setPassFinished([this] { ++passes; });
+        main->monitor().checkCycle()->setPassFinished([this] { ++passes; });
         icon = main->findChild<QSystemTrayIcon*>();
         if (icon) startKey = icon->icon().cacheKey();
         return *main;
@@ -105,7 +105,7 @@ protected:
     // Runs one pass and lets the queued status update through.
     void pass() {
         const int before = passes;
-        main->trmAskTimer();
+        main->monitor().trmAskTimer();
         ASSERT_TRUE(hvtest::waitFor([&] { return passes > before; }));
         settle();
     }
@@ -136,7 +136,7 @@ TEST_F(TrayStatusTest, WithTrayStatusTheIconAndToolTipFollowTheHosts) {
     ASSERT_NE(icon, nullptr);
     script->setUp({"10.0.0.1", "10.0.0.2"});
     script->gateOpen = false;
-    m.loadSettings();
+    m.monitor().loadSettings();
     settle();
     // Until the first pass ends every host shows "not answering": the icon says "checking".
     expectShows(OverallState::Checking, "Checking the hosts...");
@@ -169,7 +169,9 @@ TEST_F(TrayStatusTest, WithTrayStatusTheIconAndToolTipFollowTheHosts) {
     expectShows(OverallState::AllLost, "0 of 3 hosts answering\n  A\n  B\n  <b>C</b> & co");
 
     // Switched off (the settings dialog's OK): today's icon and no tooltip again.
-    m.setTrayStatus(0);
+    hv::Settings off = m.monitor().settings();
+    off.trayStatus = 0;
+    m.monitor().updateSettings(off);
     settle();
     EXPECT_EQ(icon->icon().cacheKey(), startKey);
     EXPECT_EQ(pixels(icon->icon()), pixels(hv::TrayIcon::trayImage()));
@@ -189,8 +191,8 @@ TEST_F(TrayStatusTest, WithoutTheKeyTheIconStaysAsToday) {
             EXPECT_TRUE(icon->toolTip().isEmpty()) << icon->toolTip().toStdString();
         };
         script->setUp({"10.0.0.1"});
-        m.loadSettings();
-        EXPECT_EQ(m.trayStatus(), 0);
+        m.monitor().loadSettings();
+        EXPECT_EQ(m.monitor().settings().trayStatus, 0);
         ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
         settle();
         unchanged();
@@ -210,23 +212,24 @@ TEST_F(TrayStatusTest, WithoutTheKeyTheIconStaysAsToday) {
 TEST_F(TrayStatusTest, ARebuiltListIsCheckingUntilAPassOverItEnds) {
     MainWindow& m = make("TrayStatus=1\n");
     script->setUp({"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.9"});
-    m.loadSettings();
+    m.monitor().loadSettings();
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
     settle();
     expectShows(OverallState::AllAnswering, "3 of 3 hosts answering");
 
     script->gateOpen = false;
-    m.trmAskTimer();
+    m.monitor().trmAskTimer();
     settle();
-    m.hosts.rebuildFromLines({"D :  10.0.0.9", "E :  10.0.0.8"});
+    m.monitor().hosts().rebuildFromLines({"D :  10.0.0.9", "E :  10.0.0.8"});
     settle();
     expectShows(OverallState::Checking, "Checking the hosts...");
     script->gateOpen = true;
     ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2; }));
     settle();
     expectShows(OverallState::Checking, "Checking the hosts...");
-    m.trmAskTimer();
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 3 && m.CheckThread->isSuspended(); }));
+    m.monitor().trmAskTimer();
+    ASSERT_TRUE(
+        hvtest::waitFor([&] { return passes >= 3 && m.monitor().checkCycle()->isSuspended(); }));
     settle();
     expectShows(OverallState::SomeLost, "1 of 2 hosts answering\n  E");
 }
@@ -244,21 +247,23 @@ public:
 // 500 hosts changing in one hand-over make one update of the icon, not 500.
 TEST_F(TrayStatusTest, ManyChangesInOneTurnAreOneUpdate) {
     MainWindow& m = make("TrayStatus=1\n");
-    m.loadSettings();
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1 && m.CheckThread->isSuspended(); }));
+    m.monitor().loadSettings();
+    ASSERT_TRUE(
+        hvtest::waitFor([&] { return passes >= 1 && m.monitor().checkCycle()->isSuspended(); }));
     QStringList lines;
     for (int i = 0; i < 500; ++i)
         lines << QStringLiteral("H%1 :  10.1.%2.%3").arg(i).arg(i / 250).arg(i % 250);
-    m.hosts.rebuildFromLines(lines);
-    m.trmAskTimer();  // nobody answers
-    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 2 && m.CheckThread->isSuspended(); }));
+    m.monitor().hosts().rebuildFromLines(lines);
+    m.monitor().trmAskTimer();  // nobody answers
+    ASSERT_TRUE(
+        hvtest::waitFor([&] { return passes >= 2 && m.monitor().checkCycle()->isSuspended(); }));
     settle();
     EXPECT_TRUE(icon->toolTip().startsWith("0 of 500 hosts answering\n  H0\n"))
         << icon->toolTip().toStdString();
 
     QueuedCalls calls;
     m.installEventFilter(&calls);
-    for (int i = 0; i < 500; ++i) m.hosts.setStateImage(i, hv::kImageAnswered);
+    for (int i = 0; i < 500; ++i) m.monitor().hosts().setStateImage(i, hv::kImageAnswered);
     EXPECT_EQ(icon->toolTip().left(8), "0 of 500") << "worked out later, not per host";
     settle();
     m.removeEventFilter(&calls);
@@ -268,7 +273,7 @@ TEST_F(TrayStatusTest, ManyChangesInOneTurnAreOneUpdate) {
 
 TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
     MainWindow& m = make(QByteArray());
-    m.loadSettings();
+    m.monitor().loadSettings();
     bool seen = false;
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         EXPECT_FALSE(d.cbTrayStatus->isChecked());
@@ -280,7 +285,7 @@ TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
     };
     m.miSettingsClick();
     ASSERT_TRUE(seen);
-    EXPECT_EQ(m.trayStatus(), 1);
+    EXPECT_EQ(m.monitor().settings().trayStatus, 1);
     EXPECT_TRUE(dir.read("Hostvane.ini").contains("TrayStatus=1"));
     settle();
     EXPECT_FALSE(icon->toolTip().isEmpty());
@@ -292,13 +297,13 @@ TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
         return int(hv::SettingsDialog::kCancel);
     };
     m.miSettingsClick();
-    EXPECT_EQ(m.trayStatus(), 1);
+    EXPECT_EQ(m.monitor().settings().trayStatus, 1);
     m.runSettingsDialog = [&](hv::SettingsDialog& d) {
         d.cbTrayStatus->setChecked(false);
         return int(hv::SettingsDialog::kOk);
     };
     m.miSettingsClick();
-    EXPECT_EQ(m.trayStatus(), 0);
+    EXPECT_EQ(m.monitor().settings().trayStatus, 0);
     EXPECT_TRUE(dir.read("Hostvane.ini").contains("TrayStatus=0"));
     settle();
     EXPECT_TRUE(icon->toolTip().isEmpty());

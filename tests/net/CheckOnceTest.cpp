@@ -283,6 +283,20 @@ TEST(CheckOnce, AllUpIsStatusZeroAndEmptyListPrintsNothingButTheBreak) {
     EXPECT_EQ(out, "\n");
 }
 
+// The settings' passes in a row before a change is reported do not hold back the one pass's
+// report.
+TEST(CheckOnce, TheReportIsThatOfTheOnePassWhateverTheSettingsWait) {
+    if (!hvtest::isRoot()) GTEST_SKIP() << "skipped: raw sockets need root";
+    hvtest::TempDir dir;
+    QByteArray out;
+    const QString exe =
+        programFolder(dir, "Me=localhost\r\n[CheckParams]\r\nLostAfter=5\r\nAppearedAfter=5\r\n");
+    EXPECT_EQ(runCheckOnce(exe, &out), 0);
+    EXPECT_TRUE(out.startsWith("up\tMe\tlocalhost\ticmp\t")) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("\n\nAppeared hosts:\n  Me\n")) << out.toStdString();
+    EXPECT_EQ(out.count('\n'), 4) << out.toStdString();
+}
+
 // One parallel pass in a namespace of the test's own: answering hosts (the linked namespace,
 // this namespace's loopback, a listener on port 80) between silent ones (permanent neighbour
 // entries to MACs nobody owns), several echoing the same address at once. Each host must get

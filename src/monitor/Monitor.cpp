@@ -1,0 +1,183 @@
+#include "monitor/Monitor.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "monitor/AskTimer.h"
+#include "net/NetProbes.h"
+#include "platform/ProgramFiles.h"
+
+namespace hv {
+
+namespace {
+
+// The probes of a real run: one ICMP and one TCP client per concurrent check.
+std::unique_ptr<HostProbes> realProbes(const CancelHandle& cancel) {
+    return std::make_unique<NetProbes>(cancel);
+}
+
+}  // namespace
+
+Monitor::Monitor(Options options, QObject* parent)
+    : QObject(parent),
+      m_exePath(options.executablePath.isEmpty() ? ProgramFiles::executablePath()
+                                                 : options.executablePath),
+      m_exeDir(QFileInfo(m_exePath).absolutePath()),
+      m_settings(defaultSettings()),
+      m_timeFormat(TimeFormat::fromLocale(QLocale::system())) {
+    // Created enabled with 3000 ms; the settings give the check period.
+    m_trmAsk = new AskTimer(3000, true, this);
+    m_trmAsk->setObjectName(QStringLiteral("trmAsk"));
+    connect(m_trmAsk, &AskTimer::timeout, this, &Monitor::trmAskTimer);
+
+    // The overall state follows the state images and the list.
+    connect(&m_hosts, &HostList::rebuilt, this, [this] {
+        m_passOver = false;
+        emit statusChanged();
+    });
+    connect(&m_hosts, &HostList::stateImageChanged, this, &Monitor::statusChanged);
+
+    ProbeFactory probes = options.probes ? std::move(options.probes) : ProbeFactory(realProbes);
+    m_cycle = std::make_unique<CheckCycle>(m_hosts, std::move(probes), *this, m_invoker);
+    m_cycle->start();
+}
+
+Monitor::~Monitor() { stopChecking(); }
+
+void Monitor::stopChecking() {
+    if (!m_cycle) return;
+    m_trmAsk->setEnabled(false);
+    // A hand-over that waits for the main thread would never run while we join: cancel first.
+    m_invoker.cancel();
+    m_cycle->stop();
+    m_cycle.reset();
+}
+
+// --- settings -------------------------------------------------------------------------
+
+void Monitor::loadSettings() { applySettings(readSettings(settingsFilePath(m_exeDir))); }
+
+void Monitor::saveSettings() const { writeSettings(settingsFilePath(m_exeDir), m_settings); }
+
+void Monitor::applySettings(const Settings& settings) {
+    take(
+        settings, [&] { m_hosts.rebuildFromEntries(settings.hostEntries); }, Take::Whole);
+}
+
+void Monitor::applySettings(const Settings& settings, const QStringList& hostLines) {
+    take(
+        settings, [&] { m_hosts.rebuildFromLines(hostLines); }, Take::Whole);
+}
+
+void Monitor::updateSettings(const Settings& settings) {
+    if (settings.hostEntries == m_settings.hostEntries) {
+        take(settings, {}, Take::Changes);
+        return;
+    }
+    take(
+        settings, [&] { m_hosts.rebuildFromEntries(settings.hostEntries); }, Take::Changes);
+}
+
+void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how) {
+    next.parallelChecks = clampParallelChecks(next.parallelChecks);
+    next.lostAfter = clampPassesToReport(next.lostAfter);
+    next.appearedAfter = clampPassesToReport(next.appearedAfter);
+    next.popUpStyle = std::clamp(next.popUpStyle, 0, 2);
+    next.trayStatus = std::clamp(next.trayStatus, 0, 1);
+
+    const Settings previous = m_settings;
+    if (rebuild) rebuild();
+    // The entries in effect, as they are saved: entries without an address gave no host.
+    next.hostEntries.clear();
+    for (const Host& host : m_hosts.hosts()) next.hostEntries.append({host.title, host.address});
+
+    if (m_cycle) {
+        m_cycle->setParallelChecks(next.parallelChecks);
+        m_cycle->setPassesToReport(next.lostAfter, next.appearedAfter);
+    }
+    // Setting the interval starts the countdown anew.
+    if (how == Take::Whole || next.checkPeriod != previous.checkPeriod)
+        m_trmAsk->setInterval(next.checkPeriod);
+    m_settings = std::move(next);
+    emit settingsChanged(previous);
+
+    // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
+    // way stops at the rebuild and is followed at once by a pass over the new list.
+    if (rebuild && m_running && m_cycle) m_cycle->resumeForNewList();
+}
+
+// --- running --------------------------------------------------------------------------
+
+void Monitor::setRunning(bool running) {
+    if (running == m_running) return;
+    m_running = running;
+    if (running) {
+        m_trmAsk->setEnabled(true);
+        m_passOver = false;
+        // A cycle in the middle of a pass is not affected.
+        if (m_cycle) m_cycle->resume();
+    } else {
+        m_trmAsk->setEnabled(false);
+        m_hosts.setAllStateImages(kImageNotAnswering);
+    }
+    emit runningChanged(running);
+    emit statusChanged();
+}
+
+void Monitor::trmAskTimer() {
+    if (m_cycle && m_cycle->isSuspended()) m_cycle->resume();
+}
+
+void Monitor::holdTimer() { m_trmAsk->setEnabled(false); }
+
+void Monitor::releaseTimer() { m_trmAsk->setEnabled(m_running); }
+
+OverallStatus Monitor::overallStatus() const {
+    return OverallStatus::of(m_hosts.hosts(), m_running, m_passOver);
+}
+
+void Monitor::localeChanged() { m_timeFormat = TimeFormat::fromLocale(QLocale::system()); }
+
+// --- CheckSink ------------------------------------------------------------------------
+
+void Monitor::appendLogLine(const QString& line) { emit logLine(line); }
+
+void Monitor::showReport(const QString& report) { m_report = report; }
+
+void Monitor::reportTitles(const QStringList& lost, const QStringList& appeared) {
+    emit reportReady(std::exchange(m_report, {}), lost, appeared);
+}
+
+void Monitor::hostChanged(const QString& title, const QString& address, bool appeared,
+                          qint64 roundTripMs) {
+    // The change's log line was written just before, with this moment's time.
+    const QDateTime at = m_lastLogTime.isValid() ? m_lastLogTime : QDateTime::currentDateTime();
+    const ChangeEvent change{at, title, address, appeared, roundTripMs};
+    const bool dropped = m_changes.add(change);
+    if (dropped && m_changes.dropped() == 1) {
+        std::fprintf(stderr,
+                     "hostvane: Log > Export keeps the last %zu changes; older ones are "
+                     "dropped from now on\n",
+                     m_changes.capacity());
+    }
+    emit changeReported(change);
+}
+
+void Monitor::passEnded(std::uint64_t listGeneration) {
+    // A pass cut short by a rebuild walked the old list: the new one is still unknown.
+    if (listGeneration == m_hosts.generation()) {
+        m_passOver = true;
+        emit statusChanged();
+    }
+    emit passFinished();
+}
+
+QString Monitor::timeText() {
+    m_lastLogTime = QDateTime::currentDateTime();
+    return m_timeFormat.format(m_lastLogTime.time());
+}
+
+}  // namespace hv
