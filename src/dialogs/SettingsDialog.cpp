@@ -21,6 +21,7 @@
 
 #include "widgets/DropDownComboBox.h"
 #include "widgets/ExecModal.h"
+#include "dialogs/ReportFontQt.h"
 #include "widgets/SpinEdit.h"
 #include "dialogs/HostEntryDialog.h"
 #include "widgets/HelpContext.h"
@@ -270,6 +271,61 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     // formCreate.
     translateForm(this);
     updateAccessibleNames();
+}
+
+void SettingsDialog::fill(const Settings& settings, bool autorun) {
+    pages->setCurrentIndex(0);
+    lbSettings->setCurrentRow(0);
+    lbxHosts->clear();
+    for (const auto& [title, address] : settings.hostEntries)
+        lbxHosts->addItem(hostLine(title, address));
+    cbAutorun->setChecked(autorun);
+    setFontChoice(toQFont(settings.font), fromColorRef(settings.font.color));
+    for (const SettingsKey& row : settingsKeys()) {
+        if (row.control.isEmpty()) continue;
+        QWidget* control = findChild<QWidget*>(row.control);
+        const QVariant value = row.get(settings);
+        if (auto* spin = qobject_cast<SpinEdit*>(control)) {
+            spin->setSpinValue(value.toInt());
+        } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+            box->setChecked(value.toInt() != 0);
+        } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            // Text: the language box's own text. Otherwise line n stands for the value n.
+            if (row.type == SettingType::Text)
+                combo->setEditText(value.toString());
+            else
+                combo->setCurrentIndex(value.toInt());
+        } else {
+            qWarning("settings dialog: no control %s for [%s] %s", qPrintable(row.control),
+                     qPrintable(row.section), qPrintable(row.key));
+        }
+    }
+}
+
+void SettingsDialog::apply(Settings& settings) const {
+    settings.hostEntries.clear();
+    for (int i = 0; i < lbxHosts->count(); ++i) {
+        const Host host = splitHostLine(lbxHosts->item(i)->text());
+        settings.hostEntries.append({host.title, host.address});
+    }
+    settings.font = toReportFont(m_chosenFont, fontDialogColor);
+    for (const SettingsKey& row : settingsKeys()) {
+        if (row.control.isEmpty()) continue;
+        const QWidget* control = findChild<QWidget*>(row.control);
+        if (const auto* spin = qobject_cast<const SpinEdit*>(control)) {
+            row.set(settings, row.clamp(spin->spinValue()));
+        } else if (const auto* box = qobject_cast<const QCheckBox*>(control)) {
+            if (row.type == SettingType::Boolean)
+                row.set(settings, box->isChecked());
+            else
+                row.set(settings, row.clamp(box->isChecked() ? 1 : 0));
+        } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
+            if (row.type == SettingType::Text)
+                row.set(settings, combo->currentText());
+            else
+                row.set(settings, row.clamp(combo->currentIndex()));
+        }
+    }
 }
 
 void SettingsDialog::updateAccessibleNames() {

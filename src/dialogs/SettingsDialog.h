@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "widgets/DropDownComboBox.h"
+#include "hosts/Settings.h"
 
 class QCheckBox;
 class QFontDialog;
@@ -30,6 +31,14 @@ public:
     enum Result { kOk = 1, kCancel = 2 };
 
     explicit SettingsDialog(QWidget* parent = nullptr);
+
+    // Shows these settings: page 0, the host lines, the autorun box, the font choice, and every
+    // key whose row in the settings table names a control of this dialog.
+    void fill(const Settings& settings, bool autorun);
+    // Hands back what the dialog holds now: the host lines as entries, the font as last given
+    // or confirmed, and every key shown by a control (brought into its row's bounds); the
+    // other fields stay as they are. The autorun box is read as cbAutorun.
+    void apply(Settings& settings) const;
 
     QListWidget* lbSettings = nullptr;
     QStackedWidget* pages = nullptr;

@@ -1,6 +1,8 @@
 #include "hosts/Settings.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <type_traits>
 
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
@@ -15,89 +17,123 @@ const QString kView = QStringLiteral("View");
 const QString kCheckParams = QStringLiteral("CheckParams");
 const QString kGeneral = QStringLiteral("General");
 
-int readValue(const IniFile& ini, const QString& s, const QString& k, int def) {
-    return ini.readInteger(s, k, def);
-}
-bool readValue(const IniFile& ini, const QString& s, const QString& k, bool def) {
-    return ini.readBool(s, k, def);
-}
-quint32 readValue(const IniFile& ini, const QString& s, const QString& k, quint32 def) {
-    return static_cast<quint32>(ini.readInteger(s, k, static_cast<int>(def)));
-}
-QString readValue(const IniFile& ini, const QString& s, const QString& k, const QString& def) {
-    return ini.readString(s, k, def);
-}
+struct Bounds {
+    int lo;
+    int hi;
+};
+constexpr Bounds kUnbounded{std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
+constexpr bool kAlways = true;    // written even at the default into a file without it
+constexpr bool kWhenSet = false;  // written when not at the default or already in the file
 
-void writeValue(IniFile& ini, const QString& s, const QString& k, int value) {
-    ini.writeInteger(s, k, value);
-}
-void writeValue(IniFile& ini, const QString& s, const QString& k, bool value) {
-    ini.writeBool(s, k, value);
-}
-void writeValue(IniFile& ini, const QString& s, const QString& k, quint32 value) {
-    ini.writeInteger(s, k, static_cast<int>(value));
-}
-void writeValue(IniFile& ini, const QString& s, const QString& k, const QString& value) {
-    ini.writeString(s, k, value);
-}
-
-// A row of the table. `field` is a generic lambda giving the member for a Settings value, const
-// or not, so one accessor serves reading and writing.
-template <typename T, typename Field>
-SettingsKey key(const QString& section, const char* name, T def, Field field) {
-    const QString k = QString::fromLatin1(name);
-    return SettingsKey{section, k, [def, field](Settings& s) { field(s) = def; },
-                       [section, k, def, field](const IniFile& ini, Settings& s) {
-                           field(s) = readValue(ini, section, k, def);
-                       },
-                       [section, k, field](IniFile& ini, const Settings& s) {
-                           writeValue(ini, section, k, field(s));
-                       }};
-}
-
-// A key beyond the original set: its value is brought into [lo, hi] when read, and it is
-// written only when it differs from the default or the file has it already, so a file that
-// never had it keeps its form while the behaviour stays the default's.
+// A row. `field` is a generic lambda giving the member for a Settings value, const or not, so
+// one accessor serves reading and writing.
 template <typename Field>
-SettingsKey optionalKey(const QString& section, const char* name, int def, int lo, int hi,
-                        Field field) {
-    const QString k = QString::fromLatin1(name);
-    return SettingsKey{section, k, [def, field](Settings& s) { field(s) = def; },
-                       [section, k, def, lo, hi, field](const IniFile& ini, Settings& s) {
-                           field(s) = std::clamp(ini.readInteger(section, k, def), lo, hi);
-                       },
-                       [section, k, def, lo, hi, field](IniFile& ini, const Settings& s) {
-                           const int value = std::clamp(field(s), lo, hi);
-                           if (value != def || ini.keys(section).contains(k, Qt::CaseInsensitive))
-                               ini.writeInteger(section, k, value);
-                       }};
+SettingsKey row(const QString& section, const char* name, SettingType type, QVariant def,
+                Bounds bounds, bool written, const char* control, Field field) {
+    SettingsKey k;
+    k.section = section;
+    k.key = QString::fromLatin1(name);
+    k.type = type;
+    k.defaultValue = std::move(def);
+    k.lo = bounds.lo;
+    k.hi = bounds.hi;
+    k.writtenWhenMissing = written;
+    k.control = QString::fromLatin1(control);
+    k.get = [field](const Settings& s) { return QVariant::fromValue(field(s)); };
+    k.set = [field](Settings& s, const QVariant& value) {
+        using T = std::remove_cvref_t<decltype(field(s))>;
+        field(s) = value.value<T>();
+    };
+    return k;
 }
 
 }  // namespace
 
-int clampParallelChecks(int value) { return std::clamp(value, 1, 256); }
+bool SettingsKey::bounded() const {
+    return lo != std::numeric_limits<int>::min() || hi != std::numeric_limits<int>::max();
+}
 
-int clampPassesToReport(int value) { return std::clamp(value, 1, 100); }
+int SettingsKey::clamp(int value) const { return std::clamp(value, lo, hi); }
+
+void SettingsKey::setDefault(Settings& settings) const { set(settings, defaultValue); }
+
+void SettingsKey::read(const IniFile& ini, Settings& settings) const {
+    switch (type) {
+        case SettingType::Integer:
+            set(settings, clamp(ini.readInteger(section, key, defaultValue.toInt())));
+            break;
+        case SettingType::Boolean:
+            set(settings, ini.readBool(section, key, defaultValue.toBool()));
+            break;
+        case SettingType::Text:
+            set(settings, ini.readString(section, key, defaultValue.toString()));
+            break;
+        case SettingType::Colour:
+            set(settings, static_cast<quint32>(ini.readInteger(
+                              section, key, static_cast<int>(defaultValue.toUInt()))));
+            break;
+    }
+}
+
+void SettingsKey::write(IniFile& ini, const Settings& settings) const {
+    QVariant value = get(settings);
+    if (type == SettingType::Integer) value = clamp(value.toInt());
+    if (!writtenWhenMissing && value == defaultValue &&
+        !ini.keys(section).contains(key, Qt::CaseInsensitive))
+        return;
+    switch (type) {
+        case SettingType::Integer:
+            ini.writeInteger(section, key, value.toInt());
+            break;
+        case SettingType::Boolean:
+            ini.writeBool(section, key, value.toBool());
+            break;
+        case SettingType::Text:
+            ini.writeString(section, key, value.toString());
+            break;
+        case SettingType::Colour:
+            ini.writeInteger(section, key, static_cast<int>(value.toUInt()));
+            break;
+    }
+}
 
 const std::vector<SettingsKey>& settingsKeys() {
+    using enum SettingType;
     // clang-format off
     static const std::vector<SettingsKey> table = {
-        key(kView, "FontStyleBold", false, [](auto& s) -> auto& { return s.font.bold; }),
-        key(kView, "FontStyleItalic", false, [](auto& s) -> auto& { return s.font.italic; }),
-        key(kView, "FontSize", 10, [](auto& s) -> auto& { return s.font.size; }),
-        key(kView, "FontColor", quint32{0}, [](auto& s) -> auto& { return s.font.color; }),
-        key(kView, "FontName", QStringLiteral("MS Sans Serif"), [](auto& s) -> auto& { return s.font.name; }),
-        optionalKey(kView, "PopUpStyle", 0, 0, 2, [](auto& s) -> auto& { return s.popUpStyle; }),
-        optionalKey(kView, "TrayStatus", 0, 0, 1, [](auto& s) -> auto& { return s.trayStatus; }),
-        key(kCheckParams, "CheckPeriod", 60000, [](auto& s) -> auto& { return s.checkPeriod; }),
-        key(kCheckParams, "PopUpInterval", 5000, [](auto& s) -> auto& { return s.popUpInterval; }),
-        optionalKey(kCheckParams, "ParallelChecks", 1, 1, 256, [](auto& s) -> auto& { return s.parallelChecks; }),
-        optionalKey(kCheckParams, "LostAfter", 1, 1, 100, [](auto& s) -> auto& { return s.lostAfter; }),
-        optionalKey(kCheckParams, "AppearedAfter", 1, 1, 100, [](auto& s) -> auto& { return s.appearedAfter; }),
-        key(kGeneral, "Language", QStringLiteral("English"), [](auto& s) -> auto& { return s.language; }),
+        // section, key, type, default, bounds, written, dialog control, field
+        row(kView, "FontStyleBold", Boolean, false, kUnbounded, kAlways, "", [](auto& s) -> auto& { return s.font.bold; }),
+        row(kView, "FontStyleItalic", Boolean, false, kUnbounded, kAlways, "", [](auto& s) -> auto& { return s.font.italic; }),
+        row(kView, "FontSize", Integer, 10, kUnbounded, kAlways, "", [](auto& s) -> auto& { return s.font.size; }),
+        row(kView, "FontColor", Colour, quint32{0}, kUnbounded, kAlways, "", [](auto& s) -> auto& { return s.font.color; }),
+        row(kView, "FontName", Text, QStringLiteral("MS Sans Serif"), kUnbounded, kAlways, "", [](auto& s) -> auto& { return s.font.name; }),
+        row(kView, "PopUpStyle", Integer, 0, {0, 2}, kWhenSet, "cbPopUpStyle", [](auto& s) -> auto& { return s.popUpStyle; }),
+        row(kView, "TrayStatus", Integer, 0, {0, 1}, kWhenSet, "cbTrayStatus", [](auto& s) -> auto& { return s.trayStatus; }),
+        row(kCheckParams, "CheckPeriod", Integer, 60000, kUnbounded, kAlways, "seCheckPeriod", [](auto& s) -> auto& { return s.checkPeriod; }),
+        row(kCheckParams, "PopUpInterval", Integer, 5000, kUnbounded, kAlways, "sePopUpInt", [](auto& s) -> auto& { return s.popUpInterval; }),
+        row(kCheckParams, "ParallelChecks", Integer, 1, {1, 256}, kWhenSet, "seParallelChecks", [](auto& s) -> auto& { return s.parallelChecks; }),
+        row(kCheckParams, "LostAfter", Integer, 1, {1, 100}, kWhenSet, "seLostAfter", [](auto& s) -> auto& { return s.lostAfter; }),
+        row(kCheckParams, "AppearedAfter", Integer, 1, {1, 100}, kWhenSet, "seAppearedAfter", [](auto& s) -> auto& { return s.appearedAfter; }),
+        row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
     };
     // clang-format on
     return table;
+}
+
+const SettingsKey& settingsKey(const QString& section, const QString& key) {
+    for (const SettingsKey& k : settingsKeys()) {
+        if (k.section.compare(section, Qt::CaseInsensitive) == 0 &&
+            k.key.compare(key, Qt::CaseInsensitive) == 0)
+            return k;
+    }
+    throw std::out_of_range("no settings key [" + section.toStdString() + "] " + key.toStdString());
+}
+
+void clampToBounds(Settings& settings) {
+    for (const SettingsKey& row : settingsKeys()) {
+        if (row.type == SettingType::Integer && row.bounded())
+            row.set(settings, row.clamp(row.get(settings).toInt()));
+    }
 }
 
 Settings defaultSettings() {

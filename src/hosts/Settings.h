@@ -3,7 +3,9 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QVariant>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "hosts/HostList.h"
@@ -29,30 +31,66 @@ struct Settings {
     ReportFont font;
     int checkPeriod{};     // ms
     int popUpInterval{};   // ms
-    int parallelChecks{};  // hosts a pass checks at once, 1..256; 1 = one after another
+    int parallelChecks{};  // hosts a pass checks at once; 1 = one after another
     int popUpStyle{};      // 0 the balloon, 1 the desktop's notifications, 2 both
-    int lostAfter{};       // failed passes in a row before a host is reported lost, 1..100
-    int appearedAfter{};   // answering passes in a row before it is reported appeared, 1..100
+    int lostAfter{};       // failed passes in a row before a host is reported lost
+    int appearedAfter{};   // answering passes in a row before it is reported appeared
     int trayStatus{};      // 1: the tray icon shows the overall state and a tooltip
     QString language;
     bool operator==(const Settings&) const = default;
 };
 
-// One key of the settings file besides the host list: where it lives, its default, and how it
-// is read into and written from a Settings value. Main thread.
+// How a key's value is stored in the file and held in a Settings value.
+enum class SettingType {
+    Integer,  // int, brought into the row's bounds
+    Boolean,  // bool, written as 1 or 0
+    Text,     // QString
+    Colour,   // quint32 0x00BBGGRR, written as a signed integer
+};
+
+// One row of the settings table: one key of the file besides the host list, with everything
+// known about it. Read-only once built; any thread may read it.
 struct SettingsKey {
     QString section;
     QString key;
-    std::function<void(Settings&)> setDefault;
-    std::function<void(const IniFile&, Settings&)> read;
-    std::function<void(IniFile&, const Settings&)> write;
+    SettingType type = SettingType::Integer;
+    QVariant defaultValue;  // of the field's own type
+    // Integers only: the value is brought into [lo, hi] when read, written or taken from the
+    // settings dialog. A row without bounds spans every int.
+    int lo = std::numeric_limits<int>::min();
+    int hi = std::numeric_limits<int>::max();
+    // True: the key is always written. False (keys added after the first release): written only
+    // when the value differs from the default or the file has the key already, so a file that
+    // never had it keeps its form.
+    bool writtenWhenMissing = true;
+    // objectName of the settings dialog's control that shows it; empty when none does (the font
+    // keys go through the font button).
+    QString control;
+    // The field of a Settings value, as a QVariant of the field's type.
+    std::function<QVariant(const Settings&)> get;
+    std::function<void(Settings&, const QVariant&)> set;
+
+    bool bounded() const;
+    // value brought into [lo, hi].
+    int clamp(int value) const;
+    void setDefault(Settings& settings) const;
+    void read(const IniFile& ini, Settings& settings) const;
+    void write(IniFile& ini, const Settings& settings) const;
 };
 
-// Every key, in the order they are written. Both readSettings and writeSettings walk it.
+// Every key, in the order they are written. readSettings, writeSettings and the settings dialog
+// walk it.
 const std::vector<SettingsKey>& settingsKeys();
+
+// The row of section/key, matched ignoring case as the file matches them. Asking for a key the
+// table does not have is a programming error: throws std::out_of_range.
+const SettingsKey& settingsKey(const QString& section, const QString& key);
 
 // Every key at its default, no hosts.
 Settings defaultSettings();
+
+// Every integer brought into its row's bounds.
+void clampToBounds(Settings& settings);
 
 // The settings file beside the executable: dir/"Hostvane.ini", found ignoring case.
 QString settingsFilePath(const QString& executableDir);
@@ -64,10 +102,5 @@ Settings readSettings(const QString& path);
 // (title = key, address = value), then every key of the table. One atomic write: throws
 // IniWriteError ("Unable to write to %s") and leaves the file as it was.
 void writeSettings(const QString& path, const Settings& settings);
-
-// [CheckParams] ParallelChecks brought into 1..256.
-int clampParallelChecks(int value);
-// [CheckParams] LostAfter and AppearedAfter brought into 1..100.
-int clampPassesToReport(int value);
 
 }  // namespace hv

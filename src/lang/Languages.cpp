@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "hosts/Settings.h"
 #include "lang/LanguageFile.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
@@ -93,7 +94,7 @@ const QStringList& Languages::messageKeys() {
     return keys;
 }
 
-void Languages::loadLanguage(bool apply) {
+QString Languages::settingsFilePath() const {
     QString executable;
     {
         std::lock_guard guard(m_lock);
@@ -101,10 +102,16 @@ void Languages::loadLanguage(bool apply) {
     }
     if (executable.isEmpty()) executable = ProgramFiles::executablePath();
     const QFileInfo ini(ProgramFiles::iniPathFor(executable));
-    const IniFile settings(SettingsLocation::settingsFile(ini.absolutePath(), ini.fileName()));
-    setCurrentLanguage(settings.readString(QStringLiteral("General"), QStringLiteral("Language"),
-                                           QStringLiteral("English")));
+    return SettingsLocation::settingsFile(ini.absolutePath(), ini.fileName());
+}
+
+void Languages::loadFromSettings(const Settings& settings, bool apply) {
+    setCurrentLanguage(settings.language);
     if (apply) translateAllForms();
+}
+
+void Languages::loadLanguage(bool apply) {
+    loadFromSettings(readSettings(settingsFilePath()), apply);
 }
 
 void Languages::setTranslateAllForms(std::function<void()> translateAll) {

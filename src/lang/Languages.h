@@ -10,6 +10,7 @@
 namespace hv {
 
 class IniFile;
+struct Settings;
 
 // Language files beside the executable (Languages/<name>.lng) and the current language.
 // One object per process; langMessage() reads through it.
@@ -32,8 +33,13 @@ public:
     // when the file or key is missing. The file is read at every call.
     QString message(const QString& key) const;
 
-    // CurrentLanguage := [General] Language (default "English") of <executable>.ini; then,
-    // when apply is true, TranslateAllForms.
+    // The settings file the language is read from: the executable's own name with ".ini"
+    // (Hostvane.ini for hostvane), found ignoring case.
+    QString settingsFilePath() const;
+    // CurrentLanguage := the settings' language; then, when apply is true, TranslateAllForms.
+    void loadFromSettings(const Settings& settings, bool apply);
+    // loadFromSettings with the settings read from settingsFilePath(): at start and when the
+    // settings dialog is cancelled.
     void loadLanguage(bool apply);
 
     // Installed by the windows' side; called by loadLanguage(true).

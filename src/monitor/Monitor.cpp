@@ -82,11 +82,7 @@ void Monitor::updateSettings(const Settings& settings) {
 }
 
 void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how) {
-    next.parallelChecks = clampParallelChecks(next.parallelChecks);
-    next.lostAfter = clampPassesToReport(next.lostAfter);
-    next.appearedAfter = clampPassesToReport(next.appearedAfter);
-    next.popUpStyle = std::clamp(next.popUpStyle, 0, 2);
-    next.trayStatus = std::clamp(next.trayStatus, 0, 1);
+    clampToBounds(next);
 
     const Settings previous = m_settings;
     if (rebuild) rebuild();

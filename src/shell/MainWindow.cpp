@@ -20,6 +20,7 @@
 
 #include "widgets/DropDownComboBox.h"
 #include "widgets/ExecModal.h"
+#include "dialogs/ReportFontQt.h"
 #include "widgets/SpinEdit.h"
 #include "dialogs/SettingsDialog.h"
 #include "widgets/HelpContext.h"
@@ -305,32 +306,8 @@ void MainWindow::changeEvent(QEvent* event) {
 
 // --- settings -------------------------------------------------------------------------
 
-QFont MainWindow::toQFont(const ReportFont& f) {
-    QFont font(f.name);
-    // A size that is not a positive number of points keeps the default one.
-    if (f.size > 0) font.setPointSize(f.size);
-    font.setBold(f.bold);
-    font.setItalic(f.italic);
-    return font;
-}
-
-QColor MainWindow::fromColorRef(quint32 bgr) {
-    return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
-}
-
-quint32 MainWindow::toColorRef(const QColor& c) {
-    return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
-}
-
 ReportFont MainWindow::reportFont() const {
-    const QFont f = memReport->font();
-    ReportFont r;
-    r.bold = f.bold();
-    r.italic = f.italic();
-    r.size = f.pointSize() > 0 ? f.pointSize() : qRound(f.pointSizeF());
-    r.color = toColorRef(memReport->palette().color(QPalette::Text));
-    r.name = f.family();
-    return r;
+    return toReportFont(memReport->font(), memReport->palette().color(QPalette::Text));
 }
 
 void MainWindow::setReportFont(const ReportFont& f) {
@@ -380,22 +357,10 @@ void MainWindow::saveSettings() {
 }
 
 void MainWindow::fillSettingsDialog(SettingsDialog& d, const Settings& s) {
-    d.pages->setCurrentIndex(0);
-    d.lbSettings->setCurrentRow(0);
-    d.lbxHosts->clear();
-    for (const auto& [title, address] : s.hostEntries)
-        d.lbxHosts->addItem(hostLine(title, address));
-    d.cbAutorun->setChecked(AutostartEntry().isSetTo(m_exePath));
-    d.sePopUpInt->setSpinValue(s.popUpInterval);
-    d.seCheckPeriod->setSpinValue(s.checkPeriod);
-    d.seParallelChecks->setSpinValue(s.parallelChecks);
-    d.seLostAfter->setSpinValue(s.lostAfter);
-    d.seAppearedAfter->setSpinValue(s.appearedAfter);
-    d.cbPopUpStyle->setCurrentIndex(s.popUpStyle);
-    d.cbTrayStatus->setChecked(s.trayStatus == 1);
-    // The font the report shows, which a font chosen in a cancelled dialog may have replaced.
+    d.fill(s, AutostartEntry().isSetTo(m_exePath));
+    // The font the report shows, which a font chosen in a cancelled dialog may have replaced,
+    // and which may carry a style its saved parts do not name.
     d.setFontChoice(memReport->font(), memReport->palette().color(QPalette::Text));
-    d.cbLang->setEditText(Languages::instance().currentLanguage());
     d.reportFont = [this] {
         return qMakePair(memReport->font(), memReport->palette().color(QPalette::Text));
     };
@@ -405,23 +370,13 @@ void MainWindow::fillSettingsDialog(SettingsDialog& d, const Settings& s) {
 }
 
 QStringList MainWindow::applySettingsDialog(SettingsDialog& d, Settings& s) {
+    d.apply(s);
     QStringList lines;
-    s.hostEntries.clear();
-    for (int i = 0; i < d.lbxHosts->count(); ++i) {
-        lines << d.lbxHosts->item(i)->text();
-        const Host host = splitHostLine(lines.last());
-        s.hostEntries.append({host.title, host.address});
-    }
-    s.parallelChecks = d.seParallelChecks->spinValue();
-    s.lostAfter = d.seLostAfter->spinValue();
-    s.appearedAfter = d.seAppearedAfter->spinValue();
+    for (int i = 0; i < d.lbxHosts->count(); ++i) lines << d.lbxHosts->item(i)->text();
     // The font as given or last confirmed: browsing in a cancelled font dialog changes nothing.
     applyReportFont(d.chosenFont(), d.fontDialogColor);
     s.font = reportFont();
-    s.popUpInterval = d.sePopUpInt->spinValue();
-    s.popUpStyle = d.cbPopUpStyle->currentIndex();
-    s.trayStatus = d.cbTrayStatus->isChecked() ? 1 : 0;
-    s.checkPeriod = d.seCheckPeriod->spinValue();
+    // The language box changed the current language at every edit already.
     s.language = Languages::instance().currentLanguage();
     return lines;
 }

@@ -96,9 +96,6 @@ public:
     // The report font as the settings file keeps it (memReport's font and text colour).
     ReportFont reportFont() const;
     void setReportFont(const ReportFont& font);
-    static QFont toQFont(const ReportFont& font);
-    static QColor fromColorRef(quint32 bgr);
-    static quint32 toColorRef(const QColor& color);
 
     // A pass's report, as the monitor hands it over: the balloon and the desktop
     // notification, as the pop-up style asks.

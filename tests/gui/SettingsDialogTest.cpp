@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include "widgets/SpinEdit.h"
 #include "dialogs/HostEntryDialog.h"
 #include "dialogs/SettingsDialog.h"
+#include "hosts/Settings.h"
 #include "lang/Languages.h"
 
 namespace {
@@ -195,6 +197,140 @@ void whenHostDialogUp(const std::function<void(hv::HostEntryDialog&)>& act) {
         });
         act(*d);
     });
+}
+
+// A value of the row's type other than its default, inside its bounds.
+QVariant otherValue(const hv::SettingsKey& k) {
+    switch (k.type) {
+        case hv::SettingType::Integer:
+            if (!k.bounded()) return k.defaultValue.toInt() + 7;
+            return k.defaultValue.toInt() == k.hi ? k.lo : k.hi;
+        case hv::SettingType::Boolean:
+            return !k.defaultValue.toBool();
+        case hv::SettingType::Text:
+            return k.defaultValue.toString() + "x";
+        case hv::SettingType::Colour:
+            return QVariant::fromValue(k.defaultValue.toUInt() ^ 0x123456u);
+    }
+    return {};
+}
+
+// What the control shows, as the row's value.
+QVariant shown(const hv::SettingsKey& k, const QWidget* control) {
+    if (auto* spin = qobject_cast<const hv::SpinEdit*>(control)) return spin->spinValue();
+    if (auto* box = qobject_cast<const QCheckBox*>(control)) {
+        if (k.type == hv::SettingType::Boolean) return box->isChecked();
+        return box->isChecked() ? 1 : 0;
+    }
+    if (auto* combo = qobject_cast<const QComboBox*>(control)) {
+        if (k.type == hv::SettingType::Text) return combo->currentText();
+        return combo->currentIndex();
+    }
+    return {};
+}
+
+// The language box changes the current language as it is filled.
+class SettingsTableDialogTest : public ::testing::Test {
+protected:
+    void TearDown() override { hv::Languages::instance().setCurrentLanguage(previous); }
+    QString previous = hv::Languages::instance().currentLanguage();
+};
+
+// Every row that names a control: the control is there under that name, shows the row's value
+// once filled, and hands back that value and nothing else.
+TEST_F(SettingsTableDialogTest, EveryRowWithAControlRoundTripsThroughIt) {
+    hv::SettingsDialog d;
+    QStringList named;
+    for (const hv::SettingsKey& k : hv::settingsKeys()) {
+        if (k.control.isEmpty()) continue;
+        SCOPED_TRACE(("[" + k.section + "] " + k.key + " " + k.control).toStdString());
+        EXPECT_FALSE(named.contains(k.control)) << "two rows on one control";
+        named << k.control;
+        const QList<QWidget*> found = d.findChildren<QWidget*>(k.control);
+        ASSERT_EQ(found.size(), 1);
+
+        hv::Settings in = hv::defaultSettings();
+        k.set(in, otherValue(k));
+        d.fill(in, false);
+        EXPECT_EQ(shown(k, found[0]), otherValue(k));
+
+        hv::Settings out = hv::defaultSettings();
+        d.apply(out);
+        EXPECT_EQ(out, in);
+        EXPECT_EQ(k.get(out), otherValue(k));
+    }
+    // And the other way round: every value control of the dialog shows a row, but for the
+    // autorun box, which is no key of the file (and the font dialog's own controls).
+    for (QWidget* w : d.findChildren<QWidget*>()) {
+        if (!qobject_cast<QAbstractSpinBox*>(w) && !qobject_cast<QCheckBox*>(w) &&
+            !qobject_cast<QComboBox*>(w))
+            continue;
+        if (w == d.cbAutorun || d.fontDialog->isAncestorOf(w)) continue;
+        EXPECT_TRUE(named.contains(w->objectName())) << w->objectName().toStdString();
+    }
+    EXPECT_TRUE(named.contains("sePopUpInt") && named.contains("cbLang"));
+}
+
+TEST_F(SettingsTableDialogTest, TypedNumbersComeBackWithinTheRowsBounds) {
+    hv::SettingsDialog d;
+    d.fill(hv::defaultSettings(), false);
+    int spins = 0;
+    for (const hv::SettingsKey& k : hv::settingsKeys()) {
+        auto* spin = d.findChild<hv::SpinEdit*>(k.control);
+        if (!spin || k.control.isEmpty()) continue;
+        ++spins;
+        SCOPED_TRACE(k.key.toStdString());
+        const struct {
+            QString typed;
+            int handed;
+        } cases[] = {
+            {"", k.clamp(0)},  // a cleared box is 0, then bounded
+            {"-2147483648", k.lo},
+            {"2147483647", k.hi},
+            {QString::number(k.defaultValue.toInt()), k.defaultValue.toInt()},
+        };
+        for (const auto& c : cases) {
+            spin->setSpinText(c.typed);
+            hv::Settings out = hv::defaultSettings();
+            d.apply(out);
+            EXPECT_EQ(k.get(out).toInt(), c.handed) << c.typed.toStdString();
+        }
+        spin->setSpinValue(k.defaultValue.toInt());
+    }
+    EXPECT_GT(spins, 0);
+}
+
+TEST_F(SettingsTableDialogTest, HostLinesFontAndAutorunAreFilledAndHandedBack) {
+    hv::SettingsDialog d;
+    d.lbSettings->setCurrentRow(3);
+    d.lbxHosts->addItem("left over :  10.9.9.9");
+    hv::Settings in = hv::defaultSettings();
+    in.hostEntries = {{"Mail", "10.0.0.5"}, {"Web", "http://localhost"}, {"Gone", ""}};
+    in.font = hv::ReportFont{true, false, 12, 0x0000FF, "DejaVu Sans"};
+    d.fill(in, true);
+    EXPECT_EQ(d.pages->currentIndex(), 0);
+    EXPECT_EQ(d.lbSettings->currentRow(), 0);
+    EXPECT_EQ(lines(d.lbxHosts),
+              QStringList({"Mail :  10.0.0.5", "Web :  http://localhost", "Gone :  "}));
+    EXPECT_TRUE(d.cbAutorun->isChecked());
+    EXPECT_EQ(d.fontDialog->currentFont().family(), "DejaVu Sans");
+    EXPECT_EQ(d.fontDialog->currentFont().pointSize(), 12);
+    EXPECT_TRUE(d.btnFontInPopUp->font().bold());
+    EXPECT_EQ(d.fontDialogColor, QColor(255, 0, 0));
+
+    hv::Settings out;
+    d.apply(out);
+    EXPECT_EQ(out.hostEntries, in.hostEntries);
+    EXPECT_EQ(out.font, in.font);
+
+    // Edited lines come back split at their first separator; a line without one is all title.
+    d.lbxHosts->clear();
+    d.lbxHosts->addItems({"A :  b :  c", "no separator"});
+    d.apply(out);
+    EXPECT_EQ(out.hostEntries,
+              (QList<QPair<QString, QString>>{{"A", "b :  c"}, {"no separator", ""}}));
+    d.fill(in, false);
+    EXPECT_FALSE(d.cbAutorun->isChecked());
 }
 
 TEST(SettingsDialogTest, AddsAppendInOrderAndSelectNothing) {

@@ -2,10 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <limits>
+#include <stdexcept>
 
 #include "TestSupport.h"
 #include "hosts/Settings.h"
 #include "platform/IniFile.h"
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -91,6 +95,103 @@ TEST(Settings, EveryKeyOfTheTableRoundTrips) {
     writeSettings(path, changed);
     EXPECT_EQ(readSettings(path), changed);
     EXPECT_EQ(readSettings(tmp.file("missing.ini")), defaultSettings());
+}
+
+// A value of the row's type other than its default, inside its bounds.
+QVariant otherValue(const SettingsKey& k) {
+    switch (k.type) {
+        case SettingType::Integer: {
+            if (!k.bounded()) return k.defaultValue.toInt() + 7;
+            return k.defaultValue.toInt() == k.hi ? k.lo : k.hi;
+        }
+        case SettingType::Boolean:
+            return !k.defaultValue.toBool();
+        case SettingType::Text:
+            return k.defaultValue.toString() + "x";
+        case SettingType::Colour:
+            return QVariant::fromValue(k.defaultValue.toUInt() ^ 0x123456u);
+    }
+    return {};
+}
+
+QByteArray line(const SettingsKey& k, const QByteArray& value) {
+    return "[" + k.section.toLatin1() + "]\n" + k.key.toLatin1() + "=" + value + "\n";
+}
+
+// Each row on its own: its default when the key is missing, its bounds on reading and writing,
+// and whether a file without the key gets it.
+TEST(Settings, EveryRowKeepsItsDefaultBoundsAndWritingRule) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    for (const SettingsKey& k : settingsKeys()) {
+        SCOPED_TRACE(("[" + k.section + "] " + k.key).toStdString());
+        tmp.write("Hostvane.ini", "[" + k.section.toLatin1() + "]\nOther=1\n");
+        EXPECT_EQ(k.get(readSettings(path)), k.defaultValue);
+
+        if (k.type == SettingType::Integer && k.bounded()) {
+            constexpr int kMin = std::numeric_limits<int>::min();
+            constexpr int kMax = std::numeric_limits<int>::max();
+            const struct {
+                qint64 stored;
+                int read;
+            } cases[] = {{kMin, k.lo}, {qint64(k.lo) - 1, k.lo}, {k.lo, k.lo},
+                         {k.hi, k.hi}, {qint64(k.hi) + 1, k.hi}, {kMax, k.hi}};
+            for (const auto& c : cases) {
+                if (c.stored < kMin || c.stored > kMax) continue;
+                tmp.write("Hostvane.ini", line(k, QByteArray::number(c.stored)));
+                EXPECT_EQ(k.get(readSettings(path)).toInt(), c.read) << c.stored;
+            }
+            // Out of bounds in memory: written at the bound (which may be the default, not
+            // written into a file without the key).
+            for (const auto& [held, written] : {std::pair{kMin, k.lo}, std::pair{kMax, k.hi}}) {
+                Settings s = defaultSettings();
+                k.set(s, held);
+                QFile::remove(path);
+                writeSettings(path, s);
+                const bool atDefault = written == k.defaultValue.toInt();
+                EXPECT_EQ(IniFile(path).readString(k.section, k.key, "missing"),
+                          atDefault && !k.writtenWhenMissing ? QString("missing")
+                                                             : QString::number(written));
+            }
+        } else if (k.type == SettingType::Integer) {
+            for (int v :
+                 {std::numeric_limits<int>::min(), -1, 0, std::numeric_limits<int>::max()}) {
+                tmp.write("Hostvane.ini", line(k, QByteArray::number(v)));
+                EXPECT_EQ(k.get(readSettings(path)).toInt(), v);
+            }
+        }
+
+        // At the default: a file without the key gets it only when the row says so; a file
+        // with it keeps it up to date.
+        QFile::remove(path);
+        writeSettings(path, defaultSettings());
+        EXPECT_EQ(IniFile(path).keys(k.section).contains(k.key), k.writtenWhenMissing);
+        tmp.write("Hostvane.ini", line(k, "stale"));
+        writeSettings(path, defaultSettings());
+        EXPECT_EQ(IniFile(path).readString(k.section, k.key, "missing"),
+                  k.type == SettingType::Boolean ? QString(k.defaultValue.toBool() ? "1" : "0")
+                                                 : k.defaultValue.toString());
+
+        // Away from the default: always written, and read back.
+        Settings s = defaultSettings();
+        k.set(s, otherValue(k));
+        QFile::remove(path);
+        writeSettings(path, s);
+        EXPECT_TRUE(IniFile(path).keys(k.section).contains(k.key));
+        EXPECT_EQ(k.get(readSettings(path)), otherValue(k));
+        EXPECT_EQ(readSettings(path), s);
+    }
+}
+
+TEST(Settings, RowsAreFoundIgnoringCaseAndAMissingOneIsAnError) {
+    const SettingsKey& k = settingsKey("checkparams", "PARALLELCHECKS");
+    EXPECT_EQ(k.section, "CheckParams");
+    EXPECT_EQ(k.key, "ParallelChecks");
+    EXPECT_EQ(k.clamp(0), k.lo);
+    EXPECT_EQ(k.clamp(k.hi + 1), k.hi);
+    EXPECT_EQ(&settingsKey("General", "Language"), &settingsKeys().back());
+    EXPECT_THROW(settingsKey("HostList", "Mail"), std::out_of_range);
+    EXPECT_THROW(settingsKey("View", "Language"), std::out_of_range);
 }
 
 TEST(Settings, HostListMovesToTheEndAndTheRestStays) {
