@@ -113,10 +113,16 @@ TEST(AtomicFile, SettingsSaveKilledAtRandomLeavesOldOrNew) {
     std::mt19937 random(20081207);
     int lastSeen = 0, newer = 0;
     for (int round = 0; round < 200; ++round) {
+        // Every other round the kill comes only after the child has finished one save, so
+        // kills between saves happen however slow a loaded machine makes each save.
+        const bool afterASave = round % 2 == 1;
+        int saved[2];
+        ASSERT_EQ(::pipe(saved), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // Saves new versions without pause until killed.
+            ::close(saved[0]);
+            // Saves new versions without pause until killed, telling the parent of each.
             for (int n = lastSeen + 1;; ++n) {
                 try {
                     IniFile ini(path);
@@ -128,12 +134,20 @@ TEST(AtomicFile, SettingsSaveKilledAtRandomLeavesOldOrNew) {
                 } catch (...) {
                     ::_exit(3);
                 }
+                const char one = 1;
+                if (::write(saved[1], &one, 1) != 1) ::_exit(4);
             }
+        }
+        ::close(saved[1]);
+        if (afterASave) {
+            char one = 0;
+            ASSERT_EQ(::read(saved[0], &one, 1), 1) << "round " << round << ": no save ended";
         }
         ::usleep(std::uniform_int_distribution<useconds_t>(0, 20000)(random));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
+        ::close(saved[0]);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child ended on its own in round " << round;
         const int seen = versionOf(readAll(path));
         ASSERT_GE(seen, lastSeen) << "round " << round << ": neither the old file nor a new one";
