@@ -5,16 +5,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/TIdStack.h"
+#include "net/SocketStack.h"
 #include "platform/IntegerText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    if (!hv::TIdStack::LooksLikeDotted(text)) return 0;
-    const auto bytes = hv::TIdStack::AddrFromDotted(text);
-    const std::string dotted = hv::TIdStack::DottedFromAddr(bytes);
+    if (!hv::SocketStack::looksLikeDotted(text)) return 0;
+    const auto bytes = hv::SocketStack::addrFromDotted(text);
+    const std::string dotted = hv::SocketStack::dottedFromAddr(bytes);
     // The canonical form is dotted too, and converts back to the same bytes.
-    if (!hv::TIdStack::LooksLikeDotted(dotted)) std::abort();
-    if (hv::TIdStack::AddrFromDotted(dotted) != bytes) std::abort();
+    if (!hv::SocketStack::looksLikeDotted(dotted)) std::abort();
+    if (hv::SocketStack::addrFromDotted(dotted) != bytes) std::abort();
     return 0;
 }

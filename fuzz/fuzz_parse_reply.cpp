@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "net/EIdException.h"
-#include "net/TIdIcmpClient.h"
+#include "net/IcmpClient.h"
+#include "net/NetError.h"
 
-using hv::TIdIcmpClient;
-using hv::TReplyOutcome;
-using hv::TReplyStatus;
+using hv::IcmpClient;
+using hv::ReplyOutcome;
+using hv::ReplyStatus;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 3) return 0;
@@ -22,19 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint16_t id = 0x4D2;
     std::vector<std::uint8_t> datagram(data + 3, data + size);
     if (datagram.size() > 1024) datagram.resize(1024);
-    TReplyStatus record;
+    ReplyStatus record;
     try {
-        const bool done = TIdIcmpClient::ParseReply(
-            datagram.data(), static_cast<int>(datagram.size()), sequence,
-            raw ? std::optional<std::uint16_t>(id) : std::nullopt, record);
+        const bool done =
+            IcmpClient::parseReply(datagram.data(), static_cast<int>(datagram.size()), sequence,
+                                   raw ? std::optional<std::uint16_t>(id) : std::nullopt, record);
         if (done && !datagram.empty()) {
-            if (record.SeqNumber != sequence) std::abort();
-            if (record.ByteCount != static_cast<int>(datagram.size())) std::abort();
-            if (record.Outcome == TReplyOutcome::roEchoReply && record.IcmpType != 0) std::abort();
+            if (record.seqNumber != sequence) std::abort();
+            if (record.byteCount != static_cast<int>(datagram.size())) std::abort();
+            if (record.outcome == ReplyOutcome::EchoReply && record.icmpType != 0) std::abort();
         }
-        if (datagram.empty() && (!done || record.Outcome != TReplyOutcome::roTimedOut))
-            std::abort();
-    } catch (const hv::EIdIcmpException&) {
+        if (datagram.empty() && (!done || record.outcome != ReplyOutcome::TimedOut)) std::abort();
+    } catch (const hv::IcmpError&) {
     }
     return 0;
 }

@@ -22,21 +22,12 @@ ProbeTarget classifyAddress(const QString& address) {
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 0x20);
     }
 
-    ProbeTarget target;
-    if (text.isEmpty()) return target;
-    if (text.startsWith(QLatin1String("http:"))) {
-        target.kind = ProbeKind::Tcp;
-        const bool longPrefix =
-            text.contains(QLatin1String("http://")) || text.contains(QLatin1String("http:\\\\"));
-        target.host = text.mid(longPrefix ? 7 : 5).toStdString();
-        return target;
+    for (const ProbeKindRow& row : probeKindRows()) {
+        ProbeTarget target;
+        target.kind = row.kind;
+        if (row.parse(text, target)) return target;
     }
-    target.kind = ProbeKind::Icmp;
-    if (text.startsWith(QLatin1String("//")) || text.startsWith(QLatin1String("\\\\"))) {
-        text.remove(0, 2);
-    }
-    target.host = text.toStdString();
-    return target;
+    return {};  // the last row claims every text; kept for a table without a catch-all
 }
 
 }  // namespace hv

@@ -45,6 +45,7 @@ bool MainThreadInvoker::invoke(std::function<void()> step) {
     }
     auto task = std::make_shared<Task>();
     task->step = std::move(step);
+    std::exception_ptr error;
     {
         std::unique_lock guard(m_lock);
         if (m_cancelled) return false;
@@ -56,8 +57,11 @@ bool MainThreadInvoker::invoke(std::function<void()> step) {
             return task->state == Task::State::Done || task->state == Task::State::Dropped;
         });
         if (task->state == Task::State::Dropped) return false;
+        // Taken under the lock: the owner thread, which may let go of the task after this one
+        // has caught the error, never holds the last reference to the error object.
+        error = std::move(task->error);
     }
-    if (task->error) std::rethrow_exception(task->error);
+    if (error) std::rethrow_exception(error);
     return true;
 }
 

@@ -7,19 +7,10 @@
 #include <utility>
 
 #include "monitor/AskTimer.h"
-#include "net/NetProbes.h"
+#include "net/NetProbe.h"
 #include "platform/ProgramFiles.h"
 
 namespace hv {
-
-namespace {
-
-// The probes of a real run: one ICMP and one TCP client per concurrent check.
-std::unique_ptr<HostProbes> realProbes(const CancelHandle& cancel) {
-    return std::make_unique<NetProbes>(cancel);
-}
-
-}  // namespace
 
 Monitor::Monitor(Options options, QObject* parent)
     : QObject(parent),
@@ -40,8 +31,9 @@ Monitor::Monitor(Options options, QObject* parent)
     });
     connect(&m_hosts, &HostList::stateImageChanged, this, &Monitor::statusChanged);
 
-    ProbeFactory probes = options.probes ? std::move(options.probes) : ProbeFactory(realProbes);
-    m_cycle = std::make_unique<CheckCycle>(m_hosts, std::move(probes), *this, m_invoker);
+    // The real probes unless the options bring others.
+    ProbeFactory probes = options.probes ? std::move(options.probes) : ProbeFactory(makeNetProbe);
+    m_cycle = std::make_unique<CheckCycle>(m_hosts, std::move(probes), *this);
     m_cycle->start();
 }
 
@@ -50,8 +42,6 @@ Monitor::~Monitor() { stopChecking(); }
 void Monitor::stopChecking() {
     if (!m_cycle) return;
     m_trmAsk->setEnabled(false);
-    // A hand-over that waits for the main thread would never run while we join: cancel first.
-    m_invoker.cancel();
     m_cycle->stop();
     m_cycle.reset();
 }

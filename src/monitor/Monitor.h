@@ -9,9 +9,8 @@
 #include <memory>
 
 #include "checking/ChangeEvents.h"
-#include "checking/CheckHosts.h"
-#include "checking/HostProbes.h"
-#include "checking/MainThreadInvoker.h"
+#include "checking/CheckCycle.h"
+#include "checking/Probe.h"
 #include "checking/OverallStatus.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
@@ -28,7 +27,7 @@ class AskTimer;
 class Monitor : public QObject, public CheckSink {
     Q_OBJECT
 public:
-    using ProbeFactory = CheckCycle::ProbeFactory;
+    using ProbeFactory = hv::ProbeFactory;
 
     struct Options {
         // The running executable when empty; its folder holds the settings file.
@@ -143,7 +142,6 @@ private:
     AskTimer* m_trmAsk = nullptr;
     // What the check cycle uses is declared above it: the cycle is stopped and joined first.
     HostList m_hosts;
-    MainThreadInvoker m_invoker;
     std::unique_ptr<CheckCycle> m_cycle;
 };
 

@@ -15,8 +15,9 @@
 #include <mutex>
 #include <vector>
 
-#include "checking/CheckHosts.h"
+#include "checking/CheckCycle.h"
 #include "checking/CsvWriter.h"
+#include "checking/ProbeKinds.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 
@@ -31,17 +32,6 @@ namespace {
 
 const char kVersionText[] = "Hostvane " HV_VERSION;
 
-const char* kindText(ProbeKind kind) {
-    switch (kind) {
-        case ProbeKind::Icmp:
-            return "icmp";
-        case ProbeKind::Tcp:
-            return "tcp";
-        case ProbeKind::Skip:
-            break;
-    }
-    return "-";
-}
 
 void writeOut(QByteArray* output, const QByteArray& text) {
     if (output) {
@@ -78,7 +68,7 @@ QByteArray tsvText(const std::vector<OnceRow>& rows, QString report) {
     for (const OnceRow& row : rows) {
         text += row.state;
         text += '\t' + row.title.toUtf8() + '\t' + row.address.toUtf8() + '\t';
-        text += kindText(row.kind);
+        text += row.kind == ProbeKind::Skip ? "-" : probeKindRow(row.kind).name;
         text += '\t' + QByteArray::number(row.elapsedMs) + '\n';
     }
     text += '\n';
@@ -87,9 +77,7 @@ QByteArray tsvText(const std::vector<OnceRow>& rows, QString report) {
     return text;
 }
 
-QString kindName(ProbeKind kind) {
-    return kind == ProbeKind::Skip ? QStringLiteral("skip") : QString::fromLatin1(kindText(kind));
-}
+QString kindName(ProbeKind kind) { return QString::fromLatin1(probeKindRow(kind).name); }
 
 QByteArray csvText(const std::vector<OnceRow>& rows) {
     CsvWriter csv;

@@ -4,15 +4,15 @@
 #include <ctime>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 
-#include "CheckCycle.h"
+#include "CheckCycleFixture.h"
 #include "CsvReader.h"
 #include "ScriptedProbes.h"
 #include "TestSupport.h"
 #include "checking/ChangeEvents.h"
-#include "checking/CheckHosts.h"
+#include "checking/CheckCycle.h"
 #include "checking/CsvWriter.h"
-#include "checking/MainThreadInvoker.h"
 #include "hosts/HostList.h"
 #include "lang/Languages.h"
 
@@ -138,28 +138,58 @@ TEST(ChangeEvents, AFullListDropsTheOldestAndCountsThem) {
     EXPECT_EQ(hv::ChangeEvents().capacity(), hv::ChangeEvents::kDefaultCapacity);
 }
 
-// Probes that fail without an exception and say why afterwards, as the real ones do.
-class SayWhyProbes : public hv::HostProbes {
+// Probes that fail without an exception and say why, as the real ones do, or throw.
+class SayWhyProbes : public hv::Probe {
 public:
-    bool icmpTry(const std::string&) override { return false; }
-    bool tcpTry(const std::string& host) override {
-        if (host == "throws") throw hv::Error(QStringLiteral("Socket Error # 10061\r\nRefused."));
-        return host == "up";
+    hv::ProbeOutcome tryTarget(const hv::ProbeTarget& target) override {
+        if (target.kind == hv::ProbeKind::Icmp)
+            return hv::ProbeOutcome(false, -1, "Request timed out.");
+        if (target.host == "throws")
+            throw hv::Error(QStringLiteral("Socket Error # 10061\r\nRefused."));
+        if (target.host == "throws std") throw std::runtime_error("Route lost");
+        if (target.host == "throws int") throw 42;
+        if (target.host == "timed") return hv::ProbeOutcome(true, 7);
+        return hv::ProbeOutcome(target.host == "up");
     }
-    std::string lastError() const override { return "Request timed out."; }
 };
 
 TEST(ProbeOutcome, CarriesTheFailedTrysMessage) {
     SayWhyProbes probes;
-    const hv::ProbeOutcome quiet = probes.tryTarget({hv::ProbeKind::Icmp, "h"});
+    const hv::ProbeOutcome quiet = hv::tryProbe(probes, {hv::ProbeKind::Icmp, "h"});
     EXPECT_FALSE(quiet.alive);
     EXPECT_EQ(quiet.error, "Request timed out.");
-    const hv::ProbeOutcome thrown = probes.tryTarget({hv::ProbeKind::Tcp, "throws"});
+    const hv::ProbeOutcome thrown = hv::tryProbe(probes, {hv::ProbeKind::Tcp, "throws"});
     EXPECT_EQ(thrown.error, "Socket Error # 10061\r\nRefused.");  // the exception's, whole
-    const hv::ProbeOutcome up = probes.tryTarget({hv::ProbeKind::Tcp, "up"});
+    const hv::ProbeOutcome up = hv::tryProbe(probes, {hv::ProbeKind::Tcp, "up"});
     EXPECT_TRUE(up.alive);
     EXPECT_TRUE(up.error.empty());
     EXPECT_GE(up.roundTripMs, 0);
+}
+
+// Whatever a probe throws fails the try with a message; a probe's own round trip is kept.
+TEST(ProbeOutcome, AnyExceptionFailsTheTryAndARoundTripGivenIsKept) {
+    SayWhyProbes probes;
+    const struct {
+        const char* host;
+        bool alive;
+        std::int64_t roundTripMs;  // -2: measured, so only known to be 0 or more
+        const char* error;
+    } cases[] = {
+        {"throws std", false, -1, "Route lost"},
+        {"throws int", false, -1, "unknown error"},
+        {"timed", true, 7, ""},
+        {"up", true, -2, ""},
+    };
+    for (const auto& c : cases) {
+        hv::ProbeOutcome o;
+        EXPECT_NO_THROW(o = hv::tryProbe(probes, {hv::ProbeKind::Tcp, c.host})) << c.host;
+        EXPECT_EQ(o.alive, c.alive) << c.host;
+        EXPECT_EQ(o.error, c.error) << c.host;
+        if (c.roundTripMs == -2)
+            EXPECT_GE(o.roundTripMs, 0) << c.host;
+        else
+            EXPECT_EQ(o.roundTripMs, c.roundTripMs) << c.host;
+    }
 }
 
 // The check cycle hands every reported change to the sink as data, with the round trip of the

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "CheckCycle.h"
+#include "CheckCycleFixture.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 #include <chrono>
 
-#include "CheckCycle.h"
+#include "CheckCycleFixture.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ TEST_P(CheckHostsStress, RebuildsWhilePassesRunNeverReportAHostOfAnOldList) {
     QStringList faults;
     const QRegularExpression form(QStringLiteral("^14:05:09\\. Host appeared: g(\\d+)-(\\d+)$"));
     sink.onLog = [&](const QString& line) {
-        // Runs inside ReportChange: the host it names must be one of the current list, up.
+        // Runs inside the change report: the host it names must be one of the current list, up.
         const QRegularExpressionMatch m = form.match(line);
         if (!m.hasMatch()) return faults.append(QStringLiteral("form: ") + line);
         const int k = m.captured(2).toInt();

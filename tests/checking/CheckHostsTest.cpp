@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
-#include "CheckCycle.h"
+#include "CheckCycleFixture.h"
+#include "checking/AddressKind.h"
 
 namespace {
 
@@ -289,6 +292,84 @@ TEST_F(CheckHosts, EachHostsOutcomeIsHandedToTheHostCheckedCallback) {
     EXPECT_EQ(results[2].kind, hv::ProbeKind::Icmp);
     EXPECT_FALSE(results[2].alive);
     EXPECT_GE(results[2].elapsedMs, 0);
+}
+
+// Parameter: [CheckParams] ParallelChecks (1: tries on the checking thread, 3: on workers).
+class CheckHostsProbeErrors : public hvtest::CheckCycle, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        hvtest::CheckCycle::SetUp();
+        thread.setParallelChecks(GetParam());
+    }
+};
+
+TEST_P(CheckHostsProbeErrors, WhateverAProbeThrowsFailsThatCheckWithItsMessageAndChecksGoOn) {
+    std::mutex lock;
+    std::map<QString, hv::HostCheckResult> results;  // the last one per title
+    thread.setHostChecked([&](const hv::HostCheckResult& r) {
+        std::lock_guard guard(lock);
+        results[r.title] = r;
+    });
+    hosts.rebuildFromLines({"Std :  std", "Other :  http://other", "Error :  error", "Up :  up"});
+    probes.script("std", {Answer::ThrowStd});
+    probes.script("other", {Answer::ThrowOther});
+    probes.script("error", {Answer::Throw});
+    probes.script("up", {Answer::Up});
+    runPass();
+    EXPECT_FALSE(thread.hasEnded()) << thread.errorMessage().toStdString();
+    {
+        const struct {
+            const char* title;
+            const char* error;
+        } failed[] = {
+            {"Std", "Route lost"}, {"Other", "unknown error"}, {"Error", "Host not found"}};
+        std::lock_guard guard(lock);
+        ASSERT_EQ(results.size(), 4u);
+        for (const auto& f : failed) {
+            EXPECT_FALSE(results[f.title].alive) << f.title;
+            EXPECT_EQ(results[f.title].error, f.error) << f.title;
+        }
+        EXPECT_TRUE(results["Up"].alive);
+    }
+    EXPECT_EQ(sink.lines, QStringList({kAppeared + "Up"}));
+
+    // The next pass runs as ever: a throwing first try is followed by a second one.
+    probes.script("std", {Answer::Up});
+    probes.script("other", {Answer::ThrowOther, Answer::Up});
+    runPass();
+    EXPECT_FALSE(thread.hasEnded());
+    EXPECT_EQ(sink.lines.mid(1), QStringList({kAppeared + "Std", kAppeared + "Other"}));
+    EXPECT_EQ(images(), (std::vector<int>{0, 0, 1, 0}));
+}
+
+INSTANTIATE_TEST_SUITE_P(SequentialAndParallel, CheckHostsProbeErrors, ::testing::Values(1, 3));
+
+// A cycle destroyed while its thread waits, in a hand-over the main thread never serves or in
+// a probe, ends that thread in its destructor alone, before anything the thread uses goes.
+TEST(CheckCycleLifetime, DestroyedMidPassWithoutStop) {
+    for (const Answer answer : {Answer::Up, Answer::Slow}) {
+        SCOPED_TRACE(answer == Answer::Up ? "waiting in a hand-over" : "waiting in a probe");
+        hv::HostList hosts;
+        hvtest::ScriptedProbes probes;
+        hvtest::RecordingSink sink;
+        hosts.rebuildFromLines({"Alpha :  a", "Bravo :  b"});
+        probes.script("a", {answer});
+        auto cycle = std::make_unique<hv::CheckCycle>(hosts, hvtest::sharedProbes(probes), sink);
+        probes.watch(cycle->cancelHandle());
+        cycle->setParallelChecks(answer == Answer::Up ? 1 : 2);
+        cycle->start();
+        cycle->resume();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (probes.calls().empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto began = std::chrono::steady_clock::now();
+        cycle.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
+        pumpUntil([] { return false; }, 100);  // a dropped step never runs later
+        EXPECT_TRUE(sink.lines.isEmpty());
+        EXPECT_EQ(hosts.hosts().front().stateImage, 1);
+    }
 }
 
 }  // namespace

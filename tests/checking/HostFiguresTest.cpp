@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CheckCycle.h"
+#include "CheckCycleFixture.h"
 #include "hosts/HostFigures.h"
 
 namespace {

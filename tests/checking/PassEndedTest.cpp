@@ -1,4 +1,4 @@
-#include "CheckCycle.h"
+#include "CheckCycleFixture.h"
 
 namespace {
 

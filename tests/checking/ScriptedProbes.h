@@ -9,12 +9,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "checking/CheckHosts.h"
-#include "checking/HostProbes.h"
+#include "checking/CheckCycle.h"
+#include "checking/Probe.h"
 #include "platform/CancelHandle.h"
 #include "platform/Error.h"
 
@@ -24,9 +25,11 @@ namespace hvtest {
 enum class Answer {
     Up,
     Down,
-    Throw,
-    Hold,  // waits until release() or the cancel handle, then Up (Down when cancelled)
-    Slow,  // waits up to 30 s on the cancel handle, then Down: a host that never answers
+    Throw,       // an hv::Error, as the real probes' errors are
+    ThrowStd,    // a std::runtime_error
+    ThrowOther,  // something that is no std::exception at all
+    Hold,        // waits until release() or the cancel handle, then Up (Down when cancelled)
+    Slow,        // waits up to 30 s on the cancel handle, then Down: a host that never answers
 };
 
 struct ProbeCall {
@@ -36,7 +39,7 @@ struct ProbeCall {
 
 // Probes that answer from a script per host (one answer per try, the last one repeating;
 // unscripted hosts are down) and record every call in order.
-class ScriptedProbes : public hv::HostProbes {
+class ScriptedProbes : public hv::Probe {
 public:
     void watch(const hv::CancelHandle& cancel) { m_cancel = &cancel; }
 
@@ -76,8 +79,9 @@ public:
         m_releasedCv.notify_all();
     }
 
-    bool icmpTry(const std::string& host) override { return answer(host, hv::ProbeKind::Icmp); }
-    bool tcpTry(const std::string& host) override { return answer(host, hv::ProbeKind::Tcp); }
+    hv::ProbeOutcome tryTarget(const hv::ProbeTarget& target) override {
+        return hv::ProbeOutcome(answer(target.host, target.kind));
+    }
 
 private:
     bool answer(const std::string& host, hv::ProbeKind kind) {
@@ -114,6 +118,10 @@ private:
                 return false;
             case Answer::Throw:
                 throw hv::Error(QStringLiteral("Host not found"));
+            case Answer::ThrowStd:
+                throw std::runtime_error("Route lost");
+            case Answer::ThrowOther:
+                throw 42;
             case Answer::Hold:
                 return hold();
             case Answer::Slow:
@@ -150,18 +158,19 @@ private:
     bool m_released = false;
 };
 
-// A probe set per concurrent check that forwards to one shared (thread-safe) probe object.
-class ForwardingProbes : public hv::HostProbes {
+// A probe per concurrent check that forwards to one shared (thread-safe) probe object.
+class ForwardingProbes : public hv::Probe {
 public:
-    explicit ForwardingProbes(hv::HostProbes& to) : m_to(to) {}
-    bool icmpTry(const std::string& host) override { return m_to.icmpTry(host); }
-    bool tcpTry(const std::string& host) override { return m_to.tcpTry(host); }
+    explicit ForwardingProbes(hv::Probe& to) : m_to(to) {}
+    hv::ProbeOutcome tryTarget(const hv::ProbeTarget& target) override {
+        return m_to.tryTarget(target);
+    }
 
 private:
-    hv::HostProbes& m_to;
+    hv::Probe& m_to;
 };
 
-inline hv::CheckCycle::ProbeFactory sharedProbes(hv::HostProbes& probes) {
+inline hv::ProbeFactory sharedProbes(hv::Probe& probes) {
     return
         [&probes](const hv::CancelHandle&) { return std::make_unique<ForwardingProbes>(probes); };
 }
@@ -186,7 +195,7 @@ public:
     QStringList titles;  // per report: "lost|lost / appeared|appeared"
     QString failLog;     // when set, appendLogLine throws it
     std::function<void(const QString&)> onLog;
-    // Per ShowSummary: the generation of the host list the pass walked.
+    // Per summary: the generation of the host list the pass walked.
     QList<std::uint64_t> passGenerations;
 };
 

@@ -39,11 +39,12 @@ struct Answers {
     }
 };
 
-class SetProbes : public hv::HostProbes {
+class SetProbes : public hv::Probe {
 public:
     explicit SetProbes(std::shared_ptr<Answers> a) : m_a(std::move(a)) {}
-    bool icmpTry(const std::string& host) override { return answer(host); }
-    bool tcpTry(const std::string& host) override { return answer(host); }
+    hv::ProbeOutcome tryTarget(const hv::ProbeTarget& target) override {
+        return hv::ProbeOutcome(answer(target.host));
+    }
 
 private:
     bool answer(const std::string& host) {

@@ -74,12 +74,13 @@ struct Script {
     }
 };
 
-class ScriptedProbes : public hv::HostProbes {
+class ScriptedProbes : public hv::Probe {
 public:
     ScriptedProbes(std::shared_ptr<Script> s, const hv::CancelHandle& cancel)
         : m_s(std::move(s)), m_cancel(cancel) {}
-    bool icmpTry(const std::string& host) override { return answer(host); }
-    bool tcpTry(const std::string& host) override { return answer(host); }
+    hv::ProbeOutcome tryTarget(const hv::ProbeTarget& target) override {
+        return hv::ProbeOutcome(answer(target.host));
+    }
 
 private:
     bool answer(const std::string& host) {

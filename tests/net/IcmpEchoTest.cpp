@@ -13,14 +13,15 @@
 
 #include "NetNamespace.h"
 #include "NetTestSupport.h"
-#include "net/EIdException.h"
-#include "net/NetProbes.h"
-#include "net/TIdIcmpClient.h"
-#include "net/TIdStack.h"
+#include "net/EchoProbe.h"
+#include "net/IcmpClient.h"
+#include "net/NetError.h"
+#include "net/SocketStack.h"
 #include "platform/CancelHandle.h"
 
 using namespace hv;
 using hvtest::Clock;
+using hvtest::icmpTarget;
 using hvtest::loopbackAddress;
 using hvtest::msSince;
 using hvtest::NetNamespace;
@@ -64,7 +65,7 @@ public:
             if (n < h + 8 || buf[h] != 8) continue;
             if ((buf[h + 4] | (buf[h + 5] << 8)) != id) continue;
             out.push_back({std::vector<std::uint8_t>(buf + h, buf + n),
-                           TIdStack::DottedFromAddr({buf[16], buf[17], buf[18], buf[19]})});
+                           SocketStack::dottedFromAddr({buf[16], buf[17], buf[18], buf[19]})});
         }
         return out;
     }
@@ -76,9 +77,9 @@ private:
 // Fails every lookup of a name, so a test can make an echo fail before its socket exists.
 struct FailingResolver {
     FailingResolver() {
-        TIdStack::SetResolver([](const std::string&) { return ResolveResult{"", 11001}; });
+        SocketStack::setResolver([](const std::string&) { return ResolveResult{"", 11001}; });
     }
-    ~FailingResolver() { TIdStack::SetResolver({}); }
+    ~FailingResolver() { SocketStack::setResolver({}); }
 };
 
 #define SKIP_WITHOUT_NAMESPACES()                                             \
@@ -92,53 +93,54 @@ struct FailingResolver {
 TEST(IcmpEcho, LoopbackAddressesAnswer) {
     if (!canEcho()) GTEST_SKIP() << "skipped: neither raw nor ICMP datagram sockets are allowed";
     CancelHandle cancel;
-    NetProbes probes(cancel);
+    EchoProbe probe(cancel);
     for (const std::string& host : {std::string("127.0.0.1"), loopbackAddress(1),
                                     std::string("localhost"), std::string("LOCALHOST")}) {
-        EXPECT_TRUE(probes.icmpTry(host)) << host << ": " << probes.lastError();
-        const TReplyStatus& r = probes.IdIcmpClient1().ReplyStatus();
-        EXPECT_EQ(r.Outcome, TReplyOutcome::roEchoReply);
-        EXPECT_EQ(r.IcmpType, 0);
-        EXPECT_GT(r.ReplyTtl, 0);
-        EXPECT_GE(r.ByteCount, 20 + 52);
+        const ProbeOutcome o = probe.tryTarget(icmpTarget(host));
+        EXPECT_TRUE(o.alive) << host << ": " << o.error;
+        const ReplyStatus& r = probe.icmpClient().replyStatus();
+        EXPECT_EQ(r.outcome, ReplyOutcome::EchoReply);
+        EXPECT_EQ(r.icmpType, 0);
+        EXPECT_GT(r.replyTtl, 0);
+        EXPECT_GE(r.byteCount, 20 + 52);
         // The socket is shut at the end of every completed echo.
-        EXPECT_FALSE(probes.IdIcmpClient1().SocketAllocated());
+        EXPECT_FALSE(probe.icmpClient().socketAllocated());
     }
-    EXPECT_EQ(probes.IdIcmpClient1().ReplyStatus().SourceAddress, "127.0.0.1");
-    EXPECT_EQ(probes.IdIcmpClient1().EchoSequence, 3489 + 4);
+    EXPECT_EQ(probe.icmpClient().replyStatus().sourceAddress, "127.0.0.1");
+    EXPECT_EQ(probe.icmpClient().echoSequence, 3489 + 4);
 }
 
 TEST(IcmpEcho, SequenceNumbersOnTheWireAndKeptAfterAnError) {
     RawListener listener;
     if (!listener.ok()) GTEST_SKIP() << "skipped: a raw listener needs CAP_NET_RAW";
     const std::string target = loopbackAddress(2);
-    TIdIcmpClient client;
-    client.ReceiveTimeout = 2500;
+    IcmpClient client;
+    client.receiveTimeout = 2500;
     std::vector<bool> replies;
-    client.OnReply = [&](TIdIcmpClient&, const TReplyStatus& r) {
-        replies.push_back(NetProbes::ReplyMeansAlive(r));
+    client.onReply = [&](IcmpClient&, const ReplyStatus& r) {
+        replies.push_back(EchoProbe::replyMeansAlive(r));
     };
-    client.Host = target;
-    client.RunEcho("", 0);
-    client.RunEcho("", 0);
+    client.host = target;
+    client.runEcho("", 0);
+    client.runEcho("", 0);
     {
         FailingResolver failing;
-        client.Host = "no-such-host";
-        EXPECT_THROW(client.RunEcho("", 0), EIdSocketError);
+        client.host = "no-such-host";
+        EXPECT_THROW(client.runEcho("", 0), SocketError);
     }
-    EXPECT_FALSE(client.SocketAllocated());  // resolving comes before the socket
-    EXPECT_EQ(client.EchoSequence, 3491);
-    client.Host = target;
-    client.RunEcho("", 0);
+    EXPECT_FALSE(client.socketAllocated());  // resolving comes before the socket
+    EXPECT_EQ(client.echoSequence, 3491);
+    client.host = target;
+    client.runEcho("", 0);
     EXPECT_EQ(replies, (std::vector<bool>{true, true, true}));
 
-    const auto seen = listener.requests(client.Identifier());
+    const auto seen = listener.requests(client.identifier());
     std::vector<int> sequences;
     for (const auto& r : seen) {
         if (r.destination != target) continue;
         sequences.push_back(r.icmp[6] | (r.icmp[7] << 8));
         ASSERT_EQ(r.icmp.size(), 52u);
-        EXPECT_EQ(TIdIcmpClient::Checksum(r.icmp.data(), r.icmp.size()), 0);
+        EXPECT_EQ(IcmpClient::checksum(r.icmp.data(), r.icmp.size()), 0);
         EXPECT_EQ(std::string(r.icmp.begin() + 20, r.icmp.end()), std::string(32, 'E'));
     }
     EXPECT_EQ(sequences, (std::vector<int>{3489, 3490, 3491}));
@@ -156,21 +158,21 @@ TEST(IcmpEcho, SilentLoopbackTimesOutThoughOurRequestComesBack) {
         RawListener listener;
         ASSERT_TRUE(listener.ok());
         CancelHandle cancel;
-        NetProbes probes(cancel);
+        EchoProbe probe(cancel);
         const auto t = Clock::now();
-        EXPECT_FALSE(probes.icmpTry("127.0.0.1"));
+        EXPECT_FALSE(probe.tryTarget(icmpTarget("127.0.0.1")).alive);
         const long took = msSince(t);
-        const TReplyStatus& r = probes.IdIcmpClient1().ReplyStatus();
-        EXPECT_EQ(r.Outcome, TReplyOutcome::roTimedOut);
-        EXPECT_EQ(r.SourceAddress, "0.0.0.0");
-        EXPECT_EQ(r.ReplyTtl, 0);
-        EXPECT_EQ(r.ByteCount, 0);
-        EXPECT_EQ(r.SeqNumber, 3489);
+        const ReplyStatus& r = probe.icmpClient().replyStatus();
+        EXPECT_EQ(r.outcome, ReplyOutcome::TimedOut);
+        EXPECT_EQ(r.sourceAddress, "0.0.0.0");
+        EXPECT_EQ(r.replyTtl, 0);
+        EXPECT_EQ(r.byteCount, 0);
+        EXPECT_EQ(r.seqNumber, 3489);
         EXPECT_GE(took, 2400);
         EXPECT_LT(took, 10000);
-        EXPECT_GE(r.RoundTripMs, 2400u);
+        EXPECT_GE(r.roundTripMs, 2400u);
         // The request did reach the raw socket side: it was skipped, not missed.
-        EXPECT_EQ(listener.requests(probes.IdIcmpClient1().Identifier()).size(), 1u);
+        EXPECT_EQ(listener.requests(probe.icmpClient().identifier()).size(), 1u);
     });
 }
 
@@ -181,17 +183,18 @@ TEST(IcmpEcho, CancelEndsTheWaitAtOnce) {
     ASSERT_TRUE(ns.sysctl("net.ipv4.icmp_echo_ignore_all=1"));
     ns.run([] {
         CancelHandle cancel;
-        NetProbes probes(cancel);
-        probes.IdIcmpClient1().ReceiveTimeout = 60000;
+        EchoProbe probe(cancel);
+        probe.icmpClient().receiveTimeout = 60000;
         std::thread quit([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             cancel.cancel();
         });
         const auto t = Clock::now();
-        EXPECT_FALSE(probes.icmpTry("127.0.0.1"));
+        const ProbeOutcome o = probe.tryTarget(icmpTarget("127.0.0.1"));
         quit.join();
+        EXPECT_FALSE(o.alive);
         EXPECT_LT(msSince(t), 30000);
-        EXPECT_EQ(probes.lastError(), "Operation cancelled.");
+        EXPECT_EQ(o.error, "Operation cancelled.");
     });
 }
 
@@ -200,29 +203,29 @@ TEST(IcmpEcho, SendFailureKeepsSequenceAndSocketForTheNextEcho) {
     NetNamespace ns("s");  // only its loopback: 198.51.100.9 has no route
     ASSERT_TRUE(ns.ok());
     ns.run([] {
-        TIdIcmpClient client;
-        client.ReceiveTimeout = 2500;
+        IcmpClient client;
+        client.receiveTimeout = 2500;
         int replies = 0;
-        client.OnReply = [&](TIdIcmpClient&, const TReplyStatus&) { ++replies; };
-        client.Host = "198.51.100.9";
+        client.onReply = [&](IcmpClient&, const ReplyStatus&) { ++replies; };
+        client.host = "198.51.100.9";
         try {
-            client.RunEcho("", 0);
+            client.runEcho("", 0);
             ADD_FAILURE() << "sent without a route";
-        } catch (const EIdSocketError& e) {
+        } catch (const SocketError& e) {
             EXPECT_EQ(e.code(), 10051);
             EXPECT_EQ(e.message(), "Socket Error # 10051\r\nNetwork is unreachable.");
         }
         EXPECT_EQ(replies, 0);
-        EXPECT_EQ(client.EchoSequence, 3489);
-        EXPECT_TRUE(client.SocketAllocated());
+        EXPECT_EQ(client.echoSequence, 3489);
+        EXPECT_TRUE(client.socketAllocated());
 
-        client.Host = "127.0.0.1";
-        client.RunEcho("", 0);
+        client.host = "127.0.0.1";
+        client.runEcho("", 0);
         EXPECT_EQ(replies, 1);
-        EXPECT_EQ(client.ReplyStatus().SeqNumber, 3489);
-        EXPECT_TRUE(NetProbes::ReplyMeansAlive(client.ReplyStatus()));
-        EXPECT_EQ(client.EchoSequence, 3490);
-        EXPECT_FALSE(client.SocketAllocated());
+        EXPECT_EQ(client.replyStatus().seqNumber, 3489);
+        EXPECT_TRUE(EchoProbe::replyMeansAlive(client.replyStatus()));
+        EXPECT_EQ(client.echoSequence, 3490);
+        EXPECT_FALSE(client.socketAllocated());
     });
 }
 
@@ -245,7 +248,7 @@ protected:
 
     struct Outcome {
         bool alive = false;
-        TReplyStatus reply;
+        ReplyStatus reply;
         bool datagram = false;
         std::string error;
     };
@@ -254,12 +257,13 @@ protected:
         a->run(
             [&] {
                 CancelHandle cancel;
-                NetProbes probes(cancel);
-                probes.IdIcmpClient1().TTL = ttl;
-                out.alive = probes.icmpTry(host);
-                out.reply = probes.IdIcmpClient1().ReplyStatus();
-                out.datagram = probes.IdIcmpClient1().UsesDatagramSocket();
-                out.error = probes.lastError();
+                EchoProbe probe(cancel);
+                probe.icmpClient().ttl = ttl;
+                const ProbeOutcome o = probe.tryTarget(icmpTarget(host));
+                out.alive = o.alive;
+                out.reply = probe.icmpClient().replyStatus();
+                out.datagram = probe.icmpClient().usesDatagramSocket();
+                out.error = o.error;
             },
             dropRaw);
         return out;
@@ -269,24 +273,24 @@ protected:
         const Outcome up = echo("198.51.100.2", 128, dropRaw);
         EXPECT_TRUE(up.alive) << up.error;
         EXPECT_EQ(up.datagram, dropRaw);
-        EXPECT_EQ(up.reply.SourceAddress, "198.51.100.2");
-        EXPECT_EQ(up.reply.Outcome, TReplyOutcome::roEchoReply);
-        EXPECT_GT(up.reply.ReplyTtl, 0);
+        EXPECT_EQ(up.reply.sourceAddress, "198.51.100.2");
+        EXPECT_EQ(up.reply.outcome, ReplyOutcome::EchoReply);
+        EXPECT_GT(up.reply.replyTtl, 0);
 
         // A router's answer about our request ends the try at once, as failed.
         const Outcome unreachable = echo("198.51.100.200", 128, dropRaw);
         EXPECT_FALSE(unreachable.alive);
-        EXPECT_EQ(unreachable.reply.Outcome, TReplyOutcome::roUnreachable);
-        EXPECT_EQ(unreachable.reply.IcmpType, 3);
-        EXPECT_EQ(unreachable.reply.SourceAddress, "198.51.100.2");
-        EXPECT_LT(unreachable.reply.RoundTripMs, 2400u);
+        EXPECT_EQ(unreachable.reply.outcome, ReplyOutcome::Unreachable);
+        EXPECT_EQ(unreachable.reply.icmpType, 3);
+        EXPECT_EQ(unreachable.reply.sourceAddress, "198.51.100.2");
+        EXPECT_LT(unreachable.reply.roundTripMs, 2400u);
 
         const Outcome expired = echo("198.51.100.130", 1, dropRaw);
         EXPECT_FALSE(expired.alive);
-        EXPECT_EQ(expired.reply.Outcome, TReplyOutcome::roTtlExpired);
-        EXPECT_EQ(expired.reply.IcmpType, 11);
-        EXPECT_EQ(expired.reply.SourceAddress, "198.51.100.2");
-        EXPECT_LT(expired.reply.RoundTripMs, 2400u);
+        EXPECT_EQ(expired.reply.outcome, ReplyOutcome::TtlExpired);
+        EXPECT_EQ(expired.reply.icmpType, 11);
+        EXPECT_EQ(expired.reply.sourceAddress, "198.51.100.2");
+        EXPECT_LT(expired.reply.roundTripMs, 2400u);
     }
 
     std::unique_ptr<NetNamespace> a, b;

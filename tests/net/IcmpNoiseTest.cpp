@@ -19,11 +19,12 @@
 
 #include "NetNamespace.h"
 #include "NetTestSupport.h"
-#include "net/NetProbes.h"
-#include "net/TIdIcmpClient.h"
+#include "net/EchoProbe.h"
+#include "net/IcmpClient.h"
 #include "platform/CancelHandle.h"
 
 using namespace hv;
+using hvtest::icmpTarget;
 using hvtest::NetNamespace;
 
 namespace {
@@ -38,7 +39,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 void setChecksum(Bytes& icmp) {
     icmp[2] = icmp[3] = 0;
-    const std::uint16_t sum = TIdIcmpClient::Checksum(icmp.data(), icmp.size());
+    const std::uint16_t sum = IcmpClient::checksum(icmp.data(), icmp.size());
     icmp[2] = static_cast<std::uint8_t>(sum & 0xFF);
     icmp[3] = static_cast<std::uint8_t>(sum >> 8);
 }
@@ -130,11 +131,12 @@ TEST(IcmpNoise, LateAnswersCountWhileForeignIcmpArrives) {
         });
 
         CancelHandle cancel;
-        NetProbes probes(cancel);
+        EchoProbe probe(cancel);
         std::vector<std::string> down;
         for (int host = 1; host <= 20; ++host) {
             const std::string address = "127.0.0." + std::to_string(host);
-            if (!probes.icmpTry(address)) down.push_back(address + ": " + probes.lastError());
+            const ProbeOutcome o = probe.tryTarget(icmpTarget(address));
+            if (!o.alive) down.push_back(address + ": " + o.error);
         }
         stop = true;
         noise.join();
@@ -158,7 +160,7 @@ TEST(IcmpNoise, ShortageOfDescriptorsFailsOneTryNotTheRawSocket) {
     ASSERT_TRUE(ns.ok());
     ns.run([] {
         CancelHandle cancel;
-        NetProbes probes(cancel);
+        EchoProbe probe(cancel);
         rlimit old{};
         ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
         int highest = 0;
@@ -174,14 +176,16 @@ TEST(IcmpNoise, ShortageOfDescriptorsFailsOneTryNotTheRawSocket) {
             filler.push_back(fd);
         }
         ASSERT_LT(filler.size(), 8192u);
-        const bool whileFull = probes.icmpTry("127.0.0.1");
-        const std::string fullError = probes.lastError();
+        const ProbeOutcome full = probe.tryTarget(icmpTarget("127.0.0.1"));
+        const bool whileFull = full.alive;
+        const std::string fullError = full.error;
         for (int fd : filler) ::close(fd);
         ::setrlimit(RLIMIT_NOFILE, &old);
 
         EXPECT_FALSE(whileFull);
         EXPECT_EQ(fullError, "Cannot allocate socket.");
-        EXPECT_TRUE(probes.icmpTry("127.0.0.1")) << probes.lastError();
-        EXPECT_FALSE(probes.IdIcmpClient1().UsesDatagramSocket());
+        const ProbeOutcome after = probe.tryTarget(icmpTarget("127.0.0.1"));
+        EXPECT_TRUE(after.alive) << after.error;
+        EXPECT_FALSE(probe.icmpClient().usesDatagramSocket());
     });
 }

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "net/EIdException.h"
-#include "net/NetProbes.h"
-#include "net/TIdIcmpClient.h"
+#include "net/EchoProbe.h"
+#include "net/IcmpClient.h"
+#include "net/NetError.h"
 
 using namespace hv;
 
@@ -67,47 +67,47 @@ Bytes cut(Bytes b, std::size_t size) {
 
 struct Parsed {
     bool done = false;
-    TReplyStatus record;
+    ReplyStatus record;
 };
 
 Parsed parse(const Bytes& b, std::optional<std::uint16_t> id = kId) {
     Parsed p;
-    p.record.SourceAddress = "";
-    p.done = TIdIcmpClient::ParseReply(b.data(), static_cast<int>(b.size()), kSeq, id, p.record);
+    p.record.sourceAddress = "";
+    p.done = IcmpClient::parseReply(b.data(), static_cast<int>(b.size()), kSeq, id, p.record);
     return p;
 }
 
 }  // namespace
 
 TEST(IcmpRequest, FiftyTwoBytesLittleEndianWithValidChecksum) {
-    TIdIcmpClient client;
-    client.EchoSequence = 3489;
-    client.BuildEchoRequest("");
-    const auto& r = client.Request();
+    IcmpClient client;
+    client.echoSequence = 3489;
+    client.buildEchoRequest("");
+    const auto& r = client.request();
     EXPECT_EQ(r[0], 8);
     EXPECT_EQ(r[1], 0);
-    EXPECT_EQ(r[4], client.Identifier() & 0xFF);
-    EXPECT_EQ(r[5], client.Identifier() >> 8);
+    EXPECT_EQ(r[4], client.identifier() & 0xFF);
+    EXPECT_EQ(r[5], client.identifier() >> 8);
     EXPECT_EQ(r[6], 0xA1);
     EXPECT_EQ(r[7], 0x0D);
     for (int i = 12; i < 20; ++i) EXPECT_EQ(r[i], 0) << i;
     for (int i = 20; i < 52; ++i) EXPECT_EQ(r[i], 'E') << i;
     // Summed with its checksum in place, a valid message gives 0 in complement.
-    EXPECT_EQ(TIdIcmpClient::Checksum(r.data(), r.size()), 0);
+    EXPECT_EQ(IcmpClient::checksum(r.data(), r.size()), 0);
 
-    client.BuildEchoRequest(std::string(40, 'a'));
-    for (int i = 20; i < 52; ++i) EXPECT_EQ(client.Request()[i], 'a') << i;
-    client.BuildEchoRequest("hi");
-    EXPECT_EQ(client.Request()[20], 'h');
-    EXPECT_EQ(client.Request()[22], 'E');
-    EXPECT_EQ(TIdIcmpClient::Checksum(client.Request().data(), 52), 0);
+    client.buildEchoRequest(std::string(40, 'a'));
+    for (int i = 20; i < 52; ++i) EXPECT_EQ(client.request()[i], 'a') << i;
+    client.buildEchoRequest("hi");
+    EXPECT_EQ(client.request()[20], 'h');
+    EXPECT_EQ(client.request()[22], 'E');
+    EXPECT_EQ(IcmpClient::checksum(client.request().data(), 52), 0);
 }
 
 TEST(IcmpRequest, ChecksumMatchesRfc1071Example) {
     // RFC 1071's example words 0001 f203 f4f5 f6f7 sum to ddf2, complement 220d (network
     // order); stored as the two bytes 0x22 0x0d.
     const std::uint8_t data[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
-    const std::uint16_t c = TIdIcmpClient::Checksum(data, sizeof data);
+    const std::uint16_t c = IcmpClient::checksum(data, sizeof data);
     EXPECT_EQ(c & 0xFF, 0x22);
     EXPECT_EQ(c >> 8, 0x0d);
 }
@@ -118,70 +118,69 @@ TEST(IcmpParse, OnlyOurEchoReplyOrAQuotedRequestEndsTheWait) {
         Bytes datagram;
         std::optional<std::uint16_t> id;
         bool done;
-        TReplyOutcome outcome;
+        ReplyOutcome outcome;
         bool alive;
     } cases[] = {
-        {"our reply", echo(0, kId, kSeq), kId, true, TReplyOutcome::roEchoReply, true},
-        {"reply after a 24-byte header", echo(0, kId, kSeq, 24), kId, true,
-         TReplyOutcome::roEchoReply, true},
-        {"reply with a 60-byte header", echo(0, kId, kSeq, 60), kId, true,
-         TReplyOutcome::roEchoReply, true},
-        {"reply with TTL 0", echo(0, kId, kSeq, 20, 0), kId, true, TReplyOutcome::roEchoReply,
-         false},
+        {"our reply", echo(0, kId, kSeq), kId, true, ReplyOutcome::EchoReply, true},
+        {"reply after a 24-byte header", echo(0, kId, kSeq, 24), kId, true, ReplyOutcome::EchoReply,
+         true},
+        {"reply with a 60-byte header", echo(0, kId, kSeq, 60), kId, true, ReplyOutcome::EchoReply,
+         true},
+        {"reply with TTL 0", echo(0, kId, kSeq, 20, 0), kId, true, ReplyOutcome::EchoReply, false},
         {"late reply to an earlier echo", echo(0, kId, kSeq - 1), kId, false,
-         TReplyOutcome::roEchoReply, false},
-        {"another program's reply", echo(0, kId + 1, kSeq), kId, false, TReplyOutcome::roEchoReply,
+         ReplyOutcome::EchoReply, false},
+        {"another program's reply", echo(0, kId + 1, kSeq), kId, false, ReplyOutcome::EchoReply,
          false},
         {"any identifier on a datagram socket", echo(0, 0x9999, kSeq), std::nullopt, true,
-         TReplyOutcome::roEchoReply, true},
-        {"our own request looped back", echo(8, kId, kSeq), kId, false, TReplyOutcome::roEchoReply,
+         ReplyOutcome::EchoReply, true},
+        {"our own request looped back", echo(8, kId, kSeq), kId, false, ReplyOutcome::EchoReply,
          false},
-        {"unreachable quoting ours", quoting(3, kId, kSeq), kId, true, TReplyOutcome::roUnreachable,
+        {"unreachable quoting ours", quoting(3, kId, kSeq), kId, true, ReplyOutcome::Unreachable,
          false},
-        {"time exceeded quoting ours", quoting(11, kId, kSeq), kId, true,
-         TReplyOutcome::roTtlExpired, false},
+        {"time exceeded quoting ours", quoting(11, kId, kSeq), kId, true, ReplyOutcome::TtlExpired,
+         false},
         {"unreachable, outer header 24, quoted 20", quoting(3, kId, kSeq, 24, 20), kId, true,
-         TReplyOutcome::roUnreachable, false},
+         ReplyOutcome::Unreachable, false},
         {"time exceeded, quoted header 28", quoting(11, kId, kSeq, 20, 28), kId, true,
-         TReplyOutcome::roTtlExpired, false},
+         ReplyOutcome::TtlExpired, false},
         {"unreachable quoting another echo", quoting(3, kId, kSeq + 1), kId, false,
-         TReplyOutcome::roUnreachable, false},
+         ReplyOutcome::Unreachable, false},
         {"unreachable quoting another program", quoting(3, kId + 1, kSeq), kId, false,
-         TReplyOutcome::roUnreachable, false},
+         ReplyOutcome::Unreachable, false},
         {"unreachable cut before the quoted request", cut(quoting(3, kId, kSeq), 20 + 8 + 20 + 4),
-         kId, false, TReplyOutcome::roUnreachable, false},
+         kId, false, ReplyOutcome::Unreachable, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Parsed p = parse(c.datagram, c.id);
         EXPECT_EQ(p.done, c.done);
-        EXPECT_EQ(p.record.Outcome, c.outcome);
+        EXPECT_EQ(p.record.outcome, c.outcome);
         if (c.done) {
-            EXPECT_EQ(p.record.ByteCount, static_cast<int>(c.datagram.size()));
-            EXPECT_EQ(p.record.SourceAddress, "198.51.100.2");
-            EXPECT_EQ(p.record.SeqNumber, kSeq);
-            EXPECT_EQ(p.record.IcmpType, c.datagram[4 * (c.datagram[0] & 0xF)]);
+            EXPECT_EQ(p.record.byteCount, static_cast<int>(c.datagram.size()));
+            EXPECT_EQ(p.record.sourceAddress, "198.51.100.2");
+            EXPECT_EQ(p.record.seqNumber, kSeq);
+            EXPECT_EQ(p.record.icmpType, c.datagram[4 * (c.datagram[0] & 0xF)]);
         } else {
             // The record keeps what it had: nothing of ours arrived.
-            EXPECT_EQ(p.record.SourceAddress, "");
-            EXPECT_EQ(p.record.ByteCount, 0);
+            EXPECT_EQ(p.record.sourceAddress, "");
+            EXPECT_EQ(p.record.byteCount, 0);
         }
-        EXPECT_EQ(NetProbes::ReplyMeansAlive(p.record), c.alive);
+        EXPECT_EQ(EchoProbe::replyMeansAlive(p.record), c.alive);
     }
 }
 
 TEST(IcmpParse, NothingReceivedGivesTheTimeOutRecord) {
-    TReplyStatus r;
-    r.SourceAddress = "198.51.100.2";
-    r.ReplyTtl = 64;
-    EXPECT_TRUE(TIdIcmpClient::ParseReply(nullptr, 0, kSeq, kId, r));
-    EXPECT_EQ(r.ByteCount, 0);
-    EXPECT_EQ(r.SourceAddress, "0.0.0.0");
-    EXPECT_EQ(r.IcmpType, 0);
-    EXPECT_EQ(r.SeqNumber, kSeq);
-    EXPECT_EQ(r.ReplyTtl, 0);
-    EXPECT_EQ(r.Outcome, TReplyOutcome::roTimedOut);
-    EXPECT_FALSE(NetProbes::ReplyMeansAlive(r));
+    ReplyStatus r;
+    r.sourceAddress = "198.51.100.2";
+    r.replyTtl = 64;
+    EXPECT_TRUE(IcmpClient::parseReply(nullptr, 0, kSeq, kId, r));
+    EXPECT_EQ(r.byteCount, 0);
+    EXPECT_EQ(r.sourceAddress, "0.0.0.0");
+    EXPECT_EQ(r.icmpType, 0);
+    EXPECT_EQ(r.seqNumber, kSeq);
+    EXPECT_EQ(r.replyTtl, 0);
+    EXPECT_EQ(r.outcome, ReplyOutcome::TimedOut);
+    EXPECT_FALSE(EchoProbe::replyMeansAlive(r));
 }
 
 TEST(IcmpParse, ShortDatagramsAndOtherTypesAreSkipped) {
@@ -202,29 +201,29 @@ TEST(IcmpParse, ShortDatagramsAndOtherTypesAreSkipped) {
         SCOPED_TRACE(what);
         const Parsed p = parse(datagram);
         EXPECT_FALSE(p.done);
-        EXPECT_EQ(p.record.SourceAddress, "");
+        EXPECT_EQ(p.record.sourceAddress, "");
     }
     // Exactly the header plus 8 bytes is enough.
     EXPECT_TRUE(parse(cut(echo(0, kId, kSeq), 28)).done);
 }
 
 TEST(IcmpParse, SuccessRuleNeedsAnEchoReplyFromARealSource) {
-    TReplyStatus r;
-    r.ByteCount = 84;
-    r.SourceAddress = "127.0.0.1";
-    r.IcmpType = 0;
-    r.ReplyTtl = 64;
-    r.Outcome = TReplyOutcome::roEchoReply;
-    EXPECT_TRUE(NetProbes::ReplyMeansAlive(r));
-    TReplyStatus zeroSource = r;
-    zeroSource.SourceAddress = "0.0.0.0";
-    TReplyStatus empty = r;
-    empty.SourceAddress = "";
-    empty.ByteCount = 0;
-    empty.ReplyTtl = 0;
-    TReplyStatus unreachable = r;
-    unreachable.Outcome = TReplyOutcome::roUnreachable;
-    unreachable.IcmpType = 3;
-    for (const TReplyStatus& down : {zeroSource, empty, unreachable})
-        EXPECT_FALSE(NetProbes::ReplyMeansAlive(down)) << down.SourceAddress;
+    ReplyStatus r;
+    r.byteCount = 84;
+    r.sourceAddress = "127.0.0.1";
+    r.icmpType = 0;
+    r.replyTtl = 64;
+    r.outcome = ReplyOutcome::EchoReply;
+    EXPECT_TRUE(EchoProbe::replyMeansAlive(r));
+    ReplyStatus zeroSource = r;
+    zeroSource.sourceAddress = "0.0.0.0";
+    ReplyStatus empty = r;
+    empty.sourceAddress = "";
+    empty.byteCount = 0;
+    empty.replyTtl = 0;
+    ReplyStatus unreachable = r;
+    unreachable.outcome = ReplyOutcome::Unreachable;
+    unreachable.icmpType = 3;
+    for (const ReplyStatus& down : {zeroSource, empty, unreachable})
+        EXPECT_FALSE(EchoProbe::replyMeansAlive(down)) << down.sourceAddress;
 }

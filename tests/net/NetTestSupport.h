@@ -5,6 +5,8 @@
 #include <chrono>
 #include <string>
 
+#include "checking/ProbeKinds.h"
+
 namespace hvtest {
 
 using Clock = std::chrono::steady_clock;
@@ -20,6 +22,15 @@ inline std::string loopbackAddress(int last) {
     const int pid = static_cast<int>(getpid());
     return "127." + std::to_string(100 + pid % 100) + "." + std::to_string((pid / 100) % 250) +
            "." + std::to_string(last);
+}
+
+// Targets as an address of each form gives them: a name or dotted address to echo, and a
+// web server's name to connect to (on port 80, as the http: form says).
+inline hv::ProbeTarget icmpTarget(const std::string& host) {
+    return {hv::ProbeKind::Icmp, host, hv::AddressFamily::IPv4, 0};
+}
+inline hv::ProbeTarget tcpTarget(const std::string& host, int port = 80) {
+    return {hv::ProbeKind::Tcp, host, hv::AddressFamily::IPv4, port};
 }
 
 }  // namespace hvtest

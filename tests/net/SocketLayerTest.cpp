@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "NetTestSupport.h"
-#include "net/EIdException.h"
-#include "net/NetProbes.h"
-#include "net/TIdSocketHandle.h"
-#include "net/TIdStack.h"
+#include "net/NetError.h"
+#include "net/NetProbe.h"
+#include "net/SocketHandle.h"
+#include "net/SocketStack.h"
 #include "platform/CancelHandle.h"
 
 using namespace hv;
@@ -28,14 +28,14 @@ using hvtest::msSince;
 namespace {
 
 // Keeps the stack object alive for a test, as any networking component does.
-struct StackUser : TIdComponent {
-    TIdStack& stack() const { return Stack(); }
+struct StackUser : NetComponent {
+    using NetComponent::stack;
 };
 
 // Restores the system name service however the test ends.
 struct ResolverGuard {
-    explicit ResolverGuard(NameResolver r) { TIdStack::SetResolver(std::move(r)); }
-    ~ResolverGuard() { TIdStack::SetResolver({}); }
+    explicit ResolverGuard(NameResolver r) { SocketStack::setResolver(std::move(r)); }
+    ~ResolverGuard() { SocketStack::setResolver({}); }
 };
 
 }  // namespace
@@ -66,28 +66,32 @@ TEST(SocketLayer, LooksLikeDotted) {
         {"0x100.0.0.1", false},
         {"99999999999.0.0.1", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(TIdStack::LooksLikeDotted(c.text), c.dotted) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(SocketStack::looksLikeDotted(c.text), c.dotted) << c.text;
 }
 
 TEST(SocketLayer, AddressConversionBothWays) {
-    EXPECT_EQ(TIdStack::DottedFromAddr({10, 0, 200, 7}), "10.0.200.7");
-    EXPECT_EQ(TIdStack::DottedFromAddr({0, 0, 0, 0}), "0.0.0.0");
-    EXPECT_EQ(TIdStack::AddrFromDotted("0x0A.0.0.1"), (std::array<std::uint8_t, 4>{10, 0, 0, 1}));
+    EXPECT_EQ(SocketStack::dottedFromAddr({10, 0, 200, 7}), "10.0.200.7");
+    EXPECT_EQ(SocketStack::dottedFromAddr({0, 0, 0, 0}), "0.0.0.0");
+    EXPECT_EQ(SocketStack::addrFromDotted("0x0A.0.0.1"),
+              (std::array<std::uint8_t, 4>{10, 0, 0, 1}));
     // The low 8 bits of each part.
-    EXPECT_EQ(TIdStack::AddrFromDotted("256.257.1.2"), (std::array<std::uint8_t, 4>{0, 1, 1, 2}));
+    EXPECT_EQ(SocketStack::addrFromDotted("256.257.1.2"),
+              (std::array<std::uint8_t, 4>{0, 1, 1, 2}));
 }
 
 TEST(SocketLayer, MessagesCarryCodeAndDescription) {
-    EXPECT_EQ(TIdStack::SocketErrorMessage(10061), "Socket Error # 10061\r\nConnection refused.");
-    EXPECT_EQ(TIdStack::SocketErrorMessage(11001), "Socket Error # 11001\r\nHost not found.");
-    EXPECT_EQ(TIdStack::SocketErrorMessage(10035),
+    EXPECT_EQ(SocketStack::socketErrorMessage(10061),
+              "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(SocketStack::socketErrorMessage(11001), "Socket Error # 11001\r\nHost not found.");
+    EXPECT_EQ(SocketStack::socketErrorMessage(10035),
               "Socket Error # 10035\r\nOperation would block. ");
-    EXPECT_EQ(TIdStack::SocketErrorMessage(10066), "Socket Error # 10066\r\nDirectory not empty");
+    EXPECT_EQ(SocketStack::socketErrorMessage(10066),
+              "Socket Error # 10066\r\nDirectory not empty");
     // Outside the table: the message ends right after the line break.
-    EXPECT_EQ(TIdStack::SocketErrorMessage(10067), "Socket Error # 10067\r\n");
-    EXPECT_EQ(TIdStack::SocketErrorMessage(0), "Socket Error # 0\r\n");
-    EXPECT_EQ(EIdSocketError(10060).code(), 10060);
-    EXPECT_EQ(EIdSocketError(10060).message(), "Socket Error # 10060\r\nConnection timed out.");
+    EXPECT_EQ(SocketStack::socketErrorMessage(10067), "Socket Error # 10067\r\n");
+    EXPECT_EQ(SocketStack::socketErrorMessage(0), "Socket Error # 0\r\n");
+    EXPECT_EQ(SocketError(10060).code(), 10060);
+    EXPECT_EQ(SocketError(10060).message(), "Socket Error # 10060\r\nConnection timed out.");
 }
 
 TEST(SocketLayer, ErrnoMapsToWindowsSocketsCodes) {
@@ -109,46 +113,46 @@ TEST(SocketLayer, ErrnoMapsToWindowsSocketsCodes) {
         {ECONNREFUSED, 10061},    {ELOOP, 10062},           {ENAMETOOLONG, 10063},
         {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
     };
-    for (const auto& c : cases) EXPECT_EQ(TIdStack::WsaCodeFromErrno(c.err), c.code) << c.err;
+    for (const auto& c : cases) EXPECT_EQ(SocketStack::wsaCodeFromErrno(c.err), c.code) << c.err;
     // Every code of the table has its own description.
     for (const auto& c : cases) {
-        EXPECT_FALSE(TIdStack::SocketErrorMessage(c.code).endsWith("\r\n")) << c.code;
+        EXPECT_FALSE(SocketStack::socketErrorMessage(c.code).endsWith("\r\n")) << c.code;
     }
 }
 
 TEST(SocketLayer, CheckSocketCallIgnoresOnlyListedCodes) {
     StackUser user;
-    EXPECT_FALSE(user.stack().CheckSocketCall(0));
-    EXPECT_FALSE(user.stack().CheckSocketCall(5));
+    EXPECT_FALSE(user.stack().checkSocketCall(0));
+    EXPECT_FALSE(user.stack().checkSocketCall(5));
     errno = ECONNREFUSED;
-    EXPECT_TRUE(user.stack().CheckSocketCall(-1, {10009, 10061}));
+    EXPECT_TRUE(user.stack().checkSocketCall(-1, {10009, 10061}));
     errno = ECONNREFUSED;
     try {
-        user.stack().CheckSocketCall(-1, {10009});
+        user.stack().checkSocketCall(-1, {10009});
         FAIL() << "no error raised";
-    } catch (const EIdSocketError& e) {
+    } catch (const SocketError& e) {
         EXPECT_EQ(e.code(), 10061);
         EXPECT_EQ(e.message(), "Socket Error # 10061\r\nConnection refused.");
     }
 }
 
 TEST(SocketLayer, StackLivesWhileAnyComponentDoes) {
-    const int before = TIdStack::ComponentCount();
+    const int before = SocketStack::componentCount();
     {
         StackUser a;
-        TIdStack* stack = TIdStack::Instance();
+        SocketStack* stack = SocketStack::instance();
         ASSERT_NE(stack, nullptr);
         {
             StackUser b;
-            EXPECT_EQ(TIdStack::ComponentCount(), before + 2);
-            EXPECT_EQ(TIdStack::Instance(), stack);
+            EXPECT_EQ(SocketStack::componentCount(), before + 2);
+            EXPECT_EQ(SocketStack::instance(), stack);
         }
-        EXPECT_EQ(TIdStack::ComponentCount(), before + 1);
-        EXPECT_EQ(TIdStack::Instance(), stack);
+        EXPECT_EQ(SocketStack::componentCount(), before + 1);
+        EXPECT_EQ(SocketStack::instance(), stack);
     }
-    EXPECT_EQ(TIdStack::ComponentCount(), before);
+    EXPECT_EQ(SocketStack::componentCount(), before);
     if (before == 0) {
-        EXPECT_EQ(TIdStack::Instance(), nullptr);
+        EXPECT_EQ(SocketStack::instance(), nullptr);
     }
 }
 
@@ -160,18 +164,18 @@ TEST(SocketLayer, ResolveAsksTheNameServiceOnlyForNames) {
         return ResolveResult{"", 11001};
     });
     StackUser user;
-    EXPECT_EQ(user.stack().ResolveToDotted("LocalHost"), "127.0.0.1");
-    EXPECT_EQ(user.stack().ResolveToDotted("LOCALHOST"), "127.0.0.1");
-    EXPECT_EQ(user.stack().ResolveToDotted("10.1.2.3"), "10.1.2.3");
-    EXPECT_EQ(user.stack().ResolveToDotted("0x0A.0.0.1"), "0x0A.0.0.1");
+    EXPECT_EQ(user.stack().resolveToDotted("LocalHost"), "127.0.0.1");
+    EXPECT_EQ(user.stack().resolveToDotted("LOCALHOST"), "127.0.0.1");
+    EXPECT_EQ(user.stack().resolveToDotted("10.1.2.3"), "10.1.2.3");
+    EXPECT_EQ(user.stack().resolveToDotted("0x0A.0.0.1"), "0x0A.0.0.1");
     EXPECT_TRUE(asked.empty());
 
-    EXPECT_EQ(user.stack().ResolveToDotted("files"), "198.51.100.7");
+    EXPECT_EQ(user.stack().resolveToDotted("files"), "198.51.100.7");
     for (const char* name : {"192.168.1.300", "name:8080", "name/dir"}) {
         try {
-            user.stack().ResolveToDotted(name);
+            user.stack().resolveToDotted(name);
             ADD_FAILURE() << name << " resolved";
-        } catch (const EIdSocketError& e) {
+        } catch (const SocketError& e) {
             EXPECT_EQ(e.code(), 11001);
             EXPECT_EQ(e.message(), "Socket Error # 11001\r\nHost not found.");
         }
@@ -211,7 +215,7 @@ TEST(SocketLayer, CancelAbandonsALookupThatDoesNotEnd) {
     StuckNameService service;
     ResolverGuard guard(service.resolver());
     CancelHandle cancel;
-    NetProbes probes(cancel);
+    const std::unique_ptr<Probe> probe = makeNetProbe(cancel);
     for (const bool tcp : {false, true}) {
         SCOPED_TRACE(tcp ? "tcp" : "icmp");
         cancel.reset();
@@ -220,10 +224,12 @@ TEST(SocketLayer, CancelAbandonsALookupThatDoesNotEnd) {
             cancel.cancel();
         });
         const auto t = std::chrono::steady_clock::now();
-        EXPECT_FALSE(tcp ? probes.tcpTry("fileserver") : probes.icmpTry("fileserver"));
+        const ProbeOutcome o = probe->tryTarget(tcp ? hvtest::tcpTarget("fileserver")
+                                                    : hvtest::icmpTarget("fileserver"));
+        EXPECT_FALSE(o.alive);
         const long took = msSince(t);
         quit.join();
-        EXPECT_EQ(probes.lastError(), "Operation cancelled.");
+        EXPECT_EQ(o.error, "Operation cancelled.");
         EXPECT_LT(took, 2000);
     }
     service.releaseAndDrain();
@@ -232,36 +238,36 @@ TEST(SocketLayer, CancelAbandonsALookupThatDoesNotEnd) {
     // A lookup that ends while the cancel handle is watched gives its answer as always.
     cancel.reset();
     StackUser user;
-    EXPECT_EQ(user.stack().ResolveToDotted("fileserver", cancel.fd()), "127.0.0.1");
+    EXPECT_EQ(user.stack().resolveToDotted("fileserver", cancel.fd()), "127.0.0.1");
     try {
-        user.stack().ResolveToDotted("nowhere", cancel.fd());
+        user.stack().resolveToDotted("nowhere", cancel.fd());
         ADD_FAILURE() << "nowhere resolved";
-    } catch (const EIdSocketError& e) {
+    } catch (const SocketError& e) {
         EXPECT_EQ(e.code(), 11001);
     }
 }
 
 TEST(SocketLayer, SystemResolverReadsHostsFileAndMapsUnknownNames) {
     // localhost comes from /etc/hosts; an empty name fails without asking any server.
-    const ResolveResult local = TIdStack::SystemResolve("localhost");
+    const ResolveResult local = SocketStack::systemResolve("localhost");
     EXPECT_EQ(local.code, 0);
     EXPECT_EQ(local.dotted.rfind("127.", 0), 0u) << local.dotted;
-    const ResolveResult bad = TIdStack::SystemResolve("");
+    const ResolveResult bad = SocketStack::systemResolve("");
     EXPECT_NE(bad.code, 0);
     EXPECT_TRUE(bad.dotted.empty());
 }
 
 TEST(SocketLayer, WaitReadableTimesOutWithoutErrorAndWakesOnCancel) {
-    TIdSocketHandle handle;
-    EXPECT_THROW(handle.WaitReadable(10), EIdConnClosedGracefully);
-    handle.OpenHandle(SOCK_DGRAM, 0);
-    handle.LocalAddress = "127.0.0.1";
-    handle.BindLocal();
-    EXPECT_EQ(handle.LocalAddress, "127.0.0.1");
-    EXPECT_NE(handle.LocalPort, 0);
+    SocketHandle handle;
+    EXPECT_THROW(handle.waitReadable(10), ConnectionClosedError);
+    handle.openHandle(SOCK_DGRAM, 0);
+    handle.localAddress = "127.0.0.1";
+    handle.bindLocal();
+    EXPECT_EQ(handle.localAddress, "127.0.0.1");
+    EXPECT_NE(handle.localPort, 0);
 
     auto t = std::chrono::steady_clock::now();
-    EXPECT_FALSE(handle.WaitReadable(300));
+    EXPECT_FALSE(handle.waitReadable(300));
     EXPECT_GE(msSince(t), 290);
 
     CancelHandle cancel;
@@ -270,67 +276,67 @@ TEST(SocketLayer, WaitReadableTimesOutWithoutErrorAndWakesOnCancel) {
         cancel.cancel();
     });
     t = std::chrono::steady_clock::now();
-    EXPECT_THROW(handle.WaitReadable(20000, cancel.fd()), EIdCancelled);
+    EXPECT_THROW(handle.waitReadable(20000, cancel.fd()), CancelledError);
     quit.join();
     EXPECT_LT(msSince(t), 10000);
 
     // A datagram to itself makes it readable.
     const char byte = 'x';
-    handle.SendDatagramTo("127.0.0.1", handle.LocalPort, &byte, 1);
-    EXPECT_TRUE(handle.WaitReadable(5000));
+    handle.sendDatagramTo("127.0.0.1", handle.localPort, &byte, 1);
+    EXPECT_TRUE(handle.waitReadable(5000));
     char buf[4];
-    EXPECT_EQ(handle.ReceiveInto(buf, sizeof buf), 1);
+    EXPECT_EQ(handle.receiveInto(buf, sizeof buf), 1);
 }
 
 TEST(SocketLayer, ReceiveReportsDatagramLongerThanBuffer) {
-    TIdSocketHandle handle;
-    handle.OpenHandle(SOCK_DGRAM, 0);
-    handle.LocalAddress = "127.0.0.1";
-    handle.BindLocal();
+    SocketHandle handle;
+    handle.openHandle(SOCK_DGRAM, 0);
+    handle.localAddress = "127.0.0.1";
+    handle.bindLocal();
     const std::string big(100, 'x');
-    handle.SendDatagramTo("127.0.0.1", handle.LocalPort, big.data(), static_cast<int>(big.size()));
-    ASSERT_TRUE(handle.WaitReadable(5000));
+    handle.sendDatagramTo("127.0.0.1", handle.localPort, big.data(), static_cast<int>(big.size()));
+    ASSERT_TRUE(handle.waitReadable(5000));
     char buf[10];
-    EXPECT_EQ(handle.ReceiveInto(buf, sizeof buf), -1);
-    EXPECT_EQ(TIdStack::LastErrorCode(), 10040);
+    EXPECT_EQ(handle.receiveInto(buf, sizeof buf), -1);
+    EXPECT_EQ(SocketStack::lastErrorCode(), 10040);
 }
 
 TEST(SocketLayer, BindToAPortInUseRaisesCouldNotBind) {
-    TIdSocketHandle first;
-    first.OpenHandle(SOCK_STREAM, 0);
-    first.LocalAddress = "127.0.0.1";
-    first.BindLocal();
-    TIdSocketHandle second;
-    second.OpenHandle(SOCK_STREAM, 0);
-    second.LocalAddress = "127.0.0.1";
-    second.LocalPort = first.LocalPort;
+    SocketHandle first;
+    first.openHandle(SOCK_STREAM, 0);
+    first.localAddress = "127.0.0.1";
+    first.bindLocal();
+    SocketHandle second;
+    second.openHandle(SOCK_STREAM, 0);
+    second.localAddress = "127.0.0.1";
+    second.localPort = first.localPort;
     try {
-        second.BindLocal();
+        second.bindLocal();
         FAIL() << "bound twice";
-    } catch (const EIdCouldNotBindSocket& e) {
+    } catch (const BindSocketError& e) {
         EXPECT_EQ(e.message(), "Could not bind socket. Address and port are already in use.");
     }
     // An address that is not ours is a plain socket error.
-    TIdSocketHandle third;
-    third.OpenHandle(SOCK_STREAM, 0);
-    third.LocalAddress = "198.51.100.9";
+    SocketHandle third;
+    third.openHandle(SOCK_STREAM, 0);
+    third.localAddress = "198.51.100.9";
     try {
-        third.BindLocal();
+        third.bindLocal();
         FAIL() << "bound a foreign address";
-    } catch (const EIdSocketError& e) {
+    } catch (const SocketError& e) {
         EXPECT_EQ(e.code(), 10049);
     }
 }
 
 TEST(SocketLayer, ShutHandleIsIdempotentAndOpenReplacesTheSocket) {
-    TIdSocketHandle handle;
-    handle.ShutHandle();
-    handle.OpenHandle(SOCK_DGRAM, 0);
-    EXPECT_TRUE(handle.Allocated());
-    handle.OpenHandle(SOCK_DGRAM, 0);
-    EXPECT_TRUE(handle.Allocated());
-    handle.ShutHandle();
-    handle.ShutHandle();
-    EXPECT_FALSE(handle.Allocated());
-    EXPECT_EQ(handle.Handle(), -1);
+    SocketHandle handle;
+    handle.shutHandle();
+    handle.openHandle(SOCK_DGRAM, 0);
+    EXPECT_TRUE(handle.allocated());
+    handle.openHandle(SOCK_DGRAM, 0);
+    EXPECT_TRUE(handle.allocated());
+    handle.shutHandle();
+    handle.shutHandle();
+    EXPECT_FALSE(handle.allocated());
+    EXPECT_EQ(handle.handle(), -1);
 }

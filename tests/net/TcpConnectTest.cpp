@@ -17,16 +17,17 @@
 
 #include "NetNamespace.h"
 #include "NetTestSupport.h"
-#include "net/EIdException.h"
-#include "net/NetProbes.h"
-#include "net/TIdHTTP.h"
-#include "net/TIdStack.h"
+#include "checking/AddressKind.h"
+#include "net/ConnectProbe.h"
+#include "net/NetError.h"
+#include "net/SocketStack.h"
 #include "platform/CancelHandle.h"
 
 using namespace hv;
 using hvtest::Clock;
 using hvtest::loopbackAddress;
 using hvtest::msSince;
+using hvtest::tcpTarget;
 
 namespace {
 
@@ -78,9 +79,10 @@ TEST(TcpConnect, ListenerSeesAConnectionOpenedAndClosedWithoutData) {
     ASSERT_GE(server.fd, 0);
 
     CancelHandle cancel;
-    NetProbes probes(cancel);
-    EXPECT_TRUE(probes.tcpTry(host)) << probes.lastError();
-    EXPECT_EQ(probes.IdHTTP1().IOHandler(), nullptr);  // freed by the close
+    ConnectProbe probe(cancel);
+    const ProbeOutcome o = probe.tryTarget(tcpTarget(host));
+    EXPECT_TRUE(o.alive) << o.error;
+    EXPECT_EQ(probe.tcpClient().ioHandler(), nullptr);  // freed by the close
 
     pollfd p{server.fd, POLLIN, 0};
     ASSERT_EQ(::poll(&p, 1, 5000), 1);
@@ -94,26 +96,30 @@ TEST(TcpConnect, ListenerSeesAConnectionOpenedAndClosedWithoutData) {
 
 TEST(TcpConnect, ClosedPortIsRefusedOnBothTries) {
     const std::string host = loopbackAddress(2);  // nothing listens there
-    TIdHTTP http;
-    http.Host = host;
-    EXPECT_EQ(http.Port, 80);
+    // The http: form's target: the whole host text, port 80.
+    const ProbeTarget target = classifyAddress(QString::fromStdString("http://" + host));
+    TcpClient http;
+    http.host = target.host;
+    http.port = target.port;
+    EXPECT_EQ(http.port, 80);
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
-            http.OpenConnection(5000);
+            http.openConnection(5000);
             ADD_FAILURE() << "connected to a closed port";
-        } catch (const EIdConnectException& e) {
+        } catch (const ConnectError& e) {
             EXPECT_EQ(e.message(), "Socket Error # 10061\r\nConnection refused.");
         }
-        EXPECT_FALSE(http.IsConnected());
+        EXPECT_FALSE(http.isConnected());
         // The handler survives a failed open and is reused by the next one.
-        EXPECT_NE(http.IOHandler(), nullptr);
+        EXPECT_NE(http.ioHandler(), nullptr);
     }
 
     CancelHandle cancel;
-    NetProbes probes(cancel);
-    EXPECT_FALSE(probes.tcpTry(host));
-    EXPECT_FALSE(probes.tcpTry(host));
-    EXPECT_EQ(probes.lastError(), "Socket Error # 10061\r\nConnection refused.");
+    ConnectProbe probe(cancel);
+    EXPECT_FALSE(probe.tryTarget(tcpTarget(host)).alive);
+    const ProbeOutcome second = probe.tryTarget(tcpTarget(host));
+    EXPECT_FALSE(second.alive);
+    EXPECT_EQ(second.error, "Socket Error # 10061\r\nConnection refused.");
 }
 
 TEST(TcpConnect, HandlerReusedAfterFailureAndRenewedAfterSuccess) {
@@ -121,26 +127,27 @@ TEST(TcpConnect, HandlerReusedAfterFailureAndRenewedAfterSuccess) {
     const std::string up = loopbackAddress(3);
     Fd server{listenOn(up, 8)};
     ASSERT_GE(server.fd, 0);
-    TIdHTTP http;
-    http.Host = loopbackAddress(4);  // closed
-    EXPECT_THROW(http.OpenConnection(5000), EIdConnectException);
-    TIdIOHandlerSocket* kept = http.IOHandler();
+    TcpClient http;
+    http.port = 80;
+    http.host = loopbackAddress(4);  // closed
+    EXPECT_THROW(http.openConnection(5000), ConnectError);
+    SocketIoHandler* kept = http.ioHandler();
     ASSERT_NE(kept, nullptr);
-    http.Host = up;
-    http.OpenConnection(5000);
-    EXPECT_EQ(http.IOHandler(), kept);
-    EXPECT_TRUE(http.IsConnected());
-    EXPECT_EQ(http.IOHandler()->Binding->PeerAddress, up);
-    EXPECT_EQ(http.IOHandler()->Binding->PeerPort, 80);
-    EXPECT_THROW(http.OpenConnection(5000), EIdAlreadyConnected);
-    EXPECT_TRUE(http.IsConnected());
-    http.CloseConnection();
-    EXPECT_EQ(http.IOHandler(), nullptr);
-    EXPECT_FALSE(http.IsConnected());
+    http.host = up;
+    http.openConnection(5000);
+    EXPECT_EQ(http.ioHandler(), kept);
+    EXPECT_TRUE(http.isConnected());
+    EXPECT_EQ(http.ioHandler()->binding->peerAddress, up);
+    EXPECT_EQ(http.ioHandler()->binding->peerPort, 80);
+    EXPECT_THROW(http.openConnection(5000), AlreadyConnectedError);
+    EXPECT_TRUE(http.isConnected());
+    http.closeConnection();
+    EXPECT_EQ(http.ioHandler(), nullptr);
+    EXPECT_FALSE(http.isConnected());
     // The blocking form (no time-out) connects too.
-    http.OpenConnection(0);
-    EXPECT_TRUE(http.IsConnected());
-    http.CloseConnection();
+    http.openConnection(0);
+    EXPECT_TRUE(http.isConnected());
+    http.closeConnection();
 }
 
 // A listener with listen(0) whose one queue place is taken and that never accepts drops every
@@ -169,65 +176,69 @@ protected:
 };
 
 TEST_F(SilentHost, ConnectTimesOutAfterTheLimit) {
-    TIdHTTP http;
-    http.Host = host;
+    TcpClient http;
+    http.host = host;
+    http.port = 80;
     const auto t = Clock::now();
     try {
-        http.OpenConnection(5000);
+        http.openConnection(5000);
         ADD_FAILURE() << "connected to a full backlog";
-    } catch (const EIdConnectTimeout& e) {
+    } catch (const ConnectTimeoutError& e) {
         EXPECT_EQ(e.message(), "Connect timed out.");
     }
     const long took = msSince(t);
     EXPECT_GE(took, 4900);
     EXPECT_LT(took, 15000);
-    EXPECT_FALSE(http.IsConnected());
+    EXPECT_FALSE(http.isConnected());
 }
 
 TEST_F(SilentHost, ProbeGivesUpAfterItsOwnFiveSeconds) {
     CancelHandle cancel;
-    NetProbes probes(cancel);
+    ConnectProbe probe(cancel);
     const auto t = Clock::now();
-    EXPECT_FALSE(probes.tcpTry(host));
+    const ProbeOutcome o = probe.tryTarget(tcpTarget(host));
+    EXPECT_FALSE(o.alive);
     const long took = msSince(t);
-    EXPECT_EQ(probes.lastError(), "Connect timed out.");
+    EXPECT_EQ(o.error, "Connect timed out.");
     EXPECT_GE(took, 4500);
     EXPECT_LT(took, 9000);
 }
 
 TEST_F(SilentHost, CancelEndsTheConnectWaitAtOnce) {
     CancelHandle cancel;
-    NetProbes probes(cancel);
+    ConnectProbe probe(cancel);
     std::thread quit([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         cancel.cancel();
     });
     const auto t = Clock::now();
-    EXPECT_FALSE(probes.tcpTry(host));
+    const ProbeOutcome o = probe.tryTarget(tcpTarget(host));
+    EXPECT_FALSE(o.alive);
     quit.join();
     EXPECT_LT(msSince(t), 4000);
-    EXPECT_EQ(probes.lastError(), "Operation cancelled.");
-    EXPECT_FALSE(probes.IdHTTP1().IsConnected());
+    EXPECT_EQ(o.error, "Operation cancelled.");
+    EXPECT_FALSE(probe.tcpClient().isConnected());
 }
 
 TEST(TcpConnect, HostTextGoesWholeToTheNameService) {
     // The name service runs on a lookup thread of its own.
     std::mutex lock;
     std::vector<std::string> asked;
-    TIdStack::SetResolver([&](const std::string& name) {
+    SocketStack::setResolver([&](const std::string& name) {
         std::lock_guard guard(lock);
         asked.push_back(name);
         return ResolveResult{"", 11001};
     });
     CancelHandle cancel;
-    NetProbes probes(cancel);
-    EXPECT_FALSE(probes.tcpTry("name:8080"));
-    EXPECT_EQ(probes.lastError(), "Socket Error # 11001\r\nHost not found.");
-    EXPECT_FALSE(probes.tcpTry("name/dir"));
-    TIdStack::SetResolver({});
+    ConnectProbe probe(cancel);
+    const ProbeOutcome o = probe.tryTarget(tcpTarget("name:8080"));
+    EXPECT_FALSE(o.alive);
+    EXPECT_EQ(o.error, "Socket Error # 11001\r\nHost not found.");
+    EXPECT_FALSE(probe.tryTarget(tcpTarget("name/dir")).alive);
+    SocketStack::setResolver({});
     std::lock_guard guard(lock);
     EXPECT_EQ(asked, (std::vector<std::string>{"name:8080", "name/dir"}));
-    EXPECT_EQ(probes.IdHTTP1().Port, 80);
+    EXPECT_EQ(probe.tcpClient().port, 80);
 }
 
 TEST(TcpConnect, QuickProbesDoNotRunOutOfLocalPorts) {
@@ -246,10 +257,11 @@ TEST(TcpConnect, QuickProbesDoNotRunOutOfLocalPorts) {
             ASSERT_GE(servers.back()->fd, 0);
         }
         CancelHandle cancel;
-        NetProbes probes(cancel);
+        ConnectProbe probe(cancel);
         for (int i = 1; i <= 6; ++i) {
             const std::string host = "127.0.0." + std::to_string(i);
-            EXPECT_TRUE(probes.tcpTry(host)) << host << ": " << probes.lastError();
+            const ProbeOutcome o = probe.tryTarget(tcpTarget(host));
+            EXPECT_TRUE(o.alive) << host << ": " << o.error;
         }
     });
 }

@@ -1,4 +1,4 @@
-#include "net/TIdIcmpClient.h"
+#include "net/IcmpClient.h"
 
 #include <linux/filter.h>
 #include <linux/icmp.h>
@@ -10,8 +10,8 @@
 #include <atomic>
 #include <cerrno>
 
-#include "net/EIdException.h"
-#include "net/TIdStack.h"
+#include "net/NetError.h"
+#include "net/SocketStack.h"
 #include "platform/RawCapability.h"
 
 namespace hv {
@@ -64,7 +64,7 @@ std::uint16_t nextIdentifier() {
 // identifier (stored little-endian, so read swapped by the filter's big-endian loads),
 // destination-unreachable and time-exceeded messages. Best effort: without the filter the
 // reply parser still tells ours from others.
-void keepOnlyOurReplies(TIdSocketHandle& socket, std::uint16_t identifier) {
+void keepOnlyOurReplies(SocketHandle& socket, std::uint16_t identifier) {
     const std::uint32_t swapped =
         static_cast<std::uint32_t>(((identifier & 0xFF) << 8) | (identifier >> 8));
     sock_filter code[] = {
@@ -81,18 +81,18 @@ void keepOnlyOurReplies(TIdSocketHandle& socket, std::uint16_t identifier) {
     };
     const sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
     try {
-        socket.SetHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+        socket.setHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
     } catch (const std::exception&) {
     }
 }
 
 }  // namespace
 
-TIdIcmpClient::TIdIcmpClient() : m_identifier(nextIdentifier()) {}
+IcmpClient::IcmpClient() : m_identifier(nextIdentifier()) {}
 
-TIdIcmpClient::~TIdIcmpClient() = default;
+IcmpClient::~IcmpClient() = default;
 
-std::uint16_t TIdIcmpClient::Checksum(const std::uint8_t* data, std::size_t length) {
+std::uint16_t IcmpClient::checksum(const std::uint8_t* data, std::size_t length) {
     std::uint32_t sum = 0;
     std::size_t i = 0;
     for (; i + 1 < length; i += 2) sum += readLe16(data + i);
@@ -102,29 +102,29 @@ std::uint16_t TIdIcmpClient::Checksum(const std::uint8_t* data, std::size_t leng
     return static_cast<std::uint16_t>(~sum & 0xFFFF);
 }
 
-void TIdIcmpClient::BuildEchoRequest(const std::string& payload) {
+void IcmpClient::buildEchoRequest(const std::string& payload) {
     m_request.fill(0);
     m_request[0] = kEchoRequest;
     m_request[1] = 0;
     writeLe(&m_request[4], m_identifier, 2);
-    writeLe(&m_request[6], EchoSequence, 2);
-    writeLe(&m_request[8], TIdStack::TickCount(), 4);
+    writeLe(&m_request[6], echoSequence, 2);
+    writeLe(&m_request[8], SocketStack::tickCount(), 4);
     const std::size_t n = std::min<std::size_t>(payload.size(), 32);
     std::copy(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(n), &m_request[20]);
     std::fill(m_request.begin() + 20 + static_cast<std::ptrdiff_t>(n), m_request.end(), 'E');
-    writeLe(&m_request[2], Checksum(m_request.data(), m_request.size()), 2);
+    writeLe(&m_request[2], checksum(m_request.data(), m_request.size()), 2);
 }
 
-TIdSocketHandle& TIdIcmpClient::fetchSocket() {
-    if (!m_socket.Allocated()) {
+SocketHandle& IcmpClient::fetchSocket() {
+    if (!m_socket.allocated()) {
         m_datagram = false;
         m_appliedTtl = -1;
         if (!m_rawRefused) {
             try {
                 const RawCapability::Scope privileged;
-                m_socket.OpenHandle(SOCK_RAW, Protocol);
+                m_socket.openHandle(SOCK_RAW, protocol);
                 keepOnlyOurReplies(m_socket, m_identifier);
-            } catch (const EIdInvalidSocket& e) {
+            } catch (const InvalidSocketError& e) {
                 // Only a missing privilege lasts; a shortage of descriptors or buffers fails
                 // this try alone, and the next one asks for a raw socket again.
                 if (e.systemError() != EPERM && e.systemError() != EACCES) throw;
@@ -136,123 +136,123 @@ TIdSocketHandle& TIdIcmpClient::fetchSocket() {
                 // rest anyway.
                 icmp_filter filter{};
                 filter.data = ~((1u << kEchoReply) | (1u << kUnreachable) | (1u << kTimeExceeded));
-                ::setsockopt(m_socket.Handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+                ::setsockopt(m_socket.handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
             }
         }
         if (m_rawRefused) {
             // Without CAP_NET_RAW: the datagram socket that net.ipv4.ping_group_range allows.
             // It throws "Cannot allocate socket." when that is refused too.
-            m_socket.OpenHandle(SOCK_DGRAM, IPPROTO_ICMP);
+            m_socket.openHandle(SOCK_DGRAM, IPPROTO_ICMP);
             m_datagram = true;
             const int on = 1;
-            m_socket.SetHandleOption(IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-            m_socket.SetHandleOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+            m_socket.setHandleOption(IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+            m_socket.setHandleOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
         }
     }
     // Applied when it differs from what this socket has: the socket is fetched several times
     // an echo, and a pass of hundreds of echoes spent most of its system calls here.
-    const int ttl = TTL;
-    if (ttl != m_appliedTtl) {
-        m_socket.SetHandleOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
-        m_appliedTtl = ttl;
+    const int wanted = ttl;
+    if (wanted != m_appliedTtl) {
+        m_socket.setHandleOption(IPPROTO_IP, IP_TTL, &wanted, sizeof wanted);
+        m_appliedTtl = wanted;
     }
     return m_socket;
 }
 
-void TIdIcmpClient::RunEcho(const std::string& payload, std::uint16_t sequence) {
-    if (sequence != 0) EchoSequence = sequence;
-    BuildEchoRequest(payload);
-    const std::uint32_t started = TIdStack::TickCount();
+void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
+    if (sequence != 0) echoSequence = sequence;
+    buildEchoRequest(payload);
+    const std::uint32_t started = SocketStack::tickCount();
 
     // Resolved before the socket is fetched: a name that does not resolve leaves none open.
-    m_target = Stack().ResolveToDotted(Host, CancelFd);
-    fetchSocket().SendDatagramTo(m_target, Port, m_request.data(), kRequestSize);
+    m_target = stack().resolveToDotted(host, cancelFd);
+    fetchSocket().sendDatagramTo(m_target, port, m_request.data(), kRequestSize);
 
-    TReplyStatus record = AwaitReply(ReceiveTimeout);
-    const std::uint32_t roundTrip = TIdStack::TickCount() - started;  // modulo 2^32
-    if (!KeepSocketOpen) fetchSocket().ShutHandle();
+    ReplyStatus record = awaitReply(receiveTimeout);
+    const std::uint32_t roundTrip = SocketStack::tickCount() - started;  // modulo 2^32
+    if (!keepSocketOpen) fetchSocket().shutHandle();
 
-    record.RoundTripMs = roundTrip;
+    record.roundTripMs = roundTrip;
     m_lastReply = record;
-    if (OnReply) OnReply(*this, m_lastReply);
-    ++EchoSequence;
+    if (onReply) onReply(*this, m_lastReply);
+    ++echoSequence;
 }
 
-int TIdIcmpClient::receiveDatagram() {
-    if (!m_datagram) return m_socket.ReceiveInto(m_receive.data(), kReceiveSize);
+int IcmpClient::receiveDatagram() {
+    if (!m_datagram) return m_socket.receiveInto(m_receive.data(), kReceiveSize);
 
     // The datagram socket delivers the ICMP message alone, or, in its error queue, the copy of
     // our request that a router's message quoted. Rebuild the datagram a raw socket would have
     // seen from the facts the kernel gives (source, TTL, type and code).
-    TIdSocketHandle::DatagramInfo info;
-    const auto destination = TIdStack::AddrFromDotted(m_target);
+    SocketHandle::DatagramInfo info;
+    const auto destination = SocketStack::addrFromDotted(m_target);
     constexpr int kQuoted = kIpHeader + kIcmpHeader + kIpHeader;
-    int got = m_socket.ReceiveFrom(m_receive.data() + kQuoted, kReceiveSize - kQuoted, info, true);
+    int got = m_socket.receiveFrom(m_receive.data() + kQuoted, kReceiveSize - kQuoted, info, true);
     if (got >= 0) {
         std::uint8_t* p = m_receive.data();
         writeIpHeader(p, static_cast<std::uint8_t>(info.ttl), info.source, {});
         std::fill(p + kIpHeader, p + kIpHeader + kIcmpHeader, 0);
         p[kIpHeader] = info.icmpType;
         p[kIpHeader + 1] = info.icmpCode;
-        writeIpHeader(p + kIpHeader + kIcmpHeader, static_cast<std::uint8_t>(TTL), {}, destination);
+        writeIpHeader(p + kIpHeader + kIcmpHeader, static_cast<std::uint8_t>(ttl), {}, destination);
         return got + kQuoted;
     }
     if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-    got = m_socket.ReceiveFrom(m_receive.data() + kIpHeader, kReceiveSize - kIpHeader, info, false);
+    got = m_socket.receiveFrom(m_receive.data() + kIpHeader, kReceiveSize - kIpHeader, info, false);
     if (got < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? -2 : -1;
     writeIpHeader(m_receive.data(), static_cast<std::uint8_t>(info.ttl), info.source, destination);
     return got + kIpHeader;
 }
 
-TReplyStatus TIdIcmpClient::AwaitReply(int timeoutMs) {
-    TReplyStatus record;
-    record.Outcome = TReplyOutcome::roEchoReply;
+ReplyStatus IcmpClient::awaitReply(int timeoutMs) {
+    ReplyStatus record;
+    record.outcome = ReplyOutcome::EchoReply;
     m_receive.fill(0);
-    const std::uint32_t started = TIdStack::TickCount();
+    const std::uint32_t started = SocketStack::tickCount();
     int remaining = timeoutMs;
     // Every pass either takes a datagram or reaches the time-out, so the loop is bounded by
     // the time-out.
     for (;;) {
         int count = 0;
-        if (fetchSocket().WaitReadable(timeoutMs < 0 ? -2 : remaining, CancelFd)) {
+        if (fetchSocket().waitReadable(timeoutMs < 0 ? -2 : remaining, cancelFd)) {
             fetchSocket();
             count = receiveDatagram();
         }
-        if (count == -1) Stack().CheckSocketCall(-1);
+        if (count == -1) stack().checkSocketCall(-1);
         // -2: woken without a datagram (the error was consumed elsewhere); wait on.
-        if (count != -2 && ParseReply(count, record)) return record;
+        if (count != -2 && parseReply(count, record)) return record;
         if (timeoutMs < 0) continue;
-        const auto elapsed = static_cast<std::int64_t>(TIdStack::TickCount() - started);
+        const auto elapsed = static_cast<std::int64_t>(SocketStack::tickCount() - started);
         const std::int64_t left = static_cast<std::int64_t>(timeoutMs) - elapsed;
         if (left <= 0) return record;
         remaining = static_cast<int>(left);
     }
 }
 
-bool TIdIcmpClient::ParseReply(int count, TReplyStatus& record) const {
+bool IcmpClient::parseReply(int count, ReplyStatus& record) const {
     const int n = std::clamp(count, -1, kReceiveSize);
-    return ParseReply(m_receive.data(), n, EchoSequence,
+    return parseReply(m_receive.data(), n, echoSequence,
                       m_datagram ? std::nullopt : std::optional<std::uint16_t>(m_identifier),
                       record);
 }
 
-bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_t sequence,
-                               std::optional<std::uint16_t> identifier, TReplyStatus& record) {
+bool IcmpClient::parseReply(const std::uint8_t* data, int count, std::uint16_t sequence,
+                            std::optional<std::uint16_t> identifier, ReplyStatus& record) {
     if (count == 0) {
-        record.ByteCount = 0;
-        record.SourceAddress = "0.0.0.0";
-        record.IcmpType = 0;
-        record.SeqNumber = sequence;
-        record.ReplyTtl = 0;
-        record.Outcome = TReplyOutcome::roTimedOut;
+        record.byteCount = 0;
+        record.sourceAddress = "0.0.0.0";
+        record.icmpType = 0;
+        record.seqNumber = sequence;
+        record.replyTtl = 0;
+        record.outcome = ReplyOutcome::TimedOut;
         return true;
     }
-    record.Outcome = TReplyOutcome::roError;
+    record.outcome = ReplyOutcome::Error;
     const int h = 4 * (data[0] & 0x0F);
-    if (count < 0) throw EIdIcmpException("Not enough bytes received");
+    if (count < 0) throw IcmpError("Not enough bytes received");
     // Too short to be about anything of ours: somebody else's message, skipped.
     if (h + kIcmpHeader > count) {
-        record.Outcome = TReplyOutcome::roEchoReply;
+        record.outcome = ReplyOutcome::EchoReply;
         return false;
     }
 
@@ -260,17 +260,17 @@ bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_
     const std::uint8_t* echo = nullptr;  // the echo header that must carry our numbers
     switch (type) {
         case kEchoReply:
-            record.Outcome = TReplyOutcome::roEchoReply;
+            record.outcome = ReplyOutcome::EchoReply;
             echo = data + h;
             break;
         case kEchoRequest:
             // Our own request looped back to the raw socket, or anybody's: never an answer.
-            record.Outcome = TReplyOutcome::roEchoReply;
+            record.outcome = ReplyOutcome::EchoReply;
             return false;
         case kUnreachable:
         case kTimeExceeded: {
-            record.Outcome =
-                type == kUnreachable ? TReplyOutcome::roUnreachable : TReplyOutcome::roTtlExpired;
+            record.outcome =
+                type == kUnreachable ? ReplyOutcome::Unreachable : ReplyOutcome::TtlExpired;
             // The quoted datagram: its own IP header, then at least the 8 bytes of our request's
             // header. Anything that does not hold a whole one quotes nothing of ours.
             const int quoted = h + kIcmpHeader;
@@ -284,7 +284,7 @@ bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_
         default:
             // A redirect, parameter problem, timestamp or any other message: never about our
             // request, and the wait goes on.
-            record.Outcome = TReplyOutcome::roEchoReply;
+            record.outcome = ReplyOutcome::EchoReply;
             return false;
     }
 
@@ -294,11 +294,11 @@ bool TIdIcmpClient::ParseReply(const std::uint8_t* data, int count, std::uint16_
 
     // With a header length below 20 the IP fields may lie beyond the datagram: read as 0.
     const auto at = [&](int i) { return i < count ? data[i] : std::uint8_t{0}; };
-    record.ByteCount = count;
-    record.SourceAddress = TIdStack::DottedFromAddr({at(12), at(13), at(14), at(15)});
-    record.IcmpType = type;
-    record.SeqNumber = seq;
-    record.ReplyTtl = at(8);
+    record.byteCount = count;
+    record.sourceAddress = SocketStack::dottedFromAddr({at(12), at(13), at(14), at(15)});
+    record.icmpType = type;
+    record.seqNumber = seq;
+    record.replyTtl = at(8);
     return true;
 }
 

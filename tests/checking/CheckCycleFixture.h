@@ -8,8 +8,7 @@
 
 #include "ScriptedProbes.h"
 #include "TestSupport.h"
-#include "checking/CheckHosts.h"
-#include "checking/MainThreadInvoker.h"
+#include "checking/CheckCycle.h"
 #include "hosts/HostList.h"
 #include "lang/Languages.h"
 
@@ -54,9 +53,8 @@ protected:
     hv::HostList hosts;
     ScriptedProbes probes;
     Sink sink;
-    hv::MainThreadInvoker invoker;
     std::atomic<int> passes{0};
-    hv::CheckCycle thread{hosts, sharedProbes(probes), sink, invoker};
+    hv::CheckCycle thread{hosts, sharedProbes(probes), sink};
 };
 
 using CheckCycle = CheckCycleWith<RecordingSink>;

@@ -12,14 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "checking/AddressKind.h"
+#include "checking/MainThreadInvoker.h"
+#include "checking/Probe.h"
+#include "checking/ProbeKinds.h"
 #include "platform/CancelHandle.h"
 
 namespace hv {
 
 class HostList;
-class HostProbes;
-class MainThreadInvoker;
 
 // What the hand-overs do on the main thread beyond the host list's state images.
 class CheckSink {
@@ -46,12 +46,13 @@ public:
         (void)appeared;
         (void)roundTripMs;
     }
-    // In every ShowSummary, before the report if there is one: the pass over the host list of
+    // In every summary, before the report if there is one: the pass over the host list of
     // that generation (HostList::generation) has ended.
     virtual void passEnded(std::uint64_t listGeneration) { (void)listGeneration; }
 };
 
-// One host's outcome in a pass, for the check-once mode (called on the checking thread).
+// One host's outcome in a pass: what the main-thread step of the hand-over gets, and what the
+// check-once mode is told (on the checking thread).
 struct HostCheckResult {
     int index = 0;  // host index (menu item index - 2)
     QString title;
@@ -69,18 +70,20 @@ struct HostCheckResult {
 // at the end of each pass, then suspended until resumed.
 //
 // With parallelChecks() above 1 a pass checks that many hosts at once, each on a worker thread
-// of the pass with a probe set of its own, while this thread hands the results over strictly
-// in list order: a host's ReportChange waits for every host before it, so the log, the images
+// of the pass with a probe of its own, while this thread hands the results over strictly in
+// list order: a host's change report waits for every host before it, so the log, the images
 // and the report read as if the hosts had been checked one after another. With 1 the hosts
 // are checked on this thread, one after another.
+//
+// The hand-overs run on the thread that creates the cycle (the main thread); they get what
+// they need as arguments, and the pass's report is kept and built there alone.
 class CheckCycle {
 public:
-    // Called on the checking thread for each probe set a pass needs (one per concurrent
-    // check, kept for later passes); the probes must watch the given cancel handle.
-    using ProbeFactory = std::function<std::unique_ptr<HostProbes>(const CancelHandle&)>;
-
-    CheckCycle(HostList& hosts, ProbeFactory probes, CheckSink& sink, MainThreadInvoker& invoker);
-    ~CheckCycle();  // stops and joins
+    CheckCycle(HostList& hosts, ProbeFactory probes, CheckSink& sink);
+    // Stops and joins; needs no stop() before.
+    ~CheckCycle();
+    CheckCycle(const CheckCycle&) = delete;
+    CheckCycle& operator=(const CheckCycle&) = delete;
 
     // The cancel handle every probe wait watches.
     CancelHandle& cancelHandle() { return m_cancel; }
@@ -95,19 +98,20 @@ public:
     // After the host list was rebuilt: as resume(), but a pass under way (which stops handing
     // over at the rebuild) is followed at once by a pass over the new list.
     void resumeForNewList();
-    // Any thread: how many hosts a pass checks at once (brought into 1..256); a pass under way
+    // Any thread: how many hosts a pass checks at once (brought into the bounds of [CheckParams]
+    // ParallelChecks); a pass under way
     // keeps the number it began with.
     void setParallelChecks(int count);
     int parallelChecks() const;
     // Any thread: passes in a row that must fail before an answering host is reported lost,
-    // and answer before a host not answering is reported appeared (each brought into 1..100;
-    // 1 and 1: every change is reported at once). A pass under way keeps the numbers it began
-    // with.
+    // and answer before a host not answering is reported appeared (each brought into the bounds
+    // of its [CheckParams] key; 1 and 1: every change is reported at once). A pass under way keeps
+    // the numbers it began with.
     void setPassesToReport(int lostAfter, int appearedAfter);
     int lostAfter() const;
     int appearedAfter() const;
     // Terminate request, cancels a waiting probe and a pending hand-over, joins. Final: the
-    // cancel handle and the invoker stay cancelled. Never call it from inside a hand-over.
+    // cancel handle and the hand-overs stay cancelled. Never call it from inside a hand-over.
     void stop();
     // Set when an error ended the loop; its message is also written to stderr.
     bool hasEnded() const;
@@ -115,42 +119,43 @@ public:
 
     // Called on the checking thread after each checked or skipped host of a pass.
     void setHostChecked(std::function<void(const HostCheckResult&)> callback);
-    // Called on the checking thread after each pass's ShowSummary.
+    // Called on the checking thread after each pass's summary.
     void setPassFinished(std::function<void()> callback);
 
-    // Fields of the pass; touched by the main thread only inside the hand-overs.
-    QString LostText;
-    QString AppearedText;
-    QStringList LostTitles;  // the same titles, one per entry
-    QStringList AppearedTitles;
-    int CurrentIndex = 0;  // menu index of the host being checked (2 and up)
-    bool HostAlive = false;
-    qint64 HostRoundTripMs = -1;  // the round trip of the result HostAlive came from
-    // The host list's generation the pass walks.
-    std::uint64_t PassGeneration = 0;
-
 private:
+    // What every hand-over of a pass carries besides its results: the host list's generation
+    // the pass walks and the numbers it began with.
+    struct PassRules {
+        std::uint64_t generation = 0;
+        int lostAfter = 1;
+        int appearedAfter = 1;
+    };
+    using HostChecked = std::function<void(const HostCheckResult&)>;
+
     void run();
     void loop();
-    void pass();
+    // One pass; returns the generation of the list it walked.
+    std::uint64_t pass();
     bool terminated() const;
-    // Probes the host at index with one probe set; nothing when the list was rebuilt or the
-    // thread stopped meanwhile. Runs on the checking thread or a worker of the pass.
+    // Probes the host at index; nothing when the list was rebuilt or the thread stopped
+    // meanwhile. Runs on the checking thread or a worker of the pass.
     std::optional<HostCheckResult> checkHost(int index, std::uint64_t generation,
-                                             HostProbes& probes) const;
-    // Main thread, inside a hand-over: the figures and the change test of one checked host;
-    // false when the list was rebuilt.
-    bool takeResult(const HostCheckResult& result, std::uint64_t generation);
+                                             Probe& probe) const;
     // The hand-over of one checked host, on the checking thread; false when the pass must end
     // (stopped, rebuilt, hand-over cancelled).
-    bool handOver(const HostCheckResult& result, std::uint64_t generation,
-                  const std::function<void(const HostCheckResult&)>& hostChecked);
+    bool handOver(const HostCheckResult& result, const PassRules& rules,
+                  const HostChecked& hostChecked);
     // The same for results in list order that are ready together, in one hand-over (parallel
     // passes only).
-    bool handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
-                       const std::function<void(const HostCheckResult&)>& hostChecked);
-    void ensureProbeSets(int count);
-    void ReportChange(std::uint64_t generation);
+    bool handOverBatch(const std::vector<HostCheckResult>& batch, const PassRules& rules,
+                       const HostChecked& hostChecked);
+    void ensureProbes(int count);
+
+    // Main thread, inside a hand-over: the figures and the change test of one checked host;
+    // false when the list was rebuilt.
+    bool takeResult(const HostCheckResult& result, const PassRules& rules);
+    void reportChange(const HostCheckResult& result, std::uint64_t generation);
+    void showSummary(std::uint64_t generation);
 
     // What the changes of one hand-over share: they happen at one moment, and reading the
     // clock, the time zone and the language file once per change cost a pass over hundreds
@@ -167,15 +172,25 @@ private:
         std::optional<HandOverTexts>& texts;
     };
     const HandOverTexts& handOverTexts();
-    std::optional<HandOverTexts> m_texts;
-    void ShowSummary();
+
+    // The pass's changes so far, for its summary. Main thread only.
+    struct PassReport {
+        QString lostText;  // CR LF, two blanks and the title, per lost host
+        QString appearedText;
+        QStringList lostTitles;  // the same titles, one per entry
+        QStringList appearedTitles;
+    };
 
     HostList& m_hosts;
     ProbeFactory m_factory;
-    std::vector<std::unique_ptr<HostProbes>> m_probeSets;  // the checking thread's
     CheckSink& m_sink;
-    MainThreadInvoker& m_invoker;
+    std::optional<HandOverTexts> m_texts;  // main thread
+    PassReport m_report;                   // main thread
+
+    // What the thread uses lives before it, so it is destroyed only once the thread is joined.
+    MainThreadInvoker m_invoker;
     CancelHandle m_cancel;
+    std::vector<std::unique_ptr<Probe>> m_probes;  // the checking thread's
 
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
@@ -185,14 +200,10 @@ private:
     int m_parallelChecks = 1;
     int m_lostAfter = 1;
     int m_appearedAfter = 1;
-    // The numbers of the pass under way: written by the checking thread before the pass,
-    // read by the main thread inside its hand-overs.
-    int m_passLostAfter = 1;
-    int m_passAppearedAfter = 1;
     bool m_terminated = false;
     bool m_ended = false;
     QString m_error;
-    std::function<void(const HostCheckResult&)> m_hostChecked;
+    HostChecked m_hostChecked;
     std::function<void()> m_passFinished;
     std::thread m_thread;
 };

@@ -20,52 +20,52 @@ using NameResolver = std::function<ResolveResult(const std::string& name)>;
 // The socket layer's one process-wide object: name resolution, address conversion and the
 // translation of failed calls into numbered errors. It exists while at least one networking
 // component does; the count and the object's creation are guarded by one process-wide lock.
-class TIdStack {
+class SocketStack {
 public:
     // Called by every networking component when it is created / destroyed.
-    static TIdStack& AddComponent();
-    static void RemoveComponent();
-    static int ComponentCount();
+    static SocketStack& addComponent();
+    static void removeComponent();
+    static int componentCount();
     // The live object, or nullptr when no component exists.
-    static TIdStack* Instance();
+    static SocketStack* instance();
 
     // Replaces the name service (getaddrinfo) for the whole process; an empty function
     // restores it. Lets tests resolve names without depending on DNS.
-    static void SetResolver(NameResolver resolver);
+    static void setResolver(NameResolver resolver);
     // getaddrinfo, IPv4, first address; failures mapped to the Windows Sockets codes.
-    static ResolveResult SystemResolve(const std::string& name);
+    static ResolveResult systemResolve(const std::string& name);
 
     // "LOCALHOST" in any case → "127.0.0.1"; a dotted address unchanged; anything else from
-    // the name service, whole. Throws EIdSocketError with the name service's code.
+    // the name service, whole. Throws SocketError with the name service's code.
     // With cancelFd (>= 0) the name service runs on a thread of its own and the wait watches
-    // cancelFd too: readable means EIdCancelled at once, and the abandoned lookup ends (and
+    // cancelFd too: readable means CancelledError at once, and the abandoned lookup ends (and
     // frees everything it holds) on its own when the name service gives up.
-    std::string ResolveToDotted(const std::string& host, int cancelFd = -1) const;
+    std::string resolveToDotted(const std::string& host, int cancelFd = -1) const;
 
     // Four parts cut at the first three periods, each an integer 0..255 by the runtime's
     // integer reading ("0x0A.0.0.1" passes, "10.0.0.1.5" fails).
-    static bool LooksLikeDotted(const std::string& text);
-    static std::string DottedFromAddr(const std::array<std::uint8_t, 4>& bytes);
+    static bool looksLikeDotted(const std::string& text);
+    static std::string dottedFromAddr(const std::array<std::uint8_t, 4>& bytes);
     // Each part's low 8 bits, in order; a part that does not convert gives 0.
-    static std::array<std::uint8_t, 4> AddrFromDotted(const std::string& dotted);
+    static std::array<std::uint8_t, 4> addrFromDotted(const std::string& dotted);
 
-    // socket(AF_INET, type, protocol); throws EIdInvalidSocket "Cannot allocate socket.".
-    int NewSocket(int type, int protocol) const;
+    // socket(AF_INET, type, protocol); throws InvalidSocketError "Cannot allocate socket.".
+    int newSocket(int type, int protocol) const;
 
     // false when result is not -1; else the last error's code: true when it is in ignore,
-    // otherwise EIdSocketError is thrown.
-    bool CheckSocketCall(int result, std::initializer_list<int> ignore = {}) const;
+    // otherwise SocketError is thrown.
+    bool checkSocketCall(int result, std::initializer_list<int> ignore = {}) const;
     // The last error (errno) as a Windows Sockets code.
-    static int LastErrorCode();
-    static int WsaCodeFromErrno(int err);
+    static int lastErrorCode();
+    static int wsaCodeFromErrno(int err);
     // "Socket Error # %d\r\n%s" with the code's description (empty for an unknown code).
-    static QString SocketErrorMessage(int code);
+    static QString socketErrorMessage(int code);
 
     // The 32-bit millisecond tick counter; differences are taken modulo 2^32.
-    static std::uint32_t TickCount();
+    static std::uint32_t tickCount();
 
 private:
-    TIdStack() = default;
+    SocketStack() = default;
 };
 
 }  // namespace hv

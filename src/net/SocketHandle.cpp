@@ -1,4 +1,4 @@
-#include "net/TIdSocketHandle.h"
+#include "net/SocketHandle.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -12,8 +12,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "net/EIdException.h"
-#include "net/TIdStack.h"
+#include "net/NetError.h"
+#include "net/SocketStack.h"
 
 namespace hv {
 
@@ -24,7 +24,7 @@ sockaddr_in socketAddress(const std::string& dotted, int port) {
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<std::uint16_t>(port));
     const auto bytes =
-        dotted.empty() ? std::array<std::uint8_t, 4>{} : TIdStack::AddrFromDotted(dotted);
+        dotted.empty() ? std::array<std::uint8_t, 4>{} : SocketStack::addrFromDotted(dotted);
     std::memcpy(&sa.sin_addr, bytes.data(), 4);
     return sa;
 }
@@ -62,16 +62,16 @@ int pollWithCancel(int fd, short events, int timeoutMs, int cancelFd) {
 
 }  // namespace
 
-TIdSocketHandle::~TIdSocketHandle() { ShutHandle(); }
+SocketHandle::~SocketHandle() { shutHandle(); }
 
-void TIdSocketHandle::OpenHandle(int type, int protocol) {
-    ShutHandle();
-    m_handle = Stack().NewSocket(type, protocol);
+void SocketHandle::openHandle(int type, int protocol) {
+    shutHandle();
+    m_handle = stack().newSocket(type, protocol);
     m_type = type;
     m_allocated = true;
 }
 
-void TIdSocketHandle::ShutHandle() {
+void SocketHandle::shutHandle() {
     if (!m_allocated) return;
     m_allocated = false;
     ::shutdown(m_handle, SHUT_WR);
@@ -79,32 +79,32 @@ void TIdSocketHandle::ShutHandle() {
     m_handle = -1;
 }
 
-void TIdSocketHandle::Reset() {
-    ShutHandle();
+void SocketHandle::reset() {
+    shutHandle();
     m_handle = -1;
-    LocalAddress.clear();
-    LocalPort = 0;
-    PeerAddress.clear();
-    PeerPort = 0;
+    localAddress.clear();
+    localPort = 0;
+    peerAddress.clear();
+    peerPort = 0;
 }
 
-void TIdSocketHandle::SetHandleOption(int level, int option, const void* value, socklen_t length) {
-    Stack().CheckSocketCall(::setsockopt(m_handle, level, option, value, length));
+void SocketHandle::setHandleOption(int level, int option, const void* value, socklen_t length) {
+    stack().checkSocketCall(::setsockopt(m_handle, level, option, value, length));
 }
 
-void TIdSocketHandle::SendDatagramTo(const std::string& dotted, int port, const void* bytes,
-                                     int length) {
+void SocketHandle::sendDatagramTo(const std::string& dotted, int port, const void* bytes,
+                                  int length) {
     const sockaddr_in sa = socketAddress(dotted, port);
     const ssize_t sent = ::sendto(m_handle, bytes, static_cast<std::size_t>(length), 0,
                                   reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
     if (sent == -1) {
-        if (TIdStack::LastErrorCode() == 10040) throw EIdPackageSizeTooBig();
-        Stack().CheckSocketCall(-1);
+        if (SocketStack::lastErrorCode() == 10040) throw PacketTooBigError();
+        stack().checkSocketCall(-1);
     }
-    if (sent != length) throw EIdNotAllBytesSent();
+    if (sent != length) throw NotAllBytesSentError();
 }
 
-int TIdSocketHandle::ReceiveInto(void* buffer, int length) {
+int SocketHandle::receiveInto(void* buffer, int length) {
     // MSG_TRUNC makes recv report a datagram's real length, so one that does not fit is an
     // error here rather than a silently shortened datagram.
     const int flags = m_type == SOCK_STREAM ? 0 : MSG_TRUNC;  // on a stream it would discard
@@ -116,7 +116,7 @@ int TIdSocketHandle::ReceiveInto(void* buffer, int length) {
     return static_cast<int>(got);
 }
 
-int TIdSocketHandle::ReceiveFrom(void* buffer, int length, DatagramInfo& info, bool errorQueue) {
+int SocketHandle::receiveFrom(void* buffer, int length, DatagramInfo& info, bool errorQueue) {
     info = DatagramInfo{};
     sockaddr_in from{};
     iovec iov{buffer, static_cast<std::size_t>(length)};
@@ -167,49 +167,48 @@ int TIdSocketHandle::ReceiveFrom(void* buffer, int length, DatagramInfo& info, b
     return static_cast<int>(got);
 }
 
-bool TIdSocketHandle::WaitReadable(int timeoutMs, int cancelFd) {
-    if (!m_allocated) throw EIdConnClosedGracefully();
+bool SocketHandle::waitReadable(int timeoutMs, int cancelFd) {
+    if (!m_allocated) throw ConnectionClosedError();
     const int revents = pollWithCancel(m_handle, POLLIN, timeoutMs, cancelFd);
-    if (revents < 0) throw EIdCancelled();
+    if (revents < 0) throw CancelledError();
     return (revents & (POLLIN | POLLERR)) != 0;
 }
 
-void TIdSocketHandle::BindLocal() {
-    const sockaddr_in sa = socketAddress(LocalAddress, LocalPort);
+void SocketHandle::bindLocal() {
+    const sockaddr_in sa = socketAddress(localAddress, localPort);
     const int rc = ::bind(m_handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-    if (Stack().CheckSocketCall(rc, {10048})) throw EIdCouldNotBindSocket();
+    if (stack().checkSocketCall(rc, {10048})) throw BindSocketError();
     sockaddr_in local{};
     socklen_t len = sizeof local;
-    Stack().CheckSocketCall(::getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &len));
-    LocalAddress = TIdStack::DottedFromAddr(addressBytes(local));
-    LocalPort = ntohs(local.sin_port);
+    stack().checkSocketCall(::getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &len));
+    localAddress = SocketStack::dottedFromAddr(addressBytes(local));
+    localPort = ntohs(local.sin_port);
 }
 
-void TIdSocketHandle::readBackNames() {
+void SocketHandle::readBackNames() {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    Stack().CheckSocketCall(::getsockname(m_handle, reinterpret_cast<sockaddr*>(&sa), &len));
-    LocalAddress = TIdStack::DottedFromAddr(addressBytes(sa));
-    LocalPort = ntohs(sa.sin_port);
+    stack().checkSocketCall(::getsockname(m_handle, reinterpret_cast<sockaddr*>(&sa), &len));
+    localAddress = SocketStack::dottedFromAddr(addressBytes(sa));
+    localPort = ntohs(sa.sin_port);
     len = sizeof sa;
-    Stack().CheckSocketCall(::getpeername(m_handle, reinterpret_cast<sockaddr*>(&sa), &len));
-    PeerAddress = TIdStack::DottedFromAddr(addressBytes(sa));
-    PeerPort = ntohs(sa.sin_port);
+    stack().checkSocketCall(::getpeername(m_handle, reinterpret_cast<sockaddr*>(&sa), &len));
+    peerAddress = SocketStack::dottedFromAddr(addressBytes(sa));
+    peerPort = ntohs(sa.sin_port);
 }
 
-int TIdSocketHandle::ConnectPeer() {
-    const sockaddr_in sa = socketAddress(PeerAddress, PeerPort);
+int SocketHandle::connectPeer() {
+    const sockaddr_in sa = socketAddress(peerAddress, peerPort);
     const int rc = ::connect(m_handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
     if (rc != -1) readBackNames();
     return rc;
 }
 
-TIdSocketHandle::ConnectWait TIdSocketHandle::ConnectPeerWithin(int timeoutMs, int cancelFd,
-                                                                int* code) {
+SocketHandle::ConnectWait SocketHandle::connectPeerWithin(int timeoutMs, int cancelFd, int* code) {
     const int flags = ::fcntl(m_handle, F_GETFL);
-    Stack().CheckSocketCall(flags == -1 ? -1 : ::fcntl(m_handle, F_SETFL, flags | O_NONBLOCK));
+    stack().checkSocketCall(flags == -1 ? -1 : ::fcntl(m_handle, F_SETFL, flags | O_NONBLOCK));
 
-    const sockaddr_in sa = socketAddress(PeerAddress, PeerPort);
+    const sockaddr_in sa = socketAddress(peerAddress, peerPort);
     int rc = ::connect(m_handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
     if (rc == -1 && errno == EINPROGRESS) {
         const int revents = pollWithCancel(m_handle, POLLOUT, timeoutMs, cancelFd);
@@ -226,7 +225,7 @@ TIdSocketHandle::ConnectWait TIdSocketHandle::ConnectPeerWithin(int timeoutMs, i
         }
     }
     if (rc == -1) {
-        if (code) *code = TIdStack::LastErrorCode();
+        if (code) *code = SocketStack::lastErrorCode();
         return ConnectWait::Failed;
     }
     readBackNames();

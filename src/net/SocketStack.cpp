@@ -1,4 +1,4 @@
-#include "net/TIdStack.h"
+#include "net/SocketStack.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -17,7 +17,7 @@
 #include <system_error>
 #include <thread>
 
-#include "net/EIdException.h"
+#include "net/NetError.h"
 #include "platform/IntegerText.h"
 
 namespace hv {
@@ -28,8 +28,8 @@ std::mutex& componentLock() {
     static std::mutex lock;
     return lock;
 }
-int g_componentCount = 0;           // guarded by componentLock()
-std::unique_ptr<TIdStack> g_stack;  // guarded by componentLock()
+int g_componentCount = 0;              // guarded by componentLock()
+std::unique_ptr<SocketStack> g_stack;  // guarded by componentLock()
 
 std::mutex& resolverLock() {
     static std::mutex lock;
@@ -111,7 +111,7 @@ constexpr ErrnoCode kErrnoCodes[] = {
 };
 
 ResolveResult runResolver(const NameResolver& resolver, const std::string& name) {
-    return resolver ? resolver(name) : TIdStack::SystemResolve(name);
+    return resolver ? resolver(name) : SocketStack::systemResolve(name);
 }
 
 // getaddrinfo cannot be interrupted: the lookup runs on a thread of its own that sends its
@@ -144,7 +144,7 @@ ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string
         if (rc < 0 && errno == EINTR) continue;
         if (rc < 0 || (fds[1].revents & POLLIN)) {
             ::close(wait);
-            throw EIdCancelled();
+            throw CancelledError();
         }
         char buffer[128];
         const ssize_t n = ::recv(wait, buffer, sizeof buffer, 0);
@@ -164,34 +164,34 @@ ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string
 
 }  // namespace
 
-TIdStack& TIdStack::AddComponent() {
+SocketStack& SocketStack::addComponent() {
     std::lock_guard guard(componentLock());
-    if (!g_stack) g_stack.reset(new TIdStack);
+    if (!g_stack) g_stack.reset(new SocketStack);
     ++g_componentCount;
     return *g_stack;
 }
 
-void TIdStack::RemoveComponent() {
+void SocketStack::removeComponent() {
     std::lock_guard guard(componentLock());
     if (g_componentCount > 0 && --g_componentCount == 0) g_stack.reset();
 }
 
-int TIdStack::ComponentCount() {
+int SocketStack::componentCount() {
     std::lock_guard guard(componentLock());
     return g_componentCount;
 }
 
-TIdStack* TIdStack::Instance() {
+SocketStack* SocketStack::instance() {
     std::lock_guard guard(componentLock());
     return g_stack.get();
 }
 
-void TIdStack::SetResolver(NameResolver resolver) {
+void SocketStack::setResolver(NameResolver resolver) {
     std::lock_guard guard(resolverLock());
     resolverSlot() = std::move(resolver);
 }
 
-ResolveResult TIdStack::SystemResolve(const std::string& name) {
+ResolveResult SocketStack::systemResolve(const std::string& name) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     // One socket type, so each address comes once and the first is the name service's first.
@@ -224,7 +224,7 @@ ResolveResult TIdStack::SystemResolve(const std::string& name) {
                 result.code = 10055;
                 break;
             case EAI_SYSTEM:
-                result.code = WsaCodeFromErrno(errno);
+                result.code = wsaCodeFromErrno(errno);
                 break;
             default:
                 result.code = 11003;
@@ -238,7 +238,7 @@ ResolveResult TIdStack::SystemResolve(const std::string& name) {
         const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
         std::array<std::uint8_t, 4> bytes{};
         std::memcpy(bytes.data(), &sin->sin_addr, 4);
-        result.dotted = DottedFromAddr(bytes);
+        result.dotted = dottedFromAddr(bytes);
         break;
     }
     ::freeaddrinfo(list);
@@ -246,12 +246,12 @@ ResolveResult TIdStack::SystemResolve(const std::string& name) {
     return result;
 }
 
-std::string TIdStack::ResolveToDotted(const std::string& host, int cancelFd) const {
+std::string SocketStack::resolveToDotted(const std::string& host, int cancelFd) const {
     std::string upper = host;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
     if (upper == "LOCALHOST") return "127.0.0.1";
-    if (LooksLikeDotted(host)) return host;
+    if (looksLikeDotted(host)) return host;
 
     NameResolver resolver;
     {
@@ -260,11 +260,11 @@ std::string TIdStack::ResolveToDotted(const std::string& host, int cancelFd) con
     }
     const ResolveResult r =
         cancelFd >= 0 ? resolveAbandonable(resolver, host, cancelFd) : runResolver(resolver, host);
-    if (r.code != 0 || r.dotted.empty()) throw EIdSocketError(r.code != 0 ? r.code : 11001);
+    if (r.code != 0 || r.dotted.empty()) throw SocketError(r.code != 0 ? r.code : 11001);
     return r.dotted;
 }
 
-bool TIdStack::LooksLikeDotted(const std::string& text) {
+bool SocketStack::looksLikeDotted(const std::string& text) {
     std::string_view rest(text);
     for (int part = 0; part < 4; ++part) {
         std::string_view piece;
@@ -282,7 +282,7 @@ bool TIdStack::LooksLikeDotted(const std::string& text) {
     return true;
 }
 
-std::string TIdStack::DottedFromAddr(const std::array<std::uint8_t, 4>& bytes) {
+std::string SocketStack::dottedFromAddr(const std::array<std::uint8_t, 4>& bytes) {
     std::string out;
     for (int i = 0; i < 4; ++i) {
         if (i) out += '.';
@@ -291,7 +291,7 @@ std::string TIdStack::DottedFromAddr(const std::array<std::uint8_t, 4>& bytes) {
     return out;
 }
 
-std::array<std::uint8_t, 4> TIdStack::AddrFromDotted(const std::string& dotted) {
+std::array<std::uint8_t, 4> SocketStack::addrFromDotted(const std::string& dotted) {
     std::array<std::uint8_t, 4> bytes{};
     std::string_view rest(dotted);
     for (std::size_t i = 0; i < 4; ++i) {
@@ -305,22 +305,22 @@ std::array<std::uint8_t, 4> TIdStack::AddrFromDotted(const std::string& dotted) 
     return bytes;
 }
 
-int TIdStack::NewSocket(int type, int protocol) const {
+int SocketStack::newSocket(int type, int protocol) const {
     const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
-    if (fd < 0) throw EIdInvalidSocket(errno);
+    if (fd < 0) throw InvalidSocketError(errno);
     return fd;
 }
 
-bool TIdStack::CheckSocketCall(int result, std::initializer_list<int> ignore) const {
+bool SocketStack::checkSocketCall(int result, std::initializer_list<int> ignore) const {
     if (result != -1) return false;
-    const int code = LastErrorCode();
+    const int code = lastErrorCode();
     if (std::find(ignore.begin(), ignore.end(), code) != ignore.end()) return true;
-    throw EIdSocketError(code);
+    throw SocketError(code);
 }
 
-int TIdStack::LastErrorCode() { return WsaCodeFromErrno(errno); }
+int SocketStack::lastErrorCode() { return wsaCodeFromErrno(errno); }
 
-int TIdStack::WsaCodeFromErrno(int err) {
+int SocketStack::wsaCodeFromErrno(int err) {
     for (const ErrnoCode& e : kErrnoCodes) {
         if (e.err == err) return e.code;
     }
@@ -328,7 +328,7 @@ int TIdStack::WsaCodeFromErrno(int err) {
     return err;
 }
 
-QString TIdStack::SocketErrorMessage(int code) {
+QString SocketStack::socketErrorMessage(int code) {
     const char* text = "";
     for (const CodeText& c : kDescriptions) {
         if (c.code == code) {
@@ -339,7 +339,7 @@ QString TIdStack::SocketErrorMessage(int code) {
     return QStringLiteral("Socket Error # %1\r\n%2").arg(code).arg(QString::fromLatin1(text));
 }
 
-std::uint32_t TIdStack::TickCount() {
+std::uint32_t SocketStack::tickCount() {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +

@@ -1,4 +1,4 @@
-#include "checking/CheckHosts.h"
+#include "checking/CheckCycle.h"
 
 #include <QDateTime>
 
@@ -9,9 +9,9 @@
 #include <optional>
 #include <utility>
 
-#include "checking/HostProbes.h"
-#include "checking/MainThreadInvoker.h"
+#include "checking/AddressKind.h"
 #include "hosts/HostList.h"
+#include "hosts/Settings.h"
 #include "lang/Languages.h"
 #include "platform/Error.h"
 
@@ -19,11 +19,7 @@ namespace hv {
 
 namespace {
 
-// The menu index of host 0: the Table command and a separator come first.
-constexpr int kFirstHostItem = 2;
 constexpr int kTries = 2;
-constexpr int kMaxParallelChecks = 256;
-constexpr int kMaxPassesToReport = 100;
 // Hosts handed over in one step at most, so the main thread stays responsive.
 constexpr std::size_t kMostPerHandOver = 64;
 
@@ -37,11 +33,22 @@ bool isBlankText(const QString& text) {
     return true;
 }
 
+QString messageOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+    }
+    return QStringLiteral("unknown error");
+}
+
 }  // namespace
 
-CheckCycle::CheckCycle(HostList& hosts, ProbeFactory probes, CheckSink& sink,
-                         MainThreadInvoker& invoker)
-    : m_hosts(hosts), m_factory(std::move(probes)), m_sink(sink), m_invoker(invoker) {}
+CheckCycle::CheckCycle(HostList& hosts, ProbeFactory probes, CheckSink& sink)
+    : m_hosts(hosts), m_factory(std::move(probes)), m_sink(sink) {}
 
 CheckCycle::~CheckCycle() { stop(); }
 
@@ -82,7 +89,9 @@ void CheckCycle::resumeForNewList() {
 
 void CheckCycle::setParallelChecks(int count) {
     std::lock_guard guard(m_lock);
-    m_parallelChecks = std::clamp(count, 1, kMaxParallelChecks);
+    static const SettingsKey& bounds =
+        settingsKey(QStringLiteral("CheckParams"), QStringLiteral("ParallelChecks"));
+    m_parallelChecks = bounds.clamp(count);
 }
 
 int CheckCycle::parallelChecks() const {
@@ -92,8 +101,12 @@ int CheckCycle::parallelChecks() const {
 
 void CheckCycle::setPassesToReport(int lostAfter, int appearedAfter) {
     std::lock_guard guard(m_lock);
-    m_lostAfter = std::clamp(lostAfter, 1, kMaxPassesToReport);
-    m_appearedAfter = std::clamp(appearedAfter, 1, kMaxPassesToReport);
+    static const SettingsKey& lostBounds =
+        settingsKey(QStringLiteral("CheckParams"), QStringLiteral("LostAfter"));
+    static const SettingsKey& appearedBounds =
+        settingsKey(QStringLiteral("CheckParams"), QStringLiteral("AppearedAfter"));
+    m_lostAfter = lostBounds.clamp(lostAfter);
+    m_appearedAfter = appearedBounds.clamp(appearedAfter);
 }
 
 int CheckCycle::lostAfter() const {
@@ -113,6 +126,7 @@ void CheckCycle::stop() {
         m_wake.notify_all();
     }
     m_cancel.cancel();
+    // A hand-over waiting for the main thread would never run while it joins here.
     m_invoker.cancel();
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
 }
@@ -147,12 +161,8 @@ void CheckCycle::run() {
     try {
         loop();
         return;
-    } catch (const Error& e) {
-        message = e.message();
-    } catch (const std::exception& e) {
-        message = QString::fromUtf8(e.what());
     } catch (...) {
-        message = QStringLiteral("unknown error");
+        message = messageOf(std::current_exception());
     }
     // Nothing shows this error; a user who started the program from a terminal can at least
     // see why the checks stopped. Written before the end is marked, so whoever sees the end
@@ -179,9 +189,9 @@ void CheckCycle::loop() {
             if (m_terminated) return;
             passFinished = m_passFinished;
         }
-        pass();
+        const std::uint64_t generation = pass();
         if (terminated()) return;
-        if (!m_invoker.invoke([this] { ShowSummary(); })) return;
+        if (!m_invoker.invoke([this, generation] { showSummary(generation); })) return;
         if (passFinished) passFinished();
 
         std::unique_lock guard(m_lock);
@@ -193,16 +203,16 @@ void CheckCycle::loop() {
     }
 }
 
-void CheckCycle::ensureProbeSets(int count) {
-    while (static_cast<int>(m_probeSets.size()) < count) {
-        std::unique_ptr<HostProbes> set = m_factory ? m_factory(m_cancel) : nullptr;
-        if (!set) throw Error(QStringLiteral("no probes"));
-        m_probeSets.push_back(std::move(set));
+void CheckCycle::ensureProbes(int count) {
+    while (static_cast<int>(m_probes.size()) < count) {
+        std::unique_ptr<Probe> probe = m_factory ? m_factory(m_cancel) : nullptr;
+        if (!probe) throw Error(QStringLiteral("no probes"));
+        m_probes.push_back(std::move(probe));
     }
 }
 
 std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t generation,
-                                                      HostProbes& probes) const {
+                                                     Probe& probe) const {
     // The list was rebuilt: its hosts are not this pass's any more.
     const std::optional<Host> host = m_hosts.hostAt(index, generation);
     if (!host) return std::nullopt;
@@ -220,7 +230,8 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
     for (int attempt = 0; attempt < kTries; ++attempt) {
         if (attempt > 0 && (terminated() || m_hosts.generation() != generation))
             return std::nullopt;
-        outcome = probes.tryTarget(target);
+        // Whatever the probe throws fails this try alone.
+        outcome = tryProbe(probe, target);
         if (outcome.alive) break;
     }
     result.alive = outcome.alive;
@@ -234,33 +245,26 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
     return result;
 }
 
-bool CheckCycle::takeResult(const HostCheckResult& result, std::uint64_t generation) {
+bool CheckCycle::takeResult(const HostCheckResult& result, const PassRules& rules) {
     // The previous state is the image as it is now: Stop may have changed it while the host
     // was probed.
     const std::optional<bool> turn =
-        m_hosts.recordCheck(result.index, generation, result.alive, result.roundTripMs,
-                            m_passLostAfter, m_passAppearedAfter);
+        m_hosts.recordCheck(result.index, rules.generation, result.alive, result.roundTripMs,
+                            rules.lostAfter, rules.appearedAfter);
     if (!turn) return false;
-    if (*turn) {
-        CurrentIndex = result.index + kFirstHostItem;
-        HostAlive = result.alive;
-        HostRoundTripMs = result.roundTripMs;
-        ReportChange(generation);
-    }
+    if (*turn) reportChange(result, rules.generation);
     return true;
 }
 
-bool CheckCycle::handOver(const HostCheckResult& result, std::uint64_t generation,
-                           const std::function<void(const HostCheckResult&)>& hostChecked) {
+bool CheckCycle::handOver(const HostCheckResult& result, const PassRules& rules,
+                          const HostChecked& hostChecked) {
     if (terminated()) return false;
-    CurrentIndex = result.index + kFirstHostItem;
     if (result.kind != ProbeKind::Skip) {
-        HostAlive = result.alive;
         // Every checked host goes over, changed or not: its figures live on the main thread.
         bool taken = false;
         if (!m_invoker.invoke([&] {
                 const TextsScope texts(m_texts);
-                taken = takeResult(result, generation);
+                taken = takeResult(result, rules);
             }))
             return false;
         if (!taken) return false;
@@ -269,46 +273,49 @@ bool CheckCycle::handOver(const HostCheckResult& result, std::uint64_t generatio
     return true;
 }
 
-void CheckCycle::pass() {
-    std::function<void(const HostCheckResult&)> hostChecked;
+std::uint64_t CheckCycle::pass() {
+    HostChecked hostChecked;
     int width = 1;
+    PassRules rules;
     {
         std::lock_guard guard(m_lock);
         hostChecked = m_hostChecked;
         width = m_parallelChecks;
-        m_passLostAfter = m_lostAfter;
-        m_passAppearedAfter = m_appearedAfter;
+        rules.lostAfter = m_lostAfter;
+        rules.appearedAfter = m_appearedAfter;
     }
     // Taken in this order, a rebuild in between only makes the first hostAt() fail.
-    const std::uint64_t generation = m_hosts.generation();
-    PassGeneration = generation;
+    rules.generation = m_hosts.generation();
     const int count = m_hosts.count();
-    if (count <= 0) return;
+    if (count <= 0) return rules.generation;
     width = std::min(width, count);
-    ensureProbeSets(width);
-    // Sets a narrower pass does not use go, with whatever they hold open.
-    m_probeSets.resize(static_cast<std::size_t>(width));
-    for (const auto& set : m_probeSets) set->setConcurrent(width > 1);
+    ensureProbes(width);
+    // Probes a narrower pass does not use go, with whatever they hold open.
+    m_probes.resize(static_cast<std::size_t>(width));
+    for (const auto& probe : m_probes) probe->setConcurrent(width > 1);
 
     if (width == 1) {
         for (int index = 0; index < count; ++index) {
-            if (terminated()) return;
-            CurrentIndex = index + kFirstHostItem;
+            if (terminated()) break;
             const std::optional<HostCheckResult> result =
-                checkHost(index, generation, *m_probeSets.front());
-            if (!result || !handOver(*result, generation, hostChecked)) return;
+                checkHost(index, rules.generation, *m_probes.front());
+            if (!result || !handOver(*result, rules, hostChecked)) break;
         }
-        return;
+        return rules.generation;
     }
 
     // Workers take the hosts in list order and leave each result in its slot; this thread
-    // hands the slots over in list order as they fill.
+    // hands the results over in list order as they fill.
+    struct Slot {
+        bool done = false;
+        std::optional<HostCheckResult> result;  // none: the pass is cut short here
+        std::exception_ptr error;               // what a worker met outside the probes
+    };
     std::mutex lock;
     std::condition_variable filled;
     int next = 0;        // the next host a worker takes
     bool ended = false;  // no more hosts are taken: the pass is over or cut short
-    std::vector<std::optional<HostCheckResult>> results(static_cast<std::size_t>(count));
-    std::vector<char> done(static_cast<std::size_t>(count), 0);
+    std::vector<Slot> results(static_cast<std::size_t>(count));
 
     std::vector<std::thread> workers;
     workers.reserve(static_cast<std::size_t>(width));
@@ -332,8 +339,8 @@ void CheckCycle::pass() {
             std::lock_guard guard(lock);
             if (ended || next >= count) break;
         }
-        HostProbes* probes = m_probeSets[static_cast<std::size_t>(w)].get();
-        workers.emplace_back([&, probes] {
+        Probe* probe = m_probes[static_cast<std::size_t>(w)].get();
+        workers.emplace_back([&, probe] {
             for (;;) {
                 int index = 0;
                 {
@@ -341,12 +348,19 @@ void CheckCycle::pass() {
                     if (ended || next >= count) return;
                     index = next++;
                 }
-                std::optional<HostCheckResult> result = checkHost(index, generation, *probes);
-                const bool stopHere = !result;
+                // An exception must not leave a worker: it would end the program. It ends the
+                // pass instead, on the checking thread, as it would in a sequential pass.
+                Slot slot;
+                try {
+                    slot.result = checkHost(index, rules.generation, *probe);
+                } catch (...) {
+                    slot.error = std::current_exception();
+                }
+                const bool stopHere = !slot.result;
                 {
                     std::lock_guard guard(lock);
-                    results[static_cast<std::size_t>(index)] = std::move(result);
-                    done[static_cast<std::size_t>(index)] = 1;
+                    slot.done = true;
+                    results[static_cast<std::size_t>(index)] = std::move(slot);
                     if (stopHere) ended = true;
                 }
                 filled.notify_all();
@@ -361,29 +375,33 @@ void CheckCycle::pass() {
         // wakes once for many hosts, and each waits for every host before it all the same.
         std::vector<HostCheckResult> batch;
         bool cut = false;
+        std::exception_ptr error;
         {
             std::unique_lock guard(lock);
             // Every taken host fills its slot once its probe returns, and stop() makes every
             // waiting probe return at once.
-            filled.wait(guard, [&] { return done[static_cast<std::size_t>(index)] != 0; });
-            while (index < count && done[static_cast<std::size_t>(index)] != 0 &&
+            filled.wait(guard, [&] { return results[static_cast<std::size_t>(index)].done; });
+            while (index < count && results[static_cast<std::size_t>(index)].done &&
                    batch.size() < kMostPerHandOver) {
-                const std::optional<HostCheckResult>& result =
-                    results[static_cast<std::size_t>(index)];
-                if (!result) {
+                const Slot& slot = results[static_cast<std::size_t>(index)];
+                if (!slot.result) {
                     cut = true;
+                    error = slot.error;
                     break;
                 }
-                batch.push_back(*result);
+                batch.push_back(*slot.result);
                 ++index;
             }
         }
-        if (!handOverBatch(batch, generation, hostChecked) || cut) return;
+        if (!handOverBatch(batch, rules, hostChecked)) break;
+        if (error) std::rethrow_exception(error);
+        if (cut) break;
     }
+    return rules.generation;
 }
 
-bool CheckCycle::handOverBatch(const std::vector<HostCheckResult>& batch, std::uint64_t generation,
-                                const std::function<void(const HostCheckResult&)>& hostChecked) {
+bool CheckCycle::handOverBatch(const std::vector<HostCheckResult>& batch, const PassRules& rules,
+                               const HostChecked& hostChecked) {
     if (terminated()) return false;
     const bool anyChecked = std::any_of(batch.begin(), batch.end(), [](const HostCheckResult& r) {
         return r.kind != ProbeKind::Skip;
@@ -396,7 +414,7 @@ bool CheckCycle::handOverBatch(const std::vector<HostCheckResult>& batch, std::u
         const bool ran = m_invoker.invoke([&] {
             const TextsScope texts(m_texts);
             for (const HostCheckResult& r : batch) {
-                if (r.kind != ProbeKind::Skip && !takeResult(r, generation)) return;
+                if (r.kind != ProbeKind::Skip && !takeResult(r, rules)) return;
                 ++handed;
             }
         });
@@ -417,46 +435,44 @@ const CheckCycle::HandOverTexts& CheckCycle::handOverTexts() {
     return *m_texts;
 }
 
-void CheckCycle::ReportChange(std::uint64_t generation) {
+void CheckCycle::reportChange(const HostCheckResult& result, std::uint64_t generation) {
     // Reached the main thread after a rebuild: the host it names is gone.
     if (m_hosts.generation() != generation) return;
-    const int index = CurrentIndex - kFirstHostItem;
-    const std::optional<Host> host = m_hosts.hostAt(index, generation);
+    const std::optional<Host> host = m_hosts.hostAt(result.index, generation);
     if (!host) return;
 
     const QString& title = host->title;
     const HandOverTexts& texts = handOverTexts();
-    m_hosts.setLastChange(index, texts.now);
-    if (HostAlive) {
-        m_hosts.setStateImage(index, kImageAnswered);
-        AppearedText += kLineBreak + kIndent + title;
-        AppearedTitles << title;
+    m_hosts.setLastChange(result.index, texts.now);
+    if (result.alive) {
+        m_hosts.setStateImage(result.index, kImageAnswered);
+        m_report.appearedText += kLineBreak + kIndent + title;
+        m_report.appearedTitles << title;
     } else {
-        m_hosts.setStateImage(index, kImageNotAnswering);
-        LostText += kLineBreak + kIndent + title;
-        LostTitles << title;
+        m_hosts.setStateImage(result.index, kImageNotAnswering);
+        m_report.lostText += kLineBreak + kIndent + title;
+        m_report.lostTitles << title;
     }
     m_sink.appendLogLine(texts.time + QStringLiteral(". ") +
-                         (HostAlive ? texts.appeared : texts.lost) + QStringLiteral(" ") + title);
-    m_sink.hostChanged(title, host->address, HostAlive, HostAlive ? HostRoundTripMs : -1);
+                         (result.alive ? texts.appeared : texts.lost) + QStringLiteral(" ") +
+                         title);
+    m_sink.hostChanged(title, host->address, result.alive, result.alive ? result.roundTripMs : -1);
 }
 
-void CheckCycle::ShowSummary() {
+void CheckCycle::showSummary(std::uint64_t generation) {
+    const PassReport pass = std::exchange(m_report, {});
     QString report;
-    if (!isBlankText(LostText)) {
-        report += langMessage(QStringLiteral("LoseHosts")) + LostText + kLineBreak + kLineBreak;
+    if (!isBlankText(pass.lostText)) {
+        report +=
+            langMessage(QStringLiteral("LoseHosts")) + pass.lostText + kLineBreak + kLineBreak;
     }
-    if (!isBlankText(AppearedText)) {
-        report += langMessage(QStringLiteral("AppearHosts")) + AppearedText;
+    if (!isBlankText(pass.appearedText)) {
+        report += langMessage(QStringLiteral("AppearHosts")) + pass.appearedText;
     }
-    AppearedText.clear();
-    LostText.clear();
-    const QStringList lost = std::exchange(LostTitles, {});
-    const QStringList appeared = std::exchange(AppearedTitles, {});
-    m_sink.passEnded(PassGeneration);
+    m_sink.passEnded(generation);
     if (report.isEmpty()) return;
     m_sink.showReport(report);
-    m_sink.reportTitles(lost, appeared);
+    m_sink.reportTitles(pass.lostTitles, pass.appearedTitles);
 }
 
 }  // namespace hv

@@ -1,0 +1,31 @@
+#include "checking/Probe.h"
+
+#include <chrono>
+#include <exception>
+
+namespace hv {
+
+ProbeOutcome tryProbe(Probe& probe, const ProbeTarget& target) {
+    const auto began = std::chrono::steady_clock::now();
+    ProbeOutcome outcome;
+    try {
+        outcome = probe.tryTarget(target);
+    } catch (const std::exception& e) {
+        outcome = ProbeOutcome{false, -1, e.what()};
+    } catch (...) {
+        outcome = ProbeOutcome{false, -1, "unknown error"};
+    }
+    if (!outcome.alive) {
+        outcome.roundTripMs = -1;
+    } else {
+        outcome.error.clear();
+        if (outcome.roundTripMs < 0) {
+            outcome.roundTripMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - began)
+                                      .count();
+        }
+    }
+    return outcome;
+}
+
+}  // namespace hv

@@ -1,0 +1,46 @@
+#include "net/EchoProbe.h"
+
+#include <exception>
+
+#include "net/NetError.h"
+#include "platform/CancelHandle.h"
+
+namespace hv {
+
+EchoProbe::EchoProbe(const CancelHandle& cancel) {
+    m_client.receiveTimeout = kReceiveTimeoutMs;
+    m_client.cancelFd = cancel.fd();
+    // Runs on the trying thread before runEcho returns.
+    m_client.onReply = [this](IcmpClient&, const ReplyStatus& reply) {
+        m_hostAlive = replyMeansAlive(reply);
+    };
+}
+
+bool EchoProbe::replyMeansAlive(const ReplyStatus& reply) {
+    return reply.outcome == ReplyOutcome::EchoReply && reply.icmpType == 0 && reply.byteCount > 0 &&
+           !reply.sourceAddress.empty() && reply.sourceAddress != "0.0.0.0" && reply.replyTtl > 0;
+}
+
+ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
+    ProbeOutcome outcome;
+    m_hostAlive = true;
+    try {
+        if (target.family != AddressFamily::IPv4) throw SocketError(kAddressFamilyNotSupported);
+        m_client.host = target.host;
+        m_client.runEcho("", 0);
+    } catch (const std::exception& e) {
+        m_hostAlive = false;
+        outcome.error = netErrorText(e);
+    }
+    outcome.alive = m_hostAlive;
+    if (!outcome.alive && outcome.error.empty()) {
+        outcome.error = m_client.replyStatus().outcome == ReplyOutcome::TimedOut
+                            ? "Request timed out."
+                            : "No echo reply.";
+    }
+    return outcome;
+}
+
+void EchoProbe::setConcurrent(bool concurrent) { m_client.keepSocketOpen = concurrent; }
+
+}  // namespace hv

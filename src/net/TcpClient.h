@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "net/NetComponent.h"
+#include "net/SocketIoHandler.h"
+
+namespace hv {
+
+// A TCP client as far as a connect probe needs it: open within a time limit, ask, close.
+// Not one byte is sent or read.
+class TcpClient : public NetComponent {
+public:
+    std::string host;  // taken whole: no port or path is split off
+    int port = 0;
+    int readTimeout = 0;
+    // Watched by the connect wait: readable means give up at once (CancelledError).
+    int cancelFd = -1;
+
+    // T -1 or 0: a blocking connect; otherwise at most T ms. On any failure the socket is
+    // closed, the I/O handler kept for the next open, and the error raised again.
+    void openConnection(int timeoutMs);
+    bool isConnected();
+    // Closes the socket and frees the I/O handler.
+    void closeConnection();
+
+    SocketIoHandler* ioHandler() const { return m_ioHandler.get(); }
+
+private:
+    void connectWithDeadline(int timeoutMs);
+    void closeSocket();
+
+    std::unique_ptr<SocketIoHandler> m_ioHandler;
+    bool m_freeIoHandlerOnClose = false;
+    bool m_closed = false;
+};
+
+}  // namespace hv
