@@ -21,9 +21,13 @@ W* named(W* widget, const char* name) {
 }
 
 // Keys that give a character in a line edit's key-press handler: printable text, Backspace,
-// Enter, Esc and control-key combinations. Arrows, Delete and the like give none.
+// Enter, Esc and control-key combinations. Arrows, Delete and the like give none, nor does Tab:
+// it moves the focus on before any edit sees it.
 bool producesCharacter(const QKeyEvent& e) {
     switch (e.key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return false;
         case Qt::Key_Backspace:
         case Qt::Key_Return:
         case Qt::Key_Enter:

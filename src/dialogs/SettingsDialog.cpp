@@ -391,7 +391,11 @@ void SettingsDialog::cbLangDropDown() {
 }
 
 void SettingsDialog::cbLangChange() {
-    Languages::instance().setCurrentLanguage(cbLang->currentText());
+    // Filling the box with the language in use (as opening the dialog does) changes nothing:
+    // every window shows that language already.
+    const QString name = cbLang->currentText();
+    if (name == Languages::instance().currentLanguage()) return;
+    Languages::instance().setCurrentLanguage(name);
     translateForm(this);  // not among the windows of translateAllForms
     Languages::instance().translateAllForms();
     updateAccessibleNames();

@@ -119,11 +119,17 @@ SocketHandle& IcmpClient::fetchSocket() {
     if (!m_socket.allocated()) {
         m_datagram = false;
         m_appliedTtl = -1;
+        // A failed change of the capability sets gives up the raw socket for the whole run.
+        if (!RawCapability::rawSocketUsable()) m_rawRefused = true;
         if (!m_rawRefused) {
             try {
                 const RawCapability::Scope privileged;
-                m_socket.openHandle(SOCK_RAW, protocol);
-                keepOnlyOurReplies(m_socket, m_identifier);
+                if (RawCapability::rawSocketUsable()) {
+                    m_socket.openHandle(SOCK_RAW, protocol);
+                    keepOnlyOurReplies(m_socket, m_identifier);
+                } else {
+                    m_rawRefused = true;
+                }
             } catch (const InvalidSocketError& e) {
                 // Only a missing privilege lasts; a shortage of descriptors or buffers fails
                 // this try alone, and the next one asks for a raw socket again.

@@ -97,11 +97,16 @@ void AtomicFile::write(const QString& path, const QByteArray& bytes, const Optio
     if (error == 0 && !writeAll(fd, bytes)) error = errno ? errno : EIO;
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.constData(), encodedTarget.constData()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.constData());
-        fail(error);
+    if (error == 0) {
+        // link() never replaces an existing target, not even one that appeared meanwhile.
+        const int placed = options.noReplace
+                               ? ::link(temp.constData(), encodedTarget.constData())
+                               : ::rename(temp.constData(), encodedTarget.constData());
+        if (placed != 0) error = errno;
     }
+    // After a link the temporary name is the file's second name: it goes too.
+    if (error != 0 || options.noReplace) ::unlink(temp.constData());
+    if (error != 0) fail(error);
 
     const int dirFd =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

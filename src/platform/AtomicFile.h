@@ -34,6 +34,9 @@ public:
         // Refuse (EACCES) to replace an existing file that this process may not write to,
         // although the rename alone would succeed.
         bool refuseReadOnly = false;
+        // Create the file only: it is linked into place whole, and when the target exists
+        // (also when it appears meanwhile) it is left as it is and the write fails with EEXIST.
+        bool noReplace = false;
     };
 
     static void write(const QString& path, const QByteArray& bytes, const Options& options);

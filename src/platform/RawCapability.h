@@ -16,9 +16,21 @@ void restrictAtStart();
 // True when the kernel started this program in secure mode (AT_SECURE).
 bool secureMode();
 
+// False once a change of the capability sets has failed (said once on stderr): the ICMP echo
+// then keeps to the datagram socket for the rest of the run, as without the capability.
+bool rawSocketUsable();
+
+// Tests: stand-ins for the capset system call and for secure mode (null: the real ones).
+// Setting them also forgets an earlier failure.
+struct TestHooks {
+    int (*capset)(void* header, void* data) = nullptr;
+    bool (*secureMode)() = nullptr;
+};
+void setTestHooks(const TestHooks& hooks);
+
 // Raises CAP_NET_RAW in the calling thread's effective set for its lifetime when it is
-// permitted; does nothing otherwise. Capability sets are per thread on Linux, so this affects
-// no other thread.
+// permitted; does nothing otherwise, nor once rawSocketUsable() is false. Capability sets are per
+// thread on Linux, so this affects no other thread.
 class Scope {
 public:
     Scope();

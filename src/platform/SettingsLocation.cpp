@@ -1,15 +1,13 @@
 #include "platform/SettingsLocation.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
+#include "platform/AtomicFile.h"
 #include "platform/ProgramFiles.h"
 
 namespace hv {
@@ -31,7 +29,13 @@ QString settingsFile(const QString& programDir, const QString& fileName) {
 }
 
 QString prepareSettingsFile(const QString& programDir, const QString& fileName) {
-    const QString path = settingsFile(programDir, fileName);
+    const bool writable = ::access(QFile::encodeName(programDir).constData(), W_OK) == 0;
+    return prepareSettingsFile(programDir, fileName, writable);
+}
+
+QString prepareSettingsFile(const QString& programDir, const QString& fileName,
+                            bool programDirWritable) {
+    const QString path = settingsFile(programDir, fileName, programDirWritable);
     const QString beside = ProgramFiles::resolve(programDir, fileName);
     if (path == beside || QFile::exists(path)) return path;
 
@@ -41,22 +45,18 @@ QString prepareSettingsFile(const QString& programDir, const QString& fileName) 
     QFile source(beside);
     if (!source.open(QIODevice::ReadOnly)) return path;
     const QByteArray bytes = source.readAll();
-    // O_EXCL: a second copy starting at the same moment must not truncate a file being written.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return path;
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        done += n;
+    if (source.error() != QFileDevice::NoError) return path;
+    // Whole or not at all: a start killed while copying must not leave a cut file that every
+    // later start takes for the user's own. A second copy starting at the same moment finds
+    // the file made and leaves it alone.
+    AtomicFile::Options create;
+    create.newFileMode = 0600;
+    create.noReplace = true;
+    try {
+        AtomicFile::write(path, bytes, create);
+    } catch (const AtomicFileError&) {
+        // Made meanwhile, or not at all: then the defaults are read and the first save makes it.
     }
-    ::close(fd);
-    if (done != bytes.size()) ::unlink(QFile::encodeName(path).constData());
     return path;
 }
 

@@ -19,9 +19,12 @@ QString settingsFile(const QString& programDir, const QString& fileName, bool pr
 QString settingsFile(const QString& programDir, const QString& fileName);
 
 // settingsFile(), and when that is the per-user file and it does not exist yet, creates it from
-// the default beside the program (folder mode 0700, file mode 0600). A failure to create it
-// leaves the defaults to be read; the first save creates it then.
+// the default beside the program (folder mode 0700, file mode 0600), whole or not at all and
+// never over a file that exists. A failure to create it leaves the defaults to be read; the
+// first save creates it then. programDirWritable: as settingsFile() takes it.
 QString prepareSettingsFile(const QString& programDir, const QString& fileName);
+QString prepareSettingsFile(const QString& programDir, const QString& fileName,
+                            bool programDirWritable);
 
 }  // namespace SettingsLocation
 }  // namespace hv

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -195,6 +196,14 @@ void AboutWindow::webLinkClick() {
 }
 
 void AboutWindow::btnOKClick() { done(QDialog::Accepted); }
+
+void AboutWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 QPixmap AboutWindow::logo(const QSize& size) {
     QPixmap pm(size);

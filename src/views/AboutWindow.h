@@ -52,6 +52,10 @@ public:
     // The narrow upright logo, drawn by us.
     static QPixmap logo(const QSize& size);
 
+protected:
+    // No Cancel button: Esc closes nothing, only OK does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void formCreate(const Skin* skin);
 };

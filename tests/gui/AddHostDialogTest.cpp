@@ -202,6 +202,30 @@ TEST_F(AddHostTest, CancelHasTheFocusTabOrderAndClosing) {
     EXPECT_EQ(runModal(cancel, [&] { QTest::mouseClick(cancel.btnCancel, Qt::LeftButton); }), 2);
 }
 
+// Moving through the title with Tab is no edit of it: the title still follows the address.
+TEST_F(AddHostTest, TabbingThroughTheTitleKeepsItFollowing) {
+    HostEntryDialog d;
+    d.setMode(HostEntryMode::NewIP);
+    QStringList left;
+    bool follows = false;
+    QString title;
+    runModal(d, [&] {
+        for (Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ShiftModifier}) {
+            d.edTitle->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(d.edTitle, Qt::Key_Tab, modifiers);
+            QWidget* f = d.focusWidget();
+            left << (f ? f->objectName() : QString("(none)"));
+        }
+        follows = d.TitleFollowsAddress;
+        QTest::keyClicks(d.MaskEdit1, "10.1");
+        title = d.edTitle->text();
+        d.close();
+    });
+    EXPECT_EQ(left, QStringList({"btnCancel", "MaskEdit1"}));
+    EXPECT_TRUE(follows);
+    EXPECT_EQ(title, "10 .1  .   .   ");
+}
+
 TEST_F(AddHostTest, EveryControlHasAnAccessibleName) {
     HostEntryDialog d;
     d.setMode(HostEntryMode::NewIP);

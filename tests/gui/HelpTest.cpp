@@ -416,6 +416,24 @@ TEST_F(AboutTest, ChosenTwiceGivesOneWindowReopenedGivesFreshTexts) {
     (void)firstWindow;
 }
 
+// The window has no Cancel button: Esc leaves it open, wherever the focus is; OK closes it.
+TEST_F(AboutTest, EscapeLeavesItOpenOkClosesIt) {
+    bool openAfterEscape = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(waitFor([] { return frmAbout && frmAbout->isVisible(); }));
+        for (QWidget* w :
+             {static_cast<QWidget*>(frmAbout->btnOK), static_cast<QWidget*>(frmAbout->lbLaws),
+              static_cast<QWidget*>(frmAbout)})
+            QTest::keyClick(w, Qt::Key_Escape);
+        settle();
+        openAfterEscape = frmAbout && frmAbout->isVisible();
+        if (frmAbout) frmAbout->btnOK->click();
+    });
+    main->miAbout->trigger();
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_EQ(frmAbout, nullptr);
+}
+
 TEST_F(AboutTest, MainWindowContexts) {
     EXPECT_EQ(helpContextOf(main.get()), 2);
     EXPECT_EQ(helpContextOf(main->memReport), 2);

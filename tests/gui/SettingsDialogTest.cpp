@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -135,6 +136,86 @@ TEST(SettingsDialogTest, SpinEditsHaveNoBoundsAndReadBadTextAsZero) {
     se.setSpinValue(5);
     se.stepBy(1);
     EXPECT_EQ(se.spinValue(), 6);
+}
+
+// Counts the beeps of refused keys instead of sounding them.
+struct BeepCounter {
+    BeepCounter() {
+        hv::SpinEdit::beepHook() = [this] { ++beeps; };
+    }
+    ~BeepCounter() { hv::SpinEdit::beepHook() = nullptr; }
+    int beeps = 0;
+};
+
+TEST(SettingsDialogTest, SpinEditsTakeDigitsSignsAndTheDecimalSeparatorAndBeepAtTheRest) {
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const struct {
+        const QLocale& locale;
+        const char* typed;
+        const char* text;
+        int beeps;
+    } cases[] = {
+        {english, "-1.5", "-1.5", 0}, {english, "+7", "+7", 0},
+        {english, "1a2 b", "12", 3},  {english, "1,5", "15", 1},  // another locale's separator
+        {german, "1,5", "1,5", 0},    {german, "1.5", "15", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        BeepCounter counter;
+        hv::SpinEdit se;
+        se.setLocale(c.locale);
+        se.setSpinText("");
+        QTest::keyClicks(&se, c.typed);
+        EXPECT_EQ(se.text(), c.text);
+        EXPECT_EQ(counter.beeps, c.beeps);
+    }
+    // Control keys edit; Enter is refused like a character.
+    BeepCounter counter;
+    hv::SpinEdit se;
+    se.setSpinText("12");
+    QTest::keyClick(&se, Qt::Key_End);
+    QTest::keyClick(&se, Qt::Key_Backspace);
+    EXPECT_EQ(se.text(), "1");
+    EXPECT_EQ(counter.beeps, 0);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(&se, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(se.text(), "1");
+    EXPECT_EQ(counter.beeps, 1);
+}
+
+// What the user leaves in a spin edit is what OK hands back, also once the focus has moved on
+// to the OK button: a box cleared or left without an integer gives 0.
+TEST(SettingsDialogTest, OkHandsBackTheTypedValueAndZeroForATextThatIsNoInteger) {
+    const struct {
+        const char* typed;  // after the old text has been selected
+        int value;
+    } cases[] = {
+        {"", 0},  // cleared with Backspace
+        {"1.5", 0}, {"-", 0}, {"12-3", 0}, {"-42", -42}, {"+300", 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        hv::SettingsDialog d;
+        d.seCheckPeriod->setSpinValue(60000);
+        bool focused = false;
+        const int result = runModal(d, [&] {
+            d.lbSettings->setCurrentRow(2);
+            d.activateWindow();
+            (void)QTest::qWaitForWindowActive(&d, 2000);
+            d.seCheckPeriod->setFocus(Qt::TabFocusReason);
+            focused = d.seCheckPeriod->hasFocus();
+            d.seCheckPeriod->selectAll();
+            QTest::keyClick(d.seCheckPeriod, Qt::Key_Backspace);
+            QTest::keyClicks(d.seCheckPeriod, c.typed);
+            d.btnOK->setFocus(Qt::MouseFocusReason);  // as the click on OK moves it
+            d.btnOK->click();
+        });
+        EXPECT_TRUE(focused);
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(d.seCheckPeriod->spinValue(), c.value);
+    }
 }
 
 TEST(SettingsDialogTest, ConfirmedFontReachesTheReportAtOnceCancelledChangesNothing) {

@@ -680,6 +680,33 @@ TEST_F(ShellTest, TypingALanguageTranslatesAtEveryKeyAndCancelBringsTheStoredOne
     EXPECT_EQ(hv::Languages::instance().currentLanguage(), "English");
 }
 
+// Opening the dialog puts the language in use into its box: that translates no window. A
+// language picked in the box translates at once, and Cancel translates back.
+TEST_F(ShellTest, OpeningSettingsTranslatesNoWindowPickingALanguageDoes) {
+    dir.write("Languages/Deutsch.lng", "[Messages]\nStart=Starten\n");
+    MainWindow& m = make();
+    m.loadSettings();
+    QStringList seen;
+    hv::Languages::instance().setTranslateAllForms(
+        [&] { seen << hv::Languages::instance().currentLanguage(); });
+    QStringList atOpen, afterPick;
+    m.runSettingsDialog = [&](hv::SettingsDialog& d) {
+        atOpen = seen;
+        EXPECT_EQ(d.cbLang->currentText(), "English");
+        d.cbLang->showPopup();  // lists the language files
+        d.cbLang->hidePopup();
+        d.cbLang->setCurrentIndex(d.cbLang->findText("Deutsch"));
+        afterPick = seen;
+        return int(hv::SettingsDialog::kCancel);
+    };
+    m.miSettingsClick();
+    hv::Languages::instance().setTranslateAllForms(nullptr);
+    EXPECT_EQ(atOpen, QStringList());
+    EXPECT_EQ(afterPick, QStringList({"Deutsch"}));
+    EXPECT_EQ(seen, QStringList({"Deutsch", "English"}));
+    EXPECT_EQ(hv::Languages::instance().currentLanguage(), "English");
+}
+
 TEST_F(ShellTest, AnUnreadableAutorunEntryOpensTheDialogUnticked) {
     MainWindow& m = make();
     m.monitor().loadSettings();

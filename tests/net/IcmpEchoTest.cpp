@@ -1,11 +1,14 @@
 #include <arpa/inet.h>
+#include <linux/capability.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -18,6 +21,7 @@
 #include "net/NetError.h"
 #include "net/SocketStack.h"
 #include "platform/CancelHandle.h"
+#include "platform/RawCapability.h"
 
 using namespace hv;
 using hvtest::Clock;
@@ -227,6 +231,84 @@ TEST(IcmpEcho, SendFailureKeepsSequenceAndSocketForTheNextEcho) {
         EXPECT_EQ(client.echoSequence, 3490);
         EXPECT_FALSE(client.socketAllocated());
     });
+}
+
+namespace {
+
+constexpr unsigned kRawBit = 1u << CAP_NET_RAW;
+
+// CAP_NET_RAW out of the calling thread's effective set, still permitted (as after start-up);
+// false when it is not permitted at all.
+bool lowerRawKeepPermitted() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0 || !(data[0].permitted & kRawBit)) return false;
+    data[0].effective &= ~kRawBit;
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+int failEveryCapset(void*, void*) {
+    errno = EPERM;
+    return -1;
+}
+
+int failLowering(void* header, void* data) {
+    if (!(static_cast<__user_cap_data_struct*>(data)[0].effective & kRawBit)) {
+        errno = EPERM;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_capset, header, data));
+}
+
+}  // namespace
+
+// A change of the capability sets that fails gives up the raw socket: the echo goes through
+// the datagram socket at once when raising fails, from the next echo on when lowering fails.
+TEST(IcmpEcho, AFailedCapsetFallsBackToTheDatagramSocket) {
+    SKIP_WITHOUT_NAMESPACES();
+    NetNamespace ns("cap");
+    ASSERT_TRUE(ns.ok());
+    ASSERT_TRUE(ns.sysctl("net.ipv4.ping_group_range=0 2147483647"));
+    const struct {
+        const char* what;
+        int (*capset)(void*, void*);
+        std::vector<bool> datagram;  // per echo
+        int lines;                   // said on stderr
+    } cases[] = {
+        {"capset works", nullptr, {false, false}, 0},
+        {"raising fails", failEveryCapset, {true, true}, 1},
+        {"lowering fails", failLowering, {false, true}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawCapability::TestHooks hooks;
+        hooks.capset = c.capset;
+        RawCapability::setTestHooks(hooks);
+        bool permitted = false;
+        std::vector<bool> datagram, alive;
+        testing::internal::CaptureStderr();
+        ns.run([&] {
+            permitted = lowerRawKeepPermitted();
+            if (!permitted) return;
+            IcmpClient client;
+            client.receiveTimeout = 2500;
+            client.host = "127.0.0.1";
+            for (std::size_t i = 0; i < c.datagram.size(); ++i) {
+                client.runEcho("", 0);
+                datagram.push_back(client.usesDatagramSocket());
+                alive.push_back(EchoProbe::replyMeansAlive(client.replyStatus()));
+            }
+        });
+        const std::string err = testing::internal::GetCapturedStderr();
+        RawCapability::setTestHooks({});
+        if (!permitted) GTEST_SKIP() << "skipped: CAP_NET_RAW is not permitted";
+        EXPECT_EQ(datagram, c.datagram);
+        EXPECT_EQ(alive, std::vector<bool>(c.datagram.size(), true));
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.lines) << err;
+        if (c.lines > 0) {
+            EXPECT_EQ(err.rfind("hostvane: ", 0), 0u) << err;
+        }
+    }
 }
 
 // The probe in namespace a (198.51.100.1); b (198.51.100.2) answers echoes and routes

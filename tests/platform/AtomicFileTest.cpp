@@ -79,6 +79,27 @@ TEST(AtomicFile, RefusesWhatItMustNotReplace) {
     }
 }
 
+// Creating only: the file comes whole or not at all, and an existing one is never replaced.
+TEST(AtomicFile, NoReplaceCreatesButNeverReplaces) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    AtomicFile::Options create;
+    create.newFileMode = 0600;
+    create.noReplace = true;
+    AtomicFile::write(path, "first\n", create);
+    EXPECT_EQ(readAll(path), "first\n");
+    EXPECT_EQ(modeOf(path), 0600u);
+
+    try {
+        AtomicFile::write(path, "second\n", create);
+        ADD_FAILURE() << "replaced";
+    } catch (const AtomicFileError& e) {
+        EXPECT_EQ(e.systemError(), EEXIST);
+    }
+    EXPECT_EQ(readAll(path), "first\n");
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Hostvane.ini"});
+}
+
 TEST(AtomicFile, NewFilesTakeTheModeLessTheUmask) {
     hvtest::TempDir tmp;
     const mode_t old = ::umask(027);

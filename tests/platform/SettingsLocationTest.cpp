@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -71,6 +75,72 @@ TEST_F(SettingsLocationTest, AReadOnlyProgramFolderGetsAPrivateCopyOfTheDefaultO
     SettingsLocation::prepareSettingsFile(m_program.path(), "Hostvane.ini");
     EXPECT_EQ(readFile(path), QByteArray("[CheckParams]\nCheckPeriod=5\n"));
     ::chmod(QFile::encodeName(m_program.path()).constData(), 0755);
+}
+
+// A start killed in the middle of the first copy (the file-size limit stops its writes after
+// 4 KiB with SIGXFSZ) must not leave a cut file that the next start takes for the user's own.
+TEST_F(SettingsLocationTest, AStartKilledMidCopyLeavesNoCutFileForTheNext) {
+    QByteArray defaults = "[HostList]\n";
+    for (int i = 0; i < 2000; ++i)
+        defaults += "Host" + QByteArray::number(i) + "=10.0." + QByteArray::number(i / 256) + "." +
+                    QByteArray::number(i % 256) + "\n";
+    defaults += "[General]\nLanguage=English\n";
+    m_program.write(QStringLiteral("Hostvane.ini"), defaults);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit noCore{0, 0};
+        const rlimit small{4096, 4096};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::signal(SIGXFSZ, SIG_DFL);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        SettingsLocation::prepareSettingsFile(m_program.path(), "Hostvane.ini", false);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
+        << "the copy was not cut short (status " << status << ")";
+
+    const QString path =
+        SettingsLocation::prepareSettingsFile(m_program.path(), "Hostvane.ini", false);
+    EXPECT_EQ(path, userFile());
+    EXPECT_EQ(readFile(path), defaults);
+    EXPECT_EQ(modeOf(path), 0600);
+}
+
+TEST_F(SettingsLocationTest, TheCopyIsWholeAndAnExistingUserFileIsNeverReplaced) {
+    const QByteArray defaults = "[CheckParams]\nCheckPeriod=1000\n";
+    m_program.write(QStringLiteral("Hostvane.ini"), defaults);
+    // What an earlier start that was killed while copying left behind is not the user's file.
+    const QString folder = m_config.path() + QStringLiteral("/Hostvane");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile leftover(folder + QStringLiteral("/.Hostvane.ini.k1ll3d"));
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.write("[CheckPa");
+    leftover.close();
+
+    const QString path =
+        SettingsLocation::prepareSettingsFile(m_program.path(), "Hostvane.ini", false);
+    EXPECT_EQ(path, userFile());
+    EXPECT_EQ(readFile(path), defaults);
+    EXPECT_EQ(modeOf(path), 0600);
+    EXPECT_EQ(modeOf(folder), 0700);
+    // The copy left no temporary file of its own.
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({".Hostvane.ini.k1ll3d", "Hostvane.ini"}));
+
+    // The user's file, even an empty one, stays as it is.
+    for (const QByteArray& own : {QByteArray(), QByteArray("[CheckParams]\nCheckPeriod=5\n")}) {
+        QFile user(path);
+        ASSERT_TRUE(user.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        user.write(own);
+        user.close();
+        EXPECT_EQ(SettingsLocation::prepareSettingsFile(m_program.path(), "Hostvane.ini", false),
+                  path);
+        EXPECT_EQ(readFile(path), own);
+    }
 }
 
 TEST_F(SettingsLocationTest, WithoutADefaultNothingIsCreated) {
