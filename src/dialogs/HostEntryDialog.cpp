@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "widgets/MaskEdit.h"
 #include "lang/Languages.h"
 #include "translation/TranslateForm.h"
+#include "widgets/MaskEdit.h"
 
 namespace hv {
 

@@ -19,14 +19,14 @@
 #include <QVBoxLayout>
 #include <tuple>
 
-#include "widgets/DropDownComboBox.h"
-#include "widgets/ExecModal.h"
-#include "dialogs/ReportFontQt.h"
-#include "widgets/SpinEdit.h"
 #include "dialogs/HostEntryDialog.h"
-#include "widgets/HelpContext.h"
+#include "dialogs/ReportFontQt.h"
 #include "lang/Languages.h"
 #include "translation/TranslateForm.h"
+#include "widgets/DropDownComboBox.h"
+#include "widgets/ExecModal.h"
+#include "widgets/HelpContext.h"
+#include "widgets/SpinEdit.h"
 
 namespace hv {
 
@@ -122,8 +122,9 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     // Page 1: general.
     generalGroup = page(pages, QStringLiteral("Genaral"), "gbGenaral");
     lbAutorun = named(new QLabel(QStringLiteral("Autorun"), generalGroup), "lbAutorun");
-    cbAutorun = named(new QCheckBox(QStringLiteral("Run application on Windows load"), generalGroup),
-                      "cbAutorun");
+    cbAutorun =
+        named(new QCheckBox(QStringLiteral("Run application on Windows load"), generalGroup),
+              "cbAutorun");
     {
         auto* heading = new QHBoxLayout;
         heading->addWidget(rule(generalGroup), 1);

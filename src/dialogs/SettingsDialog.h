@@ -6,8 +6,8 @@
 #include <QPair>
 #include <functional>
 
-#include "widgets/DropDownComboBox.h"
 #include "hosts/Settings.h"
+#include "widgets/DropDownComboBox.h"
 
 class QCheckBox;
 class QFontDialog;

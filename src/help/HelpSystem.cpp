@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "widgets/HelpContext.h"
 #include "help/HtmlHelp.h"
 #include "helpcore/HelpManager.h"
 #include "helpcore/HtmlHelpViewer.h"
 #include "helpcore/WinHelpTester.h"
+#include "widgets/HelpContext.h"
 
 namespace hv {
 

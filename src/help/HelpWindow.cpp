@@ -14,9 +14,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "widgets/ExecModal.h"
 #include "help/ChmBrowser.h"
 #include "helpcore/ChmFile.h"
+#include "widgets/ExecModal.h"
 
 namespace hv {
 

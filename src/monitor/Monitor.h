@@ -10,8 +10,8 @@
 
 #include "checking/ChangeEvents.h"
 #include "checking/CheckCycle.h"
-#include "checking/Probe.h"
 #include "checking/OverallStatus.h"
+#include "checking/Probe.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"

@@ -32,7 +32,6 @@ namespace {
 
 const char kVersionText[] = "Hostvane " HV_VERSION;
 
-
 void writeOut(QByteArray* output, const QByteArray& text) {
     if (output) {
         output->append(text);

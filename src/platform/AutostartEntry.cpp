@@ -173,6 +173,11 @@ void AutostartEntry::set(const QString& exePath) const {
                                 .toUtf8();
     try {
         if (!QDir().mkpath(QFileInfo(path).absolutePath())) throw IniWriteError(path);
+        // The replacement keeps the old entry's mode, and the desktop must read it: an entry
+        // the owner could not read would stay "not set" however often it is written.
+        const QFileInfo old(path);
+        if (old.isFile() && !(old.permissions() & QFileDevice::ReadOwner))
+            QFile::setPermissions(path, old.permissions() | QFileDevice::ReadOwner);
         AtomicFile::write(path, text);
     } catch (const Error&) {
         throw Error(QStringLiteral("Failed to set data for '%1'").arg(kValueName));

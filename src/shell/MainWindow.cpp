@@ -18,25 +18,25 @@
 #include <cstdio>
 #include <limits>
 
-#include "widgets/DropDownComboBox.h"
-#include "widgets/ExecModal.h"
 #include "dialogs/ReportFontQt.h"
-#include "widgets/SpinEdit.h"
 #include "dialogs/SettingsDialog.h"
-#include "widgets/HelpContext.h"
 #include "helpcore/HelpManager.h"
 #include "lang/Languages.h"
 #include "platform/AutostartEntry.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/ProgramFiles.h"
 #include "shell/OwnerDrawItem.h"
-#include "widgets/ErrorBox.h"
-#include "views/ImageList.h"
-#include "views/NoTrayFallback.h"
 #include "views/AboutWindow.h"
+#include "views/ImageList.h"
 #include "views/LogWindow.h"
+#include "views/NoTrayFallback.h"
 #include "views/StateWindow.h"
 #include "views/TrayIcon.h"
+#include "widgets/DropDownComboBox.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/ExecModal.h"
+#include "widgets/HelpContext.h"
+#include "widgets/SpinEdit.h"
 
 namespace hv {
 

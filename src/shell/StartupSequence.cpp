@@ -10,16 +10,16 @@
 
 #include "help/HelpSystem.h"
 #include "lang/Languages.h"
-#include "translation/TranslateForm.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
-#include "shell/QuitSignals.h"
 #include "shell/MainWindow.h"
-#include "widgets/ErrorBox.h"
+#include "shell/QuitSignals.h"
+#include "translation/TranslateForm.h"
 #include "views/LogWindow.h"
 #include "views/StateWindow.h"
+#include "widgets/ErrorBox.h"
 
 namespace hv {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/RawCapability.h"
 #include "once/CheckOnce.h"
+#include "platform/RawCapability.h"
 #include "shell/GuiModule.h"
 
 namespace {

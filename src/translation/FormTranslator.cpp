@@ -4,8 +4,8 @@
 
 #include "lang/FormKey.h"
 #include "lang/PropertyValue.h"
-#include "translation/WidgetProperties.h"
 #include "platform/IniFile.h"
+#include "translation/WidgetProperties.h"
 
 namespace hv {
 

@@ -9,9 +9,9 @@
 #include <QPainterPath>
 #include <QPushButton>
 
-#include "widgets/HelpContext.h"
-#include "translation/TranslateForm.h"
 #include "skin/Skin.h"
+#include "translation/TranslateForm.h"
+#include "widgets/HelpContext.h"
 #include "widgets/LinkLabel.h"
 
 namespace hv {

@@ -21,12 +21,12 @@
 #include <cstring>
 
 #include "checking/ChangeEvents.h"
-#include "widgets/ExecModal.h"
-#include "widgets/HelpContext.h"
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/ProgramFiles.h"
 #include "widgets/ErrorBox.h"
+#include "widgets/ExecModal.h"
+#include "widgets/HelpContext.h"
 #include "widgets/MinimizeToTray.h"
 
 namespace hv {
@@ -125,8 +125,8 @@ void LogWindow::miViewLogClick() {
 }
 
 QString LogWindow::chooseFile(const QString& executableDir, const QString& title,
-                            const QString& objectName, const QString& filter,
-                            const QString& suffix) {
+                              const QString& objectName, const QString& filter,
+                              const QString& suffix) {
     QFileDialog dialog(nullptr, title);
     dialog.setObjectName(objectName);
     dialog.setOption(QFileDialog::DontUseNativeDialog);

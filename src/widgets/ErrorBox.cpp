@@ -4,8 +4,8 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "widgets/ExecModal.h"
 #include "platform/Error.h"
+#include "widgets/ExecModal.h"
 
 namespace hv::ErrorBox {
 

@@ -135,7 +135,26 @@ TEST(ChangeEvents, AFullListDropsTheOldestAndCountsThem) {
     const auto records = readCsv(QString::fromUtf8(events.toCsv()));
     ASSERT_TRUE(records.has_value());
     EXPECT_EQ(records->size(), 4);  // the header and the three kept
-    EXPECT_EQ(hv::ChangeEvents().capacity(), hv::ChangeEvents::kDefaultCapacity);
+}
+
+// A long run keeps its last 100 000 changes for Export, no fewer and no more.
+TEST(ChangeEvents, ADefaultListKeepsAHundredThousandChanges) {
+    constexpr int kKept = 100000;
+    hv::ChangeEvents events;
+    const QDateTime at = QDateTime::currentDateTime();
+    int droppedEarly = 0;
+    for (int i = 0; i < kKept; ++i) {
+        if (events.add({at, QString::number(i), "a", i % 2 == 0, i})) ++droppedEarly;
+    }
+    EXPECT_EQ(droppedEarly, 0);
+    ASSERT_EQ(events.events().size(), std::size_t(kKept));
+    EXPECT_EQ(events.dropped(), 0u);
+
+    EXPECT_TRUE(events.add({at, QString::number(kKept), "a", true, kKept}));
+    ASSERT_EQ(events.events().size(), std::size_t(kKept));
+    EXPECT_EQ(events.events().front().title, "1");
+    EXPECT_EQ(events.events().back().title, QString::number(kKept));
+    EXPECT_EQ(events.dropped(), 1u);
 }
 
 // Probes that fail without an exception and say why, as the real ones do, or throw.

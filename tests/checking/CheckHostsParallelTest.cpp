@@ -145,6 +145,29 @@ TEST_P(CheckHostsAtOnce, StopDuringAPassMakesTheHostsNotYetHandedOverAppear) {
 
 INSTANTIATE_TEST_SUITE_P(ParallelChecks, CheckHostsAtOnce, ::testing::Values(1, 2, 64));
 
+class CheckHostsWidth : public hvtest::CheckCycle {};
+
+// The widest pass the settings allow really runs that many checks at once: each try waits
+// until 64 are under way together, which a narrower pass never reaches.
+TEST_F(CheckHostsWidth, SixtyFourChecksAreUnderWayAtOnce) {
+    const int n = 80;
+    QStringList lines;
+    for (int i = 0; i < n; ++i) {
+        lines << QStringLiteral("T%1 :  g%1").arg(i);
+        probes.script("g" + std::to_string(i), {Answer::Gate});
+    }
+    hosts.rebuildFromLines(lines);
+    probes.openGateAt(64);
+    thread.setParallelChecks(64);
+    thread.resume();
+    ASSERT_TRUE(pumpUntil([&] { return passes.load() == 1 && thread.isSuspended(); }, 60000));
+    EXPECT_FALSE(probes.gateTimedOut()) << "at most " << probes.mostAtOnce() << " at once";
+    EXPECT_EQ(probes.mostAtOnce(), 64);
+    EXPECT_EQ(probes.calls().size(), std::size_t(n));  // every host answered its first try
+    EXPECT_EQ(images(), std::vector<int>(n, hv::kImageAnswered));
+    EXPECT_EQ(sink.lines.size(), n);
+}
+
 class CheckHostsQuit : public hvtest::CheckCycle {};
 
 TEST_F(CheckHostsQuit, QuitWhileSixtyFourProbesWaitEndsAtOnce) {

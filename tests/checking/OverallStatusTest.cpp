@@ -44,6 +44,7 @@ TEST_F(OverallStatusTest, StateAndToolTipFromStatesAndRunning) {
     const QList<Host> allUp{up("A"), up("B"), up("C"), up("D")};
     const QList<Host> oneDown{up("A"), up("B"), down("Mail server"), up("D")};
     const QList<Host> allDown{down("A"), down("B")};
+    const QList<Host> oneUp{down("A"), down("B"), up("C"), down("D")};
     // A host without an address is never checked: it is neither answering nor lost.
     const QList<Host> withBlank{up("A"), down("Blank", "   "), down("Empty", "")};
     const QList<Host> onlyBlank{down("Blank", " ")};
@@ -64,6 +65,9 @@ TEST_F(OverallStatusTest, StateAndToolTipFromStatesAndRunning) {
         {"all up", allUp, true, true, OverallState::AllAnswering, 4, 4, "4 of 4 hosts answering"},
         {"some lost", oneDown, true, true, OverallState::SomeLost, 3, 4,
          "3 of 4 hosts answering\n  Mail server"},
+        // One answer among many losses is still not "all lost".
+        {"one answering", oneUp, true, true, OverallState::SomeLost, 1, 4,
+         "1 of 4 hosts answering\n  A\n  B\n  D"},
         {"all lost", allDown, true, true, OverallState::AllLost, 0, 2,
          "0 of 2 hosts answering\n  A\n  B"},
         {"blank addresses left out", withBlank, true, true, OverallState::AllAnswering, 1, 1,

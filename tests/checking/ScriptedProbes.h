@@ -30,6 +30,8 @@ enum class Answer {
     ThrowOther,  // something that is no std::exception at all
     Hold,        // waits until release() or the cancel handle, then Up (Down when cancelled)
     Slow,        // waits up to 30 s on the cancel handle, then Down: a host that never answers
+    Gate,        // waits until openGateAt()'s count of tries were under way at one time, then Up;
+                 // Down when the cancel handle or 15 s come first (the gate then opens for all)
 };
 
 struct ProbeCall {
@@ -71,6 +73,11 @@ public:
     }
     // The most tries that were under way at one time.
     int mostAtOnce() const { return m_mostAtOnce.load(); }
+
+    // Gate answers wait until this many tries were under way at one time.
+    void openGateAt(int tries) { m_gateAt = tries; }
+    // A Gate answer gave up waiting: fewer tries than openGateAt() ever ran at once.
+    bool gateTimedOut() const { return m_gateTimedOut.load(); }
 
     bool isHeld() const { return m_held.load(); }
     void release() {
@@ -127,6 +134,8 @@ private:
             case Answer::Slow:
                 if (m_cancel) m_cancel->waitFor(30000);
                 return false;
+            case Answer::Gate:
+                return gate();
         }
         return false;
     }
@@ -145,6 +154,19 @@ private:
         return released;
     }
 
+    bool gate() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (m_mostAtOnce.load() < m_gateAt.load() && !m_gateTimedOut.load()) {
+            if (m_cancel && m_cancel->isCancelled()) return false;
+            if (std::chrono::steady_clock::now() >= deadline) {
+                m_gateTimedOut = true;  // the others need not wait out their own deadline
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return !m_gateTimedOut.load();
+    }
+
     const hv::CancelHandle* m_cancel = nullptr;
     mutable std::mutex m_lock;
     std::condition_variable m_releasedCv;
@@ -155,6 +177,8 @@ private:
     std::atomic<int> m_mostAtOnce{0};
     std::vector<ProbeCall> m_calls;
     std::atomic<bool> m_held{false};
+    std::atomic<int> m_gateAt{0};
+    std::atomic<bool> m_gateTimedOut{false};
     bool m_released = false;
 };
 

@@ -18,8 +18,8 @@ start_own_x tray
 dir=$(program_dir hostvane "$(ini 1500)")
 start_program "$dir" hostvane
 wait_until 15 tray_icon_docked || fail "the icon did not dock"
-wait_until 20 balloon_window "$PROG_PID" || fail "no balloon after the first pass"
-balloon=$(balloon_window "$PROG_PID")
+wait_window 20 balloon_window "$PROG_PID" || fail "no balloon after the first pass"
+balloon=$WIN
 read -r w h x y < <(window_geometry "$balloon")
 [ "$w $h" = "245 95" ] || fail "balloon is ${w}x$h, expected 245x95"
 [ "$x $y" = "1030 894" ] || fail "balloon at $x,$y, expected 1030,894 (screen - 250, screen - 130)"
@@ -35,8 +35,8 @@ wait_exit "$PROG_PID" 10
 # Run 2: the interval is a minute; a click on the balloon hides it at once.
 dir=$(program_dir hostvane "$(ini 60000)")
 start_program "$dir" hostvane
-wait_until 20 balloon_window "$PROG_PID" || fail "run 2: no balloon"
-balloon=$(balloon_window "$PROG_PID")
+wait_window 20 balloon_window "$PROG_PID" || fail "run 2: no balloon"
+balloon=$WIN
 read -r w h x y < <(window_geometry "$balloon")
 xdotool mousemove $((x + 40)) $((y + 30)) click 3
 wait_until 5 window_unmapped "$balloon" ||

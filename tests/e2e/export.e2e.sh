@@ -11,20 +11,7 @@ need_icmp
 [ "$(id -u)" -eq 0 ] || skip "the web server on port 80 needs root"
 
 web="127.0.$((RANDOM % 200 + 20)).$((RANDOM % 200 + 20))"
-python3 -c '
-import socket, sys
-s = socket.socket()
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind((sys.argv[1], 80))
-s.listen(16)
-s.settimeout(120)
-while True:
-    c, _ = s.accept()
-    c.close()
-' "$web" >"$WORK/web.log" 2>&1 &
-WEB_PID=$!
-PIDS+=("$WEB_PID")
-wait_until 5 sh -c "ss -ltn | grep -q '$web:80 '" || fail "the web server did not start"
+start_web_server "$web"
 
 dir=$(program_dir hostvane "$(printf '%s\n' "[HostList]" "This computer=127.0.0.1" \
     "Web, \"main\"=http://$web" "" "[CheckParams]" "CheckPeriod=1000" "PopUpInterval=1500" "" \

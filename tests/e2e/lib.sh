@@ -177,14 +177,29 @@ window_geometry() {
 }
 
 # mapped_windows PID: the program's mapped top-level windows, menus included, one id a line.
+# Two processes a look whatever the number of windows: on a loaded machine a look that starts
+# two per window takes longer than a pop-up that hides after a second stays.
 mapped_windows() {
-    local root
-    root=$(xwininfo -root | awk '/Window id:/ {print $4}')
-    xwininfo -root -children | awk '/^ +0x/ {print $1}' | while read -r w; do
-        xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable" || continue
-        xprop -id "$w" _NET_WM_PID 2>/dev/null | grep -q "= $1\$" && echo "$w"
+    local mine w
+    mine=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true)
+    [ -n "$mine" ] || return 0
+    for w in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
+        grep -qx "$((w))" <<<"$mine" && echo "$w"
     done
     return 0
+}
+
+# wait_window SECONDS FINDER PID: polls FINDER PID (balloon_window, tray_menu_open) until it
+# names a window and sets WIN to that id, the one seen, though it may be hidden again by the
+# time the caller looks at it.
+wait_window() {
+    local end=$((SECONDS + $1)) finder=$2 pid=$3
+    WIN=""
+    while :; do
+        WIN=$("$finder" "$pid" 2>/dev/null) && [ -n "$WIN" ] && return 0
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.1
+    done
 }
 
 # balloon_window PID: the mapped pop-up report of the program (245 pixels wide), if any.
@@ -194,6 +209,27 @@ balloon_window() {
         [ "$(window_geometry "$w" | cut -d' ' -f1)" = 245 ] && { echo "$w"; return 0; }
     done
     return 1
+}
+
+# start_web_server ADDRESS: a listener on ADDRESS:80 that accepts and closes every connection
+# for at most 200 s; sets WEB_PID once it listens. The server says itself when it listens: on
+# a loaded machine the interpreter alone may take many seconds to start.
+start_web_server() {
+    local ready="$WORK/web-$1.ready" log="$WORK/web-$1.log"
+    rm -f "$ready"
+    python3 -c 'import socket, sys, time
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind((sys.argv[1], 80)); s.listen(64)
+open(sys.argv[2], "w").close()
+end = time.time() + 200
+s.settimeout(0.5)
+while time.time() < end:
+    try: s.accept()[0].close()
+    except OSError: pass' "$1" "$ready" >"$log" 2>&1 &
+    WEB_PID=$!
+    PIDS+=("$WEB_PID")
+    wait_until 60 sh -c "[ -e '$ready' ] || ! kill -0 $WEB_PID" && [ -e "$ready" ] ||
+        fail "the web server on $1 did not start: $(tail -n 2 "$log")"
 }
 
 # need_icmp: skips unless this user may send ICMP echo requests (raw sockets as root, or the

@@ -13,7 +13,9 @@ CheckPeriod=1000'
 for sig in TERM INT; do
     dir=$(program_dir hostvane "$ini")
     start_program "$dir" hostvane
-    wait_until 15 lock_held hostvane || fail "$sig: the program did not start"
+    wait_until 30 lock_held hostvane || fail "$sig: the program did not take its lock ($(
+        kill -0 "$PROG_PID" 2>/dev/null && echo running || echo ended)), stderr: $(
+        cat "$WORK/hostvane.err")"
     sleep 1
     kill -0 "$PROG_PID" || fail "$sig: the program ended by itself"
     kill -"$sig" "$PROG_PID"

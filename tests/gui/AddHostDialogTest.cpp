@@ -9,14 +9,14 @@
 #include <QTimer>
 
 #include "TestSupport.h"
-#include "widgets/MaskEdit.h"
 #include "dialogs/HostEntryDialog.h"
 #include "lang/Languages.h"
+#include "widgets/MaskEdit.h"
 
 namespace {
 
-using hv::HostEntryMode;
 using hv::HostEntryDialog;
+using hv::HostEntryMode;
 
 // A language whose captions differ from their keys, so a test sees that they were looked up.
 class AddHostTest : public ::testing::Test {

@@ -19,11 +19,11 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "lang/Languages.h"
-#include "translation/TranslateForm.h"
 #include "platform/CancelHandle.h"
 #include "shell/MainWindow.h"
-#include "widgets/ErrorBox.h"
+#include "translation/TranslateForm.h"
 #include "views/LogWindow.h"
+#include "widgets/ErrorBox.h"
 
 namespace {
 

@@ -20,17 +20,17 @@
 #include <QTreeWidget>
 
 #include "TestSupport.h"
-#include "widgets/SpinEdit.h"
 #include "dialogs/SettingsDialog.h"
 #include "help/ChmBrowser.h"
-#include "widgets/HelpContext.h"
 #include "help/HelpWindow.h"
 #include "help/HtmlHelp.h"
 #include "helpcore/HelpManager.h"
 #include "helpcore/WinHelpTester.h"
 #include "shell/MainWindow.h"
-#include "widgets/LinkLabel.h"
 #include "views/AboutWindow.h"
+#include "widgets/HelpContext.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/SpinEdit.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
-#include "widgets/ErrorBox.h"
 #include "views/LogWindow.h"
+#include "widgets/ErrorBox.h"
 
 using hv::LogWindow;
 

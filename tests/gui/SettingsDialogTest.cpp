@@ -20,12 +20,12 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "widgets/MaskEdit.h"
-#include "widgets/SpinEdit.h"
 #include "dialogs/HostEntryDialog.h"
 #include "dialogs/SettingsDialog.h"
 #include "hosts/Settings.h"
 #include "lang/Languages.h"
+#include "widgets/MaskEdit.h"
+#include "widgets/SpinEdit.h"
 
 namespace {
 
@@ -85,7 +85,8 @@ TEST(SettingsDialogTest, PageListSelectsPagesAndControlsBearTheirNames) {
     ASSERT_EQ(d.lbSettings->count(), 5);
     EXPECT_EQ(d.lbSettings->item(2)->text(), "Check parametrs");
     ASSERT_EQ(d.pages->count(), 5);
-    QGroupBox* pageBoxes[] = {d.gbHostList, d.generalGroup, d.gbCheckParams, d.gbView, d.gbLanguages};
+    QGroupBox* pageBoxes[] = {d.gbHostList, d.generalGroup, d.gbCheckParams, d.gbView,
+                              d.gbLanguages};
     for (int k : {3, 1, 4, 0, 2}) {
         d.lbSettings->setCurrentRow(k);
         EXPECT_EQ(d.pages->currentIndex(), k);

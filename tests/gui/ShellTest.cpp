@@ -26,8 +26,6 @@
 #include <QTest>
 #include "TestSupport.h"
 
-#include "widgets/MaskEdit.h"
-#include "widgets/SpinEdit.h"
 #include "dialogs/HostEntryDialog.h"
 #include "dialogs/SettingsDialog.h"
 #include "lang/Languages.h"
@@ -35,11 +33,13 @@
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
 #include "platform/DesktopNotifications.h"
-#include "shell/OwnerDrawItem.h"
 #include "shell/MainWindow.h"
-#include "widgets/ErrorBox.h"
+#include "shell/OwnerDrawItem.h"
 #include "views/ImageList.h"
 #include "views/LogWindow.h"
+#include "widgets/ErrorBox.h"
+#include "widgets/MaskEdit.h"
+#include "widgets/SpinEdit.h"
 
 namespace {
 

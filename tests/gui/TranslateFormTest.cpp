@@ -14,17 +14,17 @@
 #include <QTreeWidget>
 
 #include "TestSupport.h"
-#include "widgets/SpinEdit.h"
 #include "dialogs/SettingsDialog.h"
 #include "lang/LanguageFile.h"
 #include "lang/Languages.h"
+#include "shell/CheckLanguage.h"
+#include "shell/MainWindow.h"
+#include "shell/StartupSequence.h"
 #include "translation/FormTranslator.h"
 #include "translation/TranslateForm.h"
-#include "shell/CheckLanguage.h"
-#include "shell/StartupSequence.h"
-#include "shell/MainWindow.h"
 #include "views/LogWindow.h"
 #include "views/StateWindow.h"
+#include "widgets/SpinEdit.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 static void PrintTo(const QStringList& l, std::ostream* os) {

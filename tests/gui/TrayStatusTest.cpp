@@ -20,15 +20,15 @@
 #include "platform/AutostartEntry.h"
 #include "platform/CancelHandle.h"
 #include "shell/MainWindow.h"
-#include "widgets/ErrorBox.h"
 #include "views/LogWindow.h"
 #include "views/TrayIcon.h"
 #include "views/TrayStatusImages.h"
+#include "widgets/ErrorBox.h"
 
 namespace {
 
-using hv::OverallState;
 using hv::MainWindow;
+using hv::OverallState;
 
 // Hosts in `up` answer; while the gate is closed every try waits (bounded, and cut short by
 // the check cycle's cancel).

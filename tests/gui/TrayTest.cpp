@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QWidget>
 
-#include "widgets/MinimizeToTray.h"
 #include "views/TrayIcon.h"
+#include "widgets/MinimizeToTray.h"
 
 // Under the offscreen platform there is no notification area: the icon waits for one.
 TEST(Tray, WithoutNotificationAreaSaysSoOnceAndWaits) {

@@ -20,8 +20,8 @@
 #include "NetNamespace.h"
 #include "NetTestSupport.h"
 #include "TestSupport.h"
-#include "platform/IniFile.h"
 #include "once/CheckOnce.h"
+#include "platform/IniFile.h"
 
 using namespace hv;
 using hvtest::loopbackAddress;

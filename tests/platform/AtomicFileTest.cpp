@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <random>
 

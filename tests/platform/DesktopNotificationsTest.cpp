@@ -86,6 +86,13 @@ TEST(DesktopNotifications, ReportBecomesHeadingsAndEscapedTitles) {
 }
 
 TEST(DesktopNotifications, TalksToTheServiceAndHearsClicks) {
+#if defined(__SANITIZE_THREAD__)
+    // Qt's D-Bus thread takes every call and event over under QMutex and QWaitCondition, which
+    // wait on futexes ThreadSanitizer cannot see in an uninstrumented Qt: each hand-over inside
+    // Qt and libdbus reads as a race. The class has no thread of its own to check.
+    GTEST_SKIP()
+        << "not under ThreadSanitizer: Qt's own D-Bus thread hand-overs are invisible to it";
+#endif
     PrivateBus bus;
     if (bus.address().isEmpty()) GTEST_SKIP() << "dbus-daemon is not available";
     QDBusConnection serverBus = QDBusConnection::connectToBus(bus.address(), "hv-server");
