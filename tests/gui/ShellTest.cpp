@@ -685,7 +685,7 @@ TEST_F(ShellTest, TypingALanguageTranslatesAtEveryKeyAndCancelBringsTheStoredOne
 TEST_F(ShellTest, OpeningSettingsTranslatesNoWindowPickingALanguageDoes) {
     dir.write("Languages/Deutsch.lng", "[Messages]\nStart=Starten\n");
     MainWindow& m = make();
-    m.loadSettings();
+    m.monitor().loadSettings();
     QStringList seen;
     hv::Languages::instance().setTranslateAllForms(
         [&] { seen << hv::Languages::instance().currentLanguage(); });
