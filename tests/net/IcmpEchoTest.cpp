@@ -30,18 +30,9 @@ using hvtest::loopbackAddress;
 using hvtest::msSince;
 using hvtest::NetNamespace;
 
-namespace {
+using hvtest::canEcho;
 
-bool canEcho() {
-    for (int type : {SOCK_RAW, SOCK_DGRAM}) {
-        const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
-        if (fd >= 0) {
-            ::close(fd);
-            return true;
-        }
-    }
-    return false;
-}
+namespace {
 
 // Sees every ICMP message of this network namespace, as a capture would.
 class RawListener {

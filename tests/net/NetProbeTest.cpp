@@ -22,6 +22,8 @@ using hvtest::icmpTarget;
 using hvtest::loopbackAddress;
 using hvtest::tcpTarget;
 
+using hvtest::canEcho;
+
 namespace {
 
 // A listener on address at a port the system picks (no root needed).
@@ -48,17 +50,6 @@ struct Listener {
     int fd = -1;
     int port = 0;
 };
-
-bool canEcho() {
-    for (int type : {SOCK_RAW, SOCK_DGRAM}) {
-        const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
-        if (fd >= 0) {
-            ::close(fd);
-            return true;
-        }
-    }
-    return false;
-}
 
 const std::string kRefused = "Socket Error # 10061\r\nConnection refused.";
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -8,6 +10,18 @@
 #include "checking/ProbeKinds.h"
 
 namespace hvtest {
+
+// This machine lets us open an ICMP socket, raw or datagram.
+inline bool canEcho() {
+    for (int type : {SOCK_RAW, SOCK_DGRAM}) {
+        const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
+        if (fd >= 0) {
+            ::close(fd);
+            return true;
+        }
+    }
+    return false;
+}
 
 using Clock = std::chrono::steady_clock;
 
