@@ -86,7 +86,7 @@ wait_exit() {
     wait "$pid" || RC=$?
 }
 
-# start_own_x [tray]: Xvfb at 96 DPI (1280 x 1024) with an authorisation cookie of its own, on a
+# start_own_x [tray]: Xvfb at 96 DPI (SCREEN_SIZE, 1280x1024 unless set) with an authorisation cookie of its own, on a
 # display number drawn at random from 100-899 so that runs side by side, and a run right after
 # another, never meet on a display that is just being freed (the lowest free number, which
 # -displayfd picks, is reused at once), and without the reset after the last client leaves, which
@@ -101,7 +101,7 @@ start_own_x() {
         [ -e "/tmp/.X$n-lock" ] && continue
         : >"$XAUTHORITY"
         xauth -q -f "$XAUTHORITY" add ":$n" . "$(mcookie)"
-        Xvfb ":$n" -auth "$XAUTHORITY" -noreset -screen 0 1280x1024x24 -dpi 96 -nolisten tcp \
+        Xvfb ":$n" -auth "$XAUTHORITY" -noreset -screen 0 "${SCREEN_SIZE:-1280x1024}x24" -dpi 96 -nolisten tcp \
             >"$WORK/xvfb.log" 2>&1 &
         pid=$!
         PIDS+=("$pid")
@@ -261,4 +261,63 @@ tray_menu_open() {
 window_unmapped() {
     [ -n "$1" ] || return 0
     ! xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"
+}
+
+# start_desktop [WxH]: a desktop as a user has one: Xvfb at WxH (1280x1024 unless given), the
+# openbox window manager and a tint2 taskbar 30 pixels high at the bottom, with a task list and
+# a notification area. Sets WM_PID and PANEL_PID; the work area is the screen less the panel.
+start_desktop() {
+    need openbox tint2
+    SCREEN_SIZE=${1:-1280x1024} start_own_x
+    mkdir -p "$WORK/tint2"
+    cat >"$WORK/tint2/tint2rc" <<'TINT2'
+panel_items = TS
+panel_position = bottom center horizontal
+panel_size = 100% 30
+panel_dock = 0
+strut_policy = follow_size
+panel_layer = top
+wm_menu = 0
+taskbar_mode = single_desktop
+task_text = 1
+task_icon = 1
+task_maximum_size = 200 26
+systray_padding = 2 2 4
+systray_icon_size = 22
+TINT2
+    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+    WM_PID=$!
+    PIDS+=("$WM_PID")
+    wait_until 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        fail "openbox did not start: $(tail -n 3 "$WORK/openbox.log")"
+    tint2 -c "$WORK/tint2/tint2rc" >"$WORK/tint2.log" 2>&1 &
+    PANEL_PID=$!
+    PIDS+=("$PANEL_PID")
+    wait_until 15 sh -c 'xwininfo -root -tree | grep -q "\"tint2\""' ||
+        fail "tint2 did not start: $(tail -n 3 "$WORK/tint2.log")"
+    # The work area is set once the panel's strut is known to the window manager.
+    local height=${1:-1280x1024}
+    height=${height#*x}
+    wait_until 15 sh -c "[ \$(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print \$4}') -lt $height ]" ||
+        fail "the panel took no room from the work area: $(xprop -root _NET_WORKAREA)"
+}
+
+# work_area: "X Y W H" of the desktop's work area (the screen less the panels).
+work_area() {
+    xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}'
+}
+
+# frame_extents ID: "LEFT RIGHT TOP BOTTOM" of the window manager's frame around window ID.
+frame_extents() {
+    xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ,
+}
+
+# taskbar_has TITLE: true while some client window in the window manager's list has TITLE.
+taskbar_has() {
+    local w
+    for w in $(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g'); do
+        xprop -id "$w" _NET_WM_STATE _NET_WM_NAME 2>/dev/null | grep -q "_NET_WM_STATE_SKIP_TASKBAR" && continue
+        xprop -id "$w" _NET_WM_NAME 2>/dev/null | grep -qF "\"$1\"" && return 0
+    done
+    return 1
 }
