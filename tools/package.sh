@@ -13,5 +13,5 @@ cmake --build build-deb -j"$(nproc)"
 (cd build-deb && cpack -G DEB >/dev/null)
 deb=$(ls build-deb/hostvane_*.deb)
 echo "Built $deb"
-# Errors fail the build; the warnings left are explained in the README.
+# Errors fail the build; the warnings left are explained in docs/packaging.md.
 lintian --fail-on error --info "$deb"
