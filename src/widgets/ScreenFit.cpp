@@ -52,6 +52,8 @@ void ScreenFit::install(QWidget* window) { window->installEventFilter(new Screen
 
 void ScreenFit::fit(QWidget* window) {
     if (!window || !window->isWindow()) return;
+    // The window manager sizes a maximised or full-screen window itself.
+    if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) return;
     QScreen* screen = targetScreen();
     if (!screen) return;
     const QRect area = screen->availableGeometry();
