@@ -42,7 +42,8 @@ QString shown(const Host& host) {
 
 }  // namespace
 
-OverallStatus OverallStatus::of(const QList<Host>& hosts, bool running, bool passOver) {
+OverallStatus OverallStatus::of(const QList<Host>& hosts, bool running, bool passOver,
+                                bool paused) {
     OverallStatus s;
     for (const Host& host : hosts) {
         if (classifyAddress(host.address).kind == ProbeKind::Skip) continue;
@@ -54,6 +55,8 @@ OverallStatus OverallStatus::of(const QList<Host>& hosts, bool running, bool pas
     }
     if (!running) {
         s.state = OverallState::Stopped;
+    } else if (paused) {
+        s.state = OverallState::Paused;
     } else if (s.watched == 0) {
         s.state = OverallState::NoHosts;
     } else if (!passOver) {
@@ -72,6 +75,8 @@ QString OverallStatus::toolTip() const {
     switch (state) {
         case OverallState::Stopped:
             return langMessage(QStringLiteral("TrayStopped"));
+        case OverallState::Paused:
+            return langMessage(QStringLiteral("TrayPaused"));
         case OverallState::NoHosts:
             return langMessage(QStringLiteral("TrayNoHosts"));
         case OverallState::Checking:

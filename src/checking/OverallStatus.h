@@ -16,6 +16,7 @@ enum class OverallState {
     SomeLost,      // some, not all, did not
     AllLost,       // none did
     Stopped,       // checking is stopped (Stop in the tray menu)
+    Paused,        // running, but the settings dialog holds the checks while it is open
 };
 
 // The overall state and the tooltip text, from the host list's state images and the monitor's
@@ -30,8 +31,10 @@ public:
     // hosts: the host list as it is now; running: the monitor is not stopped; passOver: a
     // pass over this host list has ended since start, Start or the last rebuild. Hosts with an
     // empty address are never checked and count nowhere; a host not checked yet counts as not
-    // answering, as its state image says.
-    static OverallStatus of(const QList<Host>& hosts, bool running, bool passOver);
+    // answering, as its state image says. paused: the checks are held (the settings dialog is
+    // open); a stopped monitor reads stopped all the same.
+    static OverallStatus of(const QList<Host>& hosts, bool running, bool passOver,
+                            bool paused = false);
 
     OverallState state = OverallState::NoHosts;
     int answering = 0;  // watched hosts whose state image is "answered"
@@ -41,8 +44,8 @@ public:
     QStringList lost;
 
     // Plain text, one item a line: "3 of 4 hosts answering", then the first five lost titles
-    // indented by two blanks, then "and N more" for the rest. Stopped, Checking and NoHosts
-    // have a line of their own. The texts are langMessage keys (see messageKeys()).
+    // indented by two blanks, then "and N more" for the rest. Stopped, Paused, Checking and
+    // NoHosts have a line of their own. The texts are langMessage keys (see messageKeys()).
     QString toolTip() const;
 
     bool operator==(const OverallStatus&) const = default;

@@ -9,6 +9,7 @@
 #include "lang/Languages.h"
 #include "translation/TranslateForm.h"
 #include "widgets/MaskEdit.h"
+#include "widgets/ScreenFit.h"
 
 namespace hv {
 
@@ -75,6 +76,7 @@ HostEntryDialog::HostEntryDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("frmAddHost"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
+    ScreenFit::install(this);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     setFixedSize(232, 142);
 

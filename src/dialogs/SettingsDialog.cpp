@@ -26,6 +26,7 @@
 #include "widgets/DropDownComboBox.h"
 #include "widgets/ExecModal.h"
 #include "widgets/HelpContext.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/SpinEdit.h"
 
 namespace hv {
@@ -75,6 +76,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
                    Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     setFixedSize(435, 325);
+    ScreenFit::install(this);
     setSizeGripEnabled(false);
 
     lbSettings = named(new QListWidget(this), "lbSettings");

@@ -17,6 +17,7 @@
 #include "help/ChmBrowser.h"
 #include "helpcore/ChmFile.h"
 #include "widgets/ExecModal.h"
+#include "widgets/ScreenFit.h"
 
 namespace hv {
 
@@ -64,6 +65,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     resize(760, 560);
     // Help is read beside the dialog it explains: a modal dialog leaves it usable.
     setNeverBlocked(this);
+    ScreenFit::install(this);
 
     btnBack = toolButton(this, QStringLiteral("Back"), "btnBack", QStyle::SP_ArrowBack);
     btnForward = toolButton(this, QStringLiteral("Forward"), "btnForward", QStyle::SP_ArrowForward);

@@ -90,7 +90,7 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("ColChecks"), QStringLiteral("ColFailures"), QStringLiteral("ColAnswered"),
         // The tray icon's tooltip with [View] TrayStatus=1.
         QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
-        QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts")};
+        QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused")};
     return keys;
 }
 

@@ -101,7 +101,8 @@ void Monitor::setRunning(bool running) {
     if (running == m_running) return;
     m_running = running;
     if (running) {
-        m_trmAsk->setEnabled(true);
+        // Start begins a pass at once; the timer stays held while the settings dialog is open.
+        m_trmAsk->setEnabled(!m_timerHeld);
         m_passOver = false;
         // A cycle in the middle of a pass is not affected.
         if (m_cycle) m_cycle->resume();
@@ -117,12 +118,20 @@ void Monitor::trmAskTimer() {
     if (m_cycle && m_cycle->isSuspended()) m_cycle->resume();
 }
 
-void Monitor::holdTimer() { m_trmAsk->setEnabled(false); }
+void Monitor::holdTimer() {
+    m_trmAsk->setEnabled(false);
+    if (std::exchange(m_timerHeld, true)) return;
+    emit statusChanged();
+}
 
-void Monitor::releaseTimer() { m_trmAsk->setEnabled(m_running); }
+void Monitor::releaseTimer() {
+    m_trmAsk->setEnabled(m_running);
+    if (!std::exchange(m_timerHeld, false)) return;
+    emit statusChanged();
+}
 
 OverallStatus Monitor::overallStatus() const {
-    return OverallStatus::of(m_hosts.hosts(), m_running, m_passOver);
+    return OverallStatus::of(m_hosts.hosts(), m_running, m_passOver, m_timerHeld);
 }
 
 void Monitor::localeChanged() { m_timeFormat = TimeFormat::fromLocale(QLocale::system()); }

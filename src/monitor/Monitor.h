@@ -82,8 +82,9 @@ public:
     // The check timer's tick: a suspended check cycle begins a pass; a tick during a pass is
     // dropped, never queued.
     void trmAskTimer();
-    // The settings dialog keeps the timer off while it is open; releasing it starts the
-    // countdown anew when the monitor is running.
+    // The settings dialog keeps the timer off while it is open (Start included), and the
+    // status reads paused meanwhile; releasing it starts the countdown anew when the monitor
+    // is running.
     void holdTimer();
     void releaseTimer();
 
@@ -134,6 +135,7 @@ private:
     // A pass over the current host list has ended since start, Start or the last rebuild;
     // until then the status reads "checking" rather than every host lost.
     bool m_passOver = false;
+    bool m_timerHeld = false;  // holdTimer() until releaseTimer()
     TimeFormat m_timeFormat;
     // The moment the last log line's time was taken: a change carries the same one.
     QDateTime m_lastLogTime;

@@ -296,7 +296,8 @@ void MainWindow::miAboutClick() {
         about.reset();
         frmAbout = nullptr;
     });
-    about->exec();
+    // Modal like the settings dialog: the tray icon and its menu stay usable meanwhile.
+    execModal(*about);
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -382,7 +383,15 @@ QStringList MainWindow::applySettingsDialog(SettingsDialog& d, Settings& s) {
 }
 
 void MainWindow::miSettingsClick() {
-    if (frmSettings) return;
+    if (frmSettings) {
+        // The open dialog comes forward, also from minimised; no second one opens.
+        if (frmSettings->isVisible()) {
+            frmSettings->showNormal();
+            frmSettings->raise();
+            frmSettings->activateWindow();
+        }
+        return;
+    }
     m_monitor->holdTimer();
     auto dialog = std::make_unique<SettingsDialog>(nullptr);
     frmSettings = dialog.get();

@@ -18,6 +18,7 @@
 #include "shell/QuitSignals.h"
 #include "translation/TranslateForm.h"
 #include "views/LogWindow.h"
+#include "views/ProgramIcon.h"
 #include "views/StateWindow.h"
 #include "widgets/ErrorBox.h"
 
@@ -120,6 +121,7 @@ int StartupSequence::run(int& argc, char** argv) {
 
     // 6. The application title.
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Hostvane"));
+    ProgramIcon::apply();
 
     // 7. The windows, in this order.
     MainWindow::Options options;

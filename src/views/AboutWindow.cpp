@@ -13,6 +13,7 @@
 #include "translation/TranslateForm.h"
 #include "widgets/HelpContext.h"
 #include "widgets/LinkLabel.h"
+#include "widgets/ScreenFit.h"
 
 namespace hv {
 
@@ -87,6 +88,7 @@ AboutWindow::AboutWindow(const Skin* skin, QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(269, 344);
+    ScreenFit::install(this);
     setHelpContext(this, kWindowContext);
     // The design's small sans serif: Arial-wide families first, so the lines fit their places.
     QFont small;

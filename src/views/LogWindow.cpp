@@ -28,6 +28,7 @@
 #include "widgets/ExecModal.h"
 #include "widgets/HelpContext.h"
 #include "widgets/MinimizeToTray.h"
+#include "widgets/ScreenFit.h"
 
 namespace hv {
 
@@ -91,6 +92,7 @@ LogWindow::LogWindow(QWidget* parent, const QDate& startDate) : QWidget(parent) 
     connect(esc, &QShortcut::activated, this, &QWidget::close);
 
     MinimizeToTray::install(this);
+    ScreenFit::install(this);
 }
 
 void LogWindow::appendLine(const QString& line) {

@@ -14,6 +14,7 @@
 #include "lang/Languages.h"
 #include "views/ImageList.h"
 #include "widgets/MinimizeToTray.h"
+#include "widgets/ScreenFit.h"
 
 namespace hv {
 
@@ -97,6 +98,7 @@ StateWindow::StateWindow(QWidget* parent) : QWidget(parent) {
     layout->addWidget(sbHostState);
 
     MinimizeToTray::install(this);
+    ScreenFit::install(this);
     lvHostState->setAccessibleName(windowTitle());
 }
 

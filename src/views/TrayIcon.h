@@ -47,7 +47,7 @@ private:
     QWidget* m_owner;
     QSystemTrayIcon* m_icon = nullptr;
     QIcon m_plainIcon;  // the one image without TrayStatus, kept so it stays the very same
-    std::array<QIcon, 6> m_statusIcons;        // by OverallState, drawn on first use
+    std::array<QIcon, 7> m_statusIcons;        // by OverallState, drawn on first use
     std::optional<OverallState> m_shownState;  // what the icon shows; nothing: the plain image
     QString m_shownToolTip;
     QTimer* m_watch = nullptr;

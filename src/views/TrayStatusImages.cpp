@@ -96,6 +96,23 @@ void stopped(QPainter& p, int side) {
     p.drawRect(QRect(left + barW + gap, top, barW, barH));
 }
 
+// Filled where Stopped is a hollow ring: held for a while, not switched off.
+void paused(QPainter& p, int side) {
+    const qreal rim = rimWidth(side);
+    p.setPen(QPen(kBlue.darker(160), rim));
+    p.setBrush(kBlue);
+    p.drawEllipse(roundBox(side, rim));
+    const int barW = std::max(2, int(std::lround(side * 0.13)));
+    const int barH = int(std::lround(side * 0.42));
+    const int gap = std::max(2, int(std::lround(side * 0.12)));
+    const int left = (side - 2 * barW - gap) / 2;
+    const int top = (side - barH) / 2;
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRect(QRect(left, top, barW, barH));
+    p.drawRect(QRect(left + barW + gap, top, barW, barH));
+}
+
 void checking(QPainter& p, int side) {
     ring(p, side, kBlue);
     p.setPen(Qt::NoPen);
@@ -128,6 +145,9 @@ QPixmap pixmap(OverallState state, int side) {
             break;
         case OverallState::Checking:
             checking(p, side);
+            break;
+        case OverallState::Paused:
+            paused(p, side);
             break;
         case OverallState::NoHosts:
             break;

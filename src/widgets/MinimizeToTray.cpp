@@ -18,11 +18,12 @@ bool MinimizeToTray::eventFilter(QObject* watched, QEvent* event) {
         if (window && window->isWindow() && (window->windowState() & Qt::WindowMinimized) &&
             !window->property("minimizeToTaskbar").toBool()) {
             // Hiding inside the state change confuses some window managers: do it right after.
+            // The state stays minimised while hidden: setting it back to normal now would map
+            // the withdrawn window again behind Qt's back, and the window manager would draw
+            // an empty frame with a taskbar button for it.
             QPointer<QWidget> guard(window);
             QTimer::singleShot(0, window, [guard] {
-                if (!guard) return;
-                guard->hide();
-                guard->setWindowState(guard->windowState() & ~Qt::WindowMinimized);
+                if (guard && guard->isMinimized()) guard->hide();
             });
         }
     }

@@ -7,8 +7,9 @@ class QWidget;
 namespace hv {
 
 // Minimising one of the program's windows hides it into the tray instead of leaving a
-// minimised window behind; the window's state goes back to normal so that the next show
-// brings it up as it was.
+// minimised window behind: the window is withdrawn (off the screen and the taskbar). It keeps
+// its minimised state while hidden, so whatever shows it again must show it normal
+// (showNormal(), or setWindowState() without Qt::WindowMinimized before show()).
 class MinimizeToTray : public QObject {
     Q_OBJECT
 public:

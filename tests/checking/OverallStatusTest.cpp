@@ -31,7 +31,8 @@ protected:
                   "TrayMore=and %1 more\n"
                   "TrayChecking=Checking the hosts...\n"
                   "TrayStopped=Checking stopped\n"
-                  "TrayNoHosts=No hosts to check\n");
+                  "TrayNoHosts=No hosts to check\n"
+                  "TrayPaused=Checking paused while Settings is open\n");
         hv::Languages::instance().setExecutable(dir.file("hostvane"));
         hv::Languages::instance().setCurrentLanguage("Test");
     }
@@ -53,34 +54,47 @@ TEST_F(OverallStatusTest, StateAndToolTipFromStatesAndRunning) {
         const QList<Host>& hosts;
         bool running;
         bool passOver;
+        bool paused;
         OverallState state;
         int answering, watched;
         QString tip;
     } cases[] = {
-        {"no hosts", none, true, true, OverallState::NoHosts, 0, 0, "No hosts to check"},
-        {"no hosts before a pass", none, true, false, OverallState::NoHosts, 0, 0,
+        {"no hosts", none, true, true, false, OverallState::NoHosts, 0, 0, "No hosts to check"},
+        {"no hosts before a pass", none, true, false, false, OverallState::NoHosts, 0, 0,
          "No hosts to check"},
-        {"only blank addresses", onlyBlank, true, true, OverallState::NoHosts, 0, 0,
+        {"only blank addresses", onlyBlank, true, true, false, OverallState::NoHosts, 0, 0,
          "No hosts to check"},
-        {"all up", allUp, true, true, OverallState::AllAnswering, 4, 4, "4 of 4 hosts answering"},
-        {"some lost", oneDown, true, true, OverallState::SomeLost, 3, 4,
+        {"all up", allUp, true, true, false, OverallState::AllAnswering, 4, 4,
+         "4 of 4 hosts answering"},
+        {"some lost", oneDown, true, true, false, OverallState::SomeLost, 3, 4,
          "3 of 4 hosts answering\n  Mail server"},
         // One answer among many losses is still not "all lost".
-        {"one answering", oneUp, true, true, OverallState::SomeLost, 1, 4,
+        {"one answering", oneUp, true, true, false, OverallState::SomeLost, 1, 4,
          "1 of 4 hosts answering\n  A\n  B\n  D"},
-        {"all lost", allDown, true, true, OverallState::AllLost, 0, 2,
+        {"all lost", allDown, true, true, false, OverallState::AllLost, 0, 2,
          "0 of 2 hosts answering\n  A\n  B"},
-        {"blank addresses left out", withBlank, true, true, OverallState::AllAnswering, 1, 1,
+        {"blank addresses left out", withBlank, true, true, false, OverallState::AllAnswering, 1, 1,
          "1 of 1 hosts answering"},
         // Before the first pass ends every host still shows "not answering": not a red alert.
-        {"first pass under way", allDown, true, false, OverallState::Checking, 0, 2,
+        {"first pass under way", allDown, true, false, false, OverallState::Checking, 0, 2,
          "Checking the hosts..."},
-        {"stopped", allUp, false, true, OverallState::Stopped, 4, 4, "Checking stopped"},
-        {"stopped, no hosts", none, false, false, OverallState::Stopped, 0, 0, "Checking stopped"},
+        {"stopped", allUp, false, true, false, OverallState::Stopped, 4, 4, "Checking stopped"},
+        {"stopped, no hosts", none, false, false, false, OverallState::Stopped, 0, 0,
+         "Checking stopped"},
+        // The settings dialog holds the checks: paused whatever the hosts say, but a stopped
+        // monitor stays stopped.
+        {"paused", oneDown, true, true, true, OverallState::Paused, 3, 4,
+         "Checking paused while Settings is open"},
+        {"paused before a pass", allDown, true, false, true, OverallState::Paused, 0, 2,
+         "Checking paused while Settings is open"},
+        {"paused, no hosts", none, true, true, true, OverallState::Paused, 0, 0,
+         "Checking paused while Settings is open"},
+        {"stopped while paused", allUp, false, true, true, OverallState::Stopped, 4, 4,
+         "Checking stopped"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const OverallStatus s = OverallStatus::of(c.hosts, c.running, c.passOver);
+        const OverallStatus s = OverallStatus::of(c.hosts, c.running, c.passOver, c.paused);
         EXPECT_EQ(s.state, c.state);
         EXPECT_EQ(s.answering, c.answering);
         EXPECT_EQ(s.watched, c.watched);

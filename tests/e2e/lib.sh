@@ -321,3 +321,16 @@ taskbar_has() {
     done
     return 1
 }
+
+# desktop_tray_icon_centre: "X Y" of the middle of the program's icon in tint2's notification
+# area (start_desktop).
+desktop_tray_icon_centre() {
+    local panel id
+    # awk reads to the end: a writer cut short would fail the pipeline.
+    panel=$(xwininfo -root -tree | awk '/"tint2"/ && !p {p = $1} END {print p}')
+    [ -n "$panel" ] || return 1
+    id=$(xwininfo -tree -id "$panel" | awk '/"[Hh]ostvane"/ && !i {i = $1} END {print i}')
+    [ -n "$id" ] || return 1
+    xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x + int(w / 2), y + int(h / 2)}'
+}

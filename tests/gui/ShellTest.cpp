@@ -35,6 +35,7 @@
 #include "platform/DesktopNotifications.h"
 #include "shell/MainWindow.h"
 #include "shell/OwnerDrawItem.h"
+#include "views/AboutWindow.h"
 #include "views/ImageList.h"
 #include "views/LogWindow.h"
 #include "widgets/ErrorBox.h"
@@ -751,6 +752,81 @@ TEST_F(ShellTest, TheBalloonTakesClicksWhileTheSettingsDialogIsOpen) {
     EXPECT_TRUE(logBlocked);
     EXPECT_TRUE(log.isEnabled());
     log.hide();
+}
+
+// Counts the mouse presses a window receives.
+class PressCounter : public QObject {
+public:
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonPress) ++presses;
+        return false;
+    }
+};
+
+// While About is open the tray icon and the balloon still take clicks, as beside the settings
+// dialog: the clicks go through the window system, where a window blocked by a modal one loses
+// them. About in the menu meanwhile opens no second window; OK closes the one.
+TEST_F(ShellTest, TheTrayIconAndBalloonTakeClicksWhileAboutIsOpen) {
+    MainWindow& m = make();
+    m.monitor().loadSettings();
+    m.showReport("Lost hosts:\nA");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+    // Stands in for the window Qt docks into the notification area for the icon.
+    QWidget trayWindow;
+    trayWindow.setObjectName(QStringLiteral("QSystemTrayIconSys"));
+    trayWindow.resize(22, 22);
+    trayWindow.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&trayWindow));
+    PressCounter trayPresses;
+    trayWindow.installEventFilter(&trayPresses);
+    int aboutWindows = 0;
+    bool balloonHidden = false;
+    QTimer::singleShot(0, [&] {
+        auto* about = qobject_cast<hv::AboutWindow*>(QApplication::activeModalWidget());
+        if (!about) {
+            ADD_FAILURE() << "no About window";
+            return;
+        }
+        QTimer::singleShot(5000, about, [about] { about->done(-1); });
+        m.miAboutClick();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            aboutWindows += qobject_cast<hv::AboutWindow*>(w) && w->isVisible();
+        QTest::mouseClick(trayWindow.windowHandle(), Qt::RightButton, {}, QPoint(11, 11));
+        const QPoint inReport = m.memReport->viewport()->mapTo(&m, QPoint(5, 5));
+        QTest::mouseClick(m.windowHandle(), Qt::LeftButton, {}, inReport);
+        balloonHidden = hvtest::waitFor([&] { return !m.isVisible(); }, 3000);
+        about->btnOK->click();
+    });
+    m.miAboutClick();
+    EXPECT_EQ(aboutWindows, 1);
+    EXPECT_EQ(trayPresses.presses, 1) << "the tray icon's window was blocked";
+    EXPECT_TRUE(balloonHidden) << "the balloon was blocked";
+    EXPECT_EQ(hv::frmAbout, nullptr);
+}
+
+// Settings while the dialog is open and minimised brings it back, and opens no second one.
+TEST_F(ShellTest, SettingsBringsTheMinimisedDialogBack) {
+    MainWindow& m = make();
+    m.monitor().loadSettings();
+    bool restored = false, sameDialog = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<hv::SettingsDialog*>(QApplication::activeModalWidget());
+        if (!d) {
+            ADD_FAILURE() << "no settings dialog";
+            return;
+        }
+        QTimer::singleShot(5000, d, [d] { d->done(-1); });
+        d->setWindowState(Qt::WindowMinimized);
+        m.miSettings->trigger();
+        restored = d->isVisible() && !d->isMinimized();
+        sameDialog = m.frmSettings == d && QApplication::activeModalWidget() == d;
+        d->btnCancel->click();
+    });
+    m.miSettingsClick();
+    EXPECT_TRUE(restored);
+    EXPECT_TRUE(sameDialog);
+    EXPECT_EQ(m.frmSettings, nullptr);
 }
 
 // Hosts of each kind added through the real host entry dialog reach the host list, the menu

@@ -272,6 +272,46 @@ TEST_F(TrayStatusTest, ManyChangesInOneTurnAreOneUpdate) {
     expectShows(OverallState::AllAnswering, "500 of 500 hosts answering");
 }
 
+// While the settings dialog is open the checks are held, and the icon and its tooltip say so;
+// closing it brings back what they showed before. A stopped monitor reads stopped throughout.
+TEST_F(TrayStatusTest, TheIconSaysPausedWhileTheSettingsDialogIsOpen) {
+    MainWindow& m = make("TrayStatus=1\n");
+    script->setUp({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
+    m.monitor().loadSettings();
+    ASSERT_TRUE(hvtest::waitFor([&] { return passes >= 1; }));
+    settle();
+    expectShows(OverallState::AllAnswering, "3 of 3 hosts answering");
+    const struct {
+        const char* what;
+        bool stopped;
+        OverallState during;
+        QString duringTip;
+        OverallState after;
+        QString afterTip;
+    } cases[] = {
+        {"running", false, OverallState::Paused, "Checking paused while Settings is open",
+         OverallState::AllAnswering, "3 of 3 hosts answering"},
+        {"stopped", true, OverallState::Stopped, "Checking stopped", OverallState::Stopped,
+         "Checking stopped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.stopped) m.miStartClick();
+        settle();
+        bool ran = false;
+        m.runSettingsDialog = [&](hv::SettingsDialog&) {
+            settle();
+            expectShows(c.during, c.duringTip);
+            ran = true;
+            return int(hv::SettingsDialog::kCancel);
+        };
+        m.miSettingsClick();
+        ASSERT_TRUE(ran);
+        settle();
+        expectShows(c.after, c.afterTip);
+    }
+}
+
 TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
     MainWindow& m = make(QByteArray());
     m.monitor().loadSettings();
@@ -316,7 +356,7 @@ TEST_F(TrayStatusTest, SettingsDialogCheckBoxIsAppliedAndSavedOnOk) {
 TEST(TrayStatusImages, EveryStateHasItsOwnShapeAtEverySize) {
     const OverallState states[] = {OverallState::Checking, OverallState::AllAnswering,
                                    OverallState::SomeLost, OverallState::AllLost,
-                                   OverallState::Stopped};
+                                   OverallState::Stopped,  OverallState::Paused};
     for (int side : hv::TrayStatusImages::kSides) {
         QList<QImage> masks;
         for (OverallState s : states) {

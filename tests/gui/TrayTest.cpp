@@ -5,7 +5,10 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QWidget>
+#include <functional>
 
+#include "views/LogWindow.h"
+#include "views/StateWindow.h"
 #include "views/TrayIcon.h"
 #include "widgets/MinimizeToTray.h"
 
@@ -59,7 +62,35 @@ TEST(Tray, MinimisingAWindowHidesItIntoTheTray) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
-    EXPECT_FALSE(window.windowState() & Qt::WindowMinimized) << "comes back as it was";
-    window.show();
+    window.showNormal();
     EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.windowState() & Qt::WindowMinimized) << "comes back as it was";
+}
+
+// A window minimised into the tray keeps its minimised state while hidden; its menu command
+// brings it back normal, every time.
+TEST(Tray, MenuCommandsBringAWindowMinimisedIntoTheTrayBackNormal) {
+    hv::LogWindow log;
+    hv::StateWindow state;
+    const struct {
+        const char* command;
+        QWidget* window;
+        std::function<void()> run;
+    } cases[] = {
+        {"Log > View", &log, [&] { log.miViewLogClick(); }},
+        {"Hosts state > Table", &state, [&] { state.miShowStateTable(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        c.run();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window));
+        for (int round = 0; round < 2; ++round) {
+            c.window->setWindowState(Qt::WindowMinimized);
+            QTRY_VERIFY_WITH_TIMEOUT(!c.window->isVisible(), 5000);
+            c.run();
+            EXPECT_TRUE(c.window->isVisible());
+            EXPECT_FALSE(c.window->isMinimized());
+        }
+        c.window->hide();
+    }
 }

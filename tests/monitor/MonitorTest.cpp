@@ -187,6 +187,13 @@ TEST_F(MonitorTest, TheCheckTimerWakesTheCycleUnlessHeldOrStopped) {
              m.holdTimer();
              m.releaseTimer();
          }},
+        // Start while the settings dialog is open checks once and keeps the timer held.
+        {"held, then stopped and started",
+         [&] {
+             m.holdTimer();
+             m.setRunning(false);
+             m.setRunning(true);
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
