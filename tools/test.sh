@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh test
+tools/install-deps.sh package
 
 jobs=$(nproc)
 stage() { printf '\n==== %s\n' "$*"; }
@@ -14,7 +15,10 @@ stage "format (.clang-format)"
 tools/format.sh --check || failed+=("format")
 
 stage "build and test (all tests)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSTVANE_TESTS=ON >/dev/null
+# With the package's hardening flags: the package stage packages this very build.
+. tools/hardening-flags.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOSTVANE_TESTS=ON \
+    "${HARDENING_CMAKE_ARGS[@]}" >/dev/null
 cmake --build build -j"$jobs"
 ctest_log=build/Testing/Temporary/LastTest.log
 # Unit, widget and network tests run once: one failure fails the stage. Passed tests keep their
@@ -135,8 +139,8 @@ fi
 # The Debian package as a user gets it: built with lintian's check, then installed, used by a
 # new unprivileged user and purged (the install test needs root and skips otherwise).
 stage "Debian package"
-if tools/package.sh; then
-    bash tests/package/install-test.sh build-deb/hostvane_*.deb || failed+=("package install")
+if tools/package.sh build; then
+    bash tests/package/install-test.sh build/hostvane_*.deb || failed+=("package install")
 else
     failed+=("package")
 fi

@@ -61,12 +61,24 @@ bool DesktopNotifications::show(const Notification& notification, int expireMs) 
          << notification.summary << notification.body << actions << hints
          << qint32(expireMs > 0 ? expireMs : 0);
     // Asynchronous: a slow or hung service must not hold up the main thread.
+    // A missing service is an error answer too (the bus says so at once), so no check for
+    // the service beforehand is needed; that check would block.
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, 5000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        const QDBusPendingReply<uint> reply = *w;
-        if (!reply.isError()) m_shownId = reply.value();
-        w->deleteLater();
-    });
+    const quint64 serial = ++m_calls;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, serial](QDBusPendingCallWatcher* w) {
+                const QDBusPendingReply<uint> reply = *w;
+                w->deleteLater();
+                if (!reply.isError()) {
+                    m_shownId = reply.value();
+                    return;
+                }
+                if (serial != m_calls) return;
+                const QDBusError error = reply.error();
+                emit failed(error.message().isEmpty()
+                                ? error.name()
+                                : error.name() + QStringLiteral(": ") + error.message());
+            });
     return true;
 }
 

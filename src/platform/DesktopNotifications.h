@@ -31,7 +31,8 @@ public:
     bool available() const;
 
     // Shows the notification for expireMs milliseconds (0: until the user closes it), replacing
-    // ours still on screen. Returns false when there is no session bus.
+    // ours still on screen. Returns false when there is no session bus; a call the bus or the
+    // service answers with an error emits failed() later.
     virtual bool show(const Notification& notification, int expireMs);
 
     // The service's id of our notification on screen; 0 until the service has answered.
@@ -40,6 +41,10 @@ public:
 signals:
     // The user clicked the notification we showed last.
     void activated();
+    // The latest notification asked for could not be shown (no service on the bus, or the
+    // service refused it); reason is the bus's error. An earlier one failing says nothing, as
+    // the latest has replaced it.
+    void failed(const QString& reason);
 
 private slots:
     void onActionInvoked(uint id, const QString& actionKey);
@@ -47,7 +52,8 @@ private slots:
 
 private:
     QDBusConnection m_bus;
-    uint m_shownId = 0;  // the service's id of our notification on screen, 0 when none
+    uint m_shownId = 0;   // the service's id of our notification on screen, 0 when none
+    quint64 m_calls = 0;  // Notify calls made so far: tells the latest one's answer apart
 };
 
 }  // namespace hv

@@ -50,8 +50,11 @@ constexpr int kImageHelp = 6;
 constexpr int kImageAbout = 7;
 constexpr int kImageSettings = 8;
 
-constexpr int kHelpContextHelpItem = 1;
+// F1 on a highlighted tray menu item: the page on what the item opens; items without a page
+// of their own get the menu's, the tray menu page, which is also what Help opens.
 constexpr int kHelpContextMain = 2;
+constexpr int kHelpContextSettings = 3;
+constexpr int kHelpContextAbout = 5;
 
 const QColor kStartItemColour(113, 75, 57);  // colour value 0x394B71
 
@@ -177,6 +180,7 @@ void MainWindow::setWindows(LogWindow* log, StateWindow* state) {
 void MainWindow::buildMenu() {
     pmMain = new QMenu(this);
     pmMain->setObjectName(QStringLiteral("pmMain"));
+    setHelpContext(pmMain, kHelpContextMain);
 
     miStart = new OwnerDrawItem(pmMain);
     miStart->setObjectName(QStringLiteral("miStart"));
@@ -219,13 +223,15 @@ void MainWindow::buildMenu() {
     settingsSeparator = pmMain->addSeparator();
     settingsSeparator->setObjectName(QStringLiteral("N1"));
     miSettings = item(pmMain, QStringLiteral("Settings"), "miSettings", kImageSettings);
+    setHelpContext(miSettings, kHelpContextSettings);
     connect(miSettings, &QAction::triggered, this,
             [this] { ErrorBox::guard([this] { miSettingsClick(); }); });
     miHelp = item(pmMain, QStringLiteral("Help"), "miHelp", kImageHelp);
-    setHelpContext(miHelp, kHelpContextHelpItem);
+    setHelpContext(miHelp, kHelpContextMain);
     connect(miHelp, &QAction::triggered, this,
             [this] { ErrorBox::guard([this] { miHelpClick(); }); });
     miAbout = item(pmMain, QStringLiteral("About"), "miAbout", kImageAbout);
+    setHelpContext(miAbout, kHelpContextAbout);
     connect(miAbout, &QAction::triggered, this,
             [this] { ErrorBox::guard([this] { miAboutClick(); }); });
     quitSeparator = pmMain->addSeparator();
@@ -259,6 +265,11 @@ void MainWindow::rebuildHostMenu() {
 void MainWindow::setMiStart(bool running) {
     miStart->setIcon(ImageList::icon(running ? kImageRunning : kImageStopped));
     miStart->setText(langMessage(running ? QStringLiteral("Stop") : QStringLiteral("Start")));
+}
+
+void MainWindow::retranslateMessages() {
+    // The frmMain section of a language file does not name miStart: its text is a message.
+    setMiStart(m_monitor->isRunning());
 }
 
 int MainWindow::miStartImage() const {
@@ -417,15 +428,30 @@ void MainWindow::miSettingsClick() {
 // --- reports --------------------------------------------------------------------------
 
 void MainWindow::showReport(const QString& report) {
+    m_lastReport = report;
     if (effectivePopUpStyle() != 1) ReportWindow::showReport(report);
 }
 
 void MainWindow::reportTitles(const QStringList& lost, const QStringList& appeared) {
     if (effectivePopUpStyle() == 0) return;
-    notifications()->show(
+    const bool sent = notifications()->show(
         notificationForReport(langMessage(QStringLiteral("LoseHosts")), lost,
                               langMessage(QStringLiteral("AppearHosts")), appeared),
         m_monitor->settings().popUpInterval);
+    if (!sent) notificationFailed(QStringLiteral("no session bus"));
+}
+
+void MainWindow::notificationFailed(const QString& reason) {
+    if (!m_notificationFailureSaid) {
+        m_notificationFailureSaid = true;
+        std::fprintf(stderr,
+                     "hostvane: cannot show a desktop notification (%s); the balloon shows the "
+                     "reports instead\n",
+                     qPrintable(reason));
+    }
+    // The report would otherwise be shown nowhere; with both styles the balloon has it already.
+    if (effectivePopUpStyle() == 1 && !m_lastReport.isEmpty())
+        ReportWindow::showReport(m_lastReport);
 }
 
 int MainWindow::effectivePopUpStyle() const {
@@ -461,6 +487,8 @@ void MainWindow::setNotifications(std::unique_ptr<DesktopNotifications> notifica
     connect(m_notifications.get(), &DesktopNotifications::activated, this, [this] {
         if (frmState) frmState->miShowStateTable();
     });
+    connect(m_notifications.get(), &DesktopNotifications::failed, this,
+            &MainWindow::notificationFailed);
 }
 
 }  // namespace hv

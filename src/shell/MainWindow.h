@@ -81,6 +81,9 @@ public:
     // Monitor state as miStart shows it: image 3 running ("Stop"), 2 stopped ("Start").
     int miStartImage() const;
 
+    // After a change of language: miStart's Start or Stop, a message, is set anew.
+    void retranslateMessages();
+
     // Handlers.
     void miStartClick();
     void miStartDrawItem(QPainter& canvas, const QRect& rect, bool selected);
@@ -134,6 +137,9 @@ private:
     // changes a hand-over brings.
     void queueTrayStatus();
     void updateTrayStatus();
+    // The notification of the latest report could not be shown: the balloon shows it, and
+    // stderr says why, once.
+    void notificationFailed(const QString& reason);
 
     QString m_exePath;
     QString m_exeDir;
@@ -142,6 +148,8 @@ private:
     bool m_terminateRequested = false;
     bool m_trayStatusQueued = false;
     std::unique_ptr<DesktopNotifications> m_notifications;
+    QString m_lastReport;  // the latest report, for the balloon should its notification fail
+    bool m_notificationFailureSaid = false;
     QList<QAction*> m_hostItems;  // miHoststate's items from index 2 on
 
     std::unique_ptr<TrayIcon> m_tray;

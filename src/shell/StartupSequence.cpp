@@ -67,6 +67,7 @@ void StartupSequence::installTranslateAllForms(QWidget* frmMain, QWidget* frmLog
     }
     Languages::instance().setTranslateAllForms([frmMain, frmLog, frmState] {
         for (QWidget* window : {frmMain, frmLog, frmState}) translateForm(window);
+        if (auto* main = qobject_cast<MainWindow*>(frmMain)) main->retranslateMessages();
         // The table's figure columns take their titles from messages.
         if (auto* state = qobject_cast<StateWindow*>(frmState)) state->retranslateColumns();
     });

@@ -1,5 +1,7 @@
 #include "views/ReportWindow.h"
 
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -8,9 +10,16 @@
 #include <QPolygon>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "widgets/MinimizeToTray.h"
 
@@ -40,6 +49,54 @@ QRegion circleRegion(const QRect& box) {
     }
     return region;
 }
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// Taskbars and pagers list every managed window that does not ask to be skipped, and Qt asks
+// it for none of the window kinds the balloon could be (a tooltip or popup kind would leave
+// the window unmanaged, and so without its place above other windows). The window manager
+// drops the states whenever the window is withdrawn and reads them when it is mapped: they
+// are put on the unmapped window before every show. Qt keeps the states it finds there as it
+// adds its own.
+void skipTaskbarAndPager(QWidget* window) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return;  // not on X11: nothing of the kind to set
+    static const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
+    static const xcb_atom_t skipTaskbar = internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+    static const xcb_atom_t skipPager = internAtom(c, "_NET_WM_STATE_SKIP_PAGER");
+    if (state == XCB_ATOM_NONE) return;
+    const auto id = static_cast<xcb_window_t>(window->winId());
+
+    std::vector<xcb_atom_t> atoms;
+    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr)) {
+        if (reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+            const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+            atoms.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    for (const xcb_atom_t a : {skipTaskbar, skipPager})
+        if (a != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), a) == atoms.end())
+            atoms.push_back(a);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(atoms.size()), atoms.data());
+    xcb_flush(c);
+}
+
+// Part of memReport's own furniture (scroll bars and their corner), not its text.
+bool isScrollBarPart(const QWidget* widget, const QPlainTextEdit* text) {
+    if (!widget || widget == text || !text->isAncestorOf(widget)) return false;
+    return widget != text->viewport() && !text->viewport()->isAncestorOf(widget);
+}
+
 }  // namespace
 
 ReportWindow::ReportWindow(QWidget* parent) : QWidget(parent) {
@@ -60,9 +117,16 @@ ReportWindow::ReportWindow(QWidget* parent) : QWidget(parent) {
     memReport->setObjectName(QStringLiteral("memReport"));
     memReport->setReadOnly(true);
     memReport->setFrameShape(QFrame::NoFrame);
-    memReport->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memReport->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    memReport->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A title wider than the balloon wraps (anywhere, when it has no blank): a sideways scroll
+    // bar would cover the last line, and a balloon that hides in seconds is not for scrolling.
+    memReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memReport->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    memReport->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // positionReport turns it on for a report cut to the work area's height only.
+    memReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memReport->verticalScrollBar()->setContextMenuPolicy(Qt::NoContextMenu);
+    // Close to the balloon's edge, as the line pitch the height is worked out from assumes.
+    memReport->document()->setDocumentMargin(2);
     memReport->setFocusPolicy(Qt::NoFocus);
     memReport->setContextMenuPolicy(Qt::NoContextMenu);
     // Transparent over the balloon: the viewport paints no base of its own.
@@ -152,17 +216,45 @@ void ReportWindow::positionReport() {
     const int lines = reportLineCount(memReport->toPlainText());
 
     // The primary screen's full area, whatever the panels: its top left need not be (0, 0).
-    const QRect placed = reportGeometry(lines, pixelHeight, full.size()).translated(full.topLeft());
+    QRect placed = reportGeometry(lines, pixelHeight, full.size()).translated(full.topLeft());
+    // A font whose lines are taller than the pitch, or wrapped titles, need more: the balloon
+    // grows upwards and its pointer stays where it was.
+    const int needed = textHeight(placed.width() - 20) + 40;
+    if (needed > placed.height()) placed.setTop(placed.bottom() - needed + 1);
     // A report too long for the screen scrolls inside a balloon as tall as the work area.
     const QRect rect = capToWorkArea(placed, screen ? screen->availableGeometry() : full);
+    const bool capped = rect != placed;
+    memReport->setVerticalScrollBarPolicy(capped ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setGeometry(rect);
     memReport->setGeometry(10, 10, rect.width() - 20, rect.height() - 40);
     setMask(balloonRegion(rect.width(), rect.height()));
-    if (rect != placed) {
-        memReport->moveCursor(QTextCursor::Start);
-        memReport->verticalScrollBar()->setValue(0);
-    }
+    memReport->moveCursor(QTextCursor::Start);
+    memReport->verticalScrollBar()->setValue(0);
     update();
+}
+
+int ReportWindow::textHeight(int width) const {
+    // Laid out line by line as the text box lays out its own blocks: each line as tall as the
+    // font's line spacing, the document's margin above and below, and the one pixel below the
+    // last line that the text box wants to spare before it calls the text whole.
+    const QTextDocument* doc = memReport->document();
+    const qreal margin = doc->documentMargin();
+    const qreal lineWidth = std::max<qreal>(1, width - 2 * margin);
+    QTextOption option = doc->defaultTextOption();
+    option.setWrapMode(memReport->wordWrapMode());
+    qreal height = 2 * margin + 1;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        QTextLayout layout(block.text(), memReport->font(), memReport->viewport());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(lineWidth);
+            height += line.height();
+        }
+        layout.endLayout();
+    }
+    return static_cast<int>(std::ceil(height));
 }
 
 void ReportWindow::tmrHideTimer() {
@@ -213,7 +305,16 @@ void ReportWindow::paintEvent(QPaintEvent* event) {
 
 void ReportWindow::mousePressEvent(QMouseEvent* event) {
     event->accept();
+    // A press the scroll bar passed on (another button, or one it has no use for) is no click
+    // on the balloon: the text it scrolls is still being read.
+    if (isScrollBarPart(childAt(event->position().toPoint()), memReport)) return;
     memReportMouseDown();
+}
+
+void ReportWindow::showEvent(QShowEvent* event) {
+    // Sent before the window is mapped.
+    skipTaskbarAndPager(this);
+    QWidget::showEvent(event);
 }
 
 bool ReportWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -10,16 +10,18 @@ class QTimer;
 
 namespace hv {
 
-// The pop-up report: a frameless, topmost balloon without a taskbar entry that shows the
-// report of a pass at the bottom right of the primary screen and hides after tmrHide's
-// interval or at any mouse button. MainWindow derives from it (the main window is the pop-up).
+// The pop-up report: a frameless, topmost balloon, kept out of taskbars and pagers and never
+// taking the focus, that shows the report of a pass at the bottom right of the primary screen
+// and hides after tmrHide's interval or at any mouse button on it (its scroll bar excepted).
+// MainWindow derives from it (the main window is the pop-up).
 class ReportWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ReportWindow(QWidget* parent = nullptr);
 
-    QPlainTextEdit* memReport = nullptr;  // read-only, borderless, transparent, no wrapping
-    QTimer* tmrHide = nullptr;            // single pop-up countdown, disabled at start
+    // Read-only, borderless, transparent; long lines wrap within the balloon's width.
+    QPlainTextEdit* memReport = nullptr;
+    QTimer* tmrHide = nullptr;  // single pop-up countdown, disabled at start
 
     // The summary step: memReport := report; positionReport; show without activating;
     // enable tmrHide (a running countdown is not restarted).
@@ -40,10 +42,14 @@ public:
     static QRect capToWorkArea(const QRect& balloon, const QRect& workArea);
     // The balloon: four circles and the 11-point polygon, united (winding fill).
     static QRegion balloonRegion(int width, int height);
+    // The pixel height memReport needs to show all of its text, wrapped at that width, with no
+    // scroll bar.
+    int textHeight(int width) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;  // FormPaint: the outline
     void mousePressEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 

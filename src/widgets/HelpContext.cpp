@@ -40,8 +40,18 @@ protected:
 }  // namespace
 
 int helpContextForF1(const QWidget* receiver) {
-    if (const auto* menu = qobject_cast<const QMenu*>(receiver))
-        return helpContextOf(menu->activeAction());
+    if (const auto* menu = qobject_cast<const QMenu*>(receiver)) {
+        // The highlighted item's context; an item without one is covered by its menu's, and a
+        // submenu's by the item that opens it and the menus above.
+        if (const int context = helpContextOf(menu->activeAction())) return context;
+        for (const QWidget* w = menu; w; w = w->parentWidget()) {
+            const auto* m = qobject_cast<const QMenu*>(w);
+            if (!m) break;
+            if (const int context = helpContextOf(m)) return context;
+            if (const int context = helpContextOf(m->menuAction())) return context;
+        }
+        return 0;
+    }
     for (const QWidget* w = receiver; w; w = w->parentWidget()) {
         if (const int context = helpContextOf(w)) return context;
         if (w->isWindow()) break;

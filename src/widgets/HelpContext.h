@@ -21,7 +21,8 @@ inline int helpContextOf(const QObject* object) {
 }
 
 // The context F1 asks for when it reaches this widget: the widget's or its nearest parent's
-// (up to its window); for an open menu, its highlighted item's. 0: no help.
+// (up to its window); for an open menu, its highlighted item's, else the menu's or that of the
+// nearest menu above it. 0: no help.
 int helpContextForF1(const QWidget* receiver);
 
 // Installs the program-wide F1 handling on the application (once; later calls do nothing).

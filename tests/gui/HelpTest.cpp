@@ -27,6 +27,7 @@
 #include "helpcore/HelpManager.h"
 #include "helpcore/WinHelpTester.h"
 #include "shell/MainWindow.h"
+#include "shell/OwnerDrawItem.h"
 #include "views/AboutWindow.h"
 #include "widgets/HelpContext.h"
 #include "widgets/LinkLabel.h"
@@ -156,6 +157,49 @@ TEST_F(F1Test, OpenMenuUsesTheHighlightedItem) {
     QTest::keyClick(&menu, Qt::Key_F1);
     EXPECT_EQ(recorder->contexts, QList<int>{1});
     menu.close();
+}
+
+// F1 in the open tray menu: the page on what the highlighted item opens (Settings the
+// settings page, About the About page); every other item, Help and the submenus' items
+// included, the tray menu's own page, which is also what Help shows.
+TEST_F(F1Test, TrayMenuItemsAskForThePageOfWhatTheyOpen) {
+    hvtest::TempDir dir;
+    const QString exe = dir.write("hostvane", "#!/bin/sh\n");
+    dir.write("Hostvane.ini", "[HostList]\r\n");
+    MainWindow::Options o;
+    o.executablePath = exe;
+    o.trayIcon = false;
+    o.brokenFilesMessage = [] {};
+    MainWindow main(o);
+    // A host's item, as the host list adds them (no checking is started for it).
+    main.miHoststate->addAction(QStringLiteral("Mail server"));
+
+    const struct {
+        QMenu* menu;
+        QAction* item;
+        int context;
+    } cases[] = {
+        {main.pmMain, main.miSettings, 3},
+        {main.pmMain, main.miAbout, 5},
+        {main.pmMain, main.miHelp, 2},
+        {main.pmMain, main.miStart, 2},
+        {main.pmMain, main.miQuit, 2},
+        {main.pmMain, main.miLog->menuAction(), 2},
+        {main.miLog, main.miViewLog, 2},
+        {main.miLog, main.miExportLog, 2},
+        {main.miHoststate, main.miHoststate->actions().constLast(), 2},  // a host
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item->objectName().isEmpty() ? c.item->text().toStdString()
+                                                    : c.item->objectName().toStdString());
+        recorder->contexts.clear();
+        c.menu->popup(QPoint(10, 10));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(c.menu));
+        c.menu->setActiveAction(c.item);
+        QTest::keyClick(c.menu, Qt::Key_F1);
+        EXPECT_EQ(recorder->contexts, QList<int>{c.context});
+        c.menu->close();
+    }
 }
 
 TEST_F(F1Test, TrayHelpWithNothingFocusedGoesToTheMainWindow) {
@@ -437,7 +481,8 @@ TEST_F(AboutTest, EscapeLeavesItOpenOkClosesIt) {
 TEST_F(AboutTest, MainWindowContexts) {
     EXPECT_EQ(helpContextOf(main.get()), 2);
     EXPECT_EQ(helpContextOf(main->memReport), 2);
-    EXPECT_EQ(helpContextOf(main->miHelp), 1);
+    EXPECT_EQ(helpContextOf(main->miHelp), 2);
+    EXPECT_EQ(helpContextOf(main->miSettings), 3);
     EXPECT_EQ(HelpManager::applicationHelpFile(),
               dir.path() + QStringLiteral("/help/hostvane.chm"));
 }

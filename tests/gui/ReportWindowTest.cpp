@@ -93,13 +93,14 @@ TEST(ReportWindow, PositionReportSizesPlacesAndShapes) {
     EXPECT_EQ(w.memReport->geometry(), QRect(10, 10, kW - 20, expected.height() - 40));
     EXPECT_EQ(w.mask(), ReportWindow::balloonRegion(kW, expected.height()));
 
-    // A long line scrolls sideways instead of widening the window or wrapping.
+    // A long line wraps inside the balloon instead of widening it, and the balloon grows to
+    // hold the wrapped lines.
     w.memReport->setPlainText(QString(400, u'x'));
     w.positionReport();
     EXPECT_EQ(w.width(), kW);
-    EXPECT_EQ(w.memReport->document()->lineCount(), 1);
+    EXPECT_GT(w.height(), ReportWindow::reportGeometry(1, px, screen->geometry().size()).height());
 
-    // Shown, a short report needs no scroll bar; a long line brings the horizontal one.
+    // Shown, a short report needs no scroll bar, nor does a long line.
     w.tmrHide->setInterval(60000);
     w.showReport("Lost:\r\n  Mail");
     QCoreApplication::processEvents();
@@ -108,7 +109,99 @@ TEST(ReportWindow, PositionReportSizesPlacesAndShapes) {
     w.memReportMouseDown();
     w.showReport("Lost:\r\n  " + QString(400, u'x'));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(w.memReport->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(w.memReport->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(w.memReport->verticalScrollBar()->isVisible());
+}
+
+// The balloon is as tall as its text needs, whatever the font's line spacing and however many
+// lines wrap: every line, the last included, lies whole inside the text box, with no scroll
+// bar. Where the line pitch is enough, the size stays the one the pitch gives.
+TEST(ReportWindow, BalloonFitsItsTextWithoutScrollBars) {
+    QString many = QStringLiteral("Appeared hosts:");
+    for (int i = 1; i <= 21; ++i) {
+        many +=
+            i == 7
+                ? QStringLiteral("\r\n  The print server in the basement next to the boiler room")
+                : QStringLiteral("\r\n  Host %1").arg(i);
+    }
+    QString unbroken = many;
+    unbroken.replace(QStringLiteral("The print server"),
+                     QStringLiteral("http://") + QString(60, u'w'));
+    const struct {
+        const char* name;
+        QString report;
+        int points;
+        bool bold;
+    } cases[] = {
+        {"lost, one host", QStringLiteral("Lost hosts:\r\n  Mail\r\n\r\n"), 10, false},
+        {"appeared, one host", QStringLiteral("Appeared hosts:\r\n  Web"), 10, false},
+        {"both blocks", QStringLiteral("Lost hosts:\r\n  Mail\r\n\r\nAppeared hosts:\r\n  Web"), 10,
+         false},
+        {"21 hosts, a long title", many, 10, false},
+        {"21 hosts, a title without blanks", unbroken, 10, false},
+        {"lost, large bold font", QStringLiteral("Lost hosts:\r\n  Mail\r\n  Web\r\n\r\n"), 16,
+         true},
+    };
+    QScreen* screen = QGuiApplication::primaryScreen();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReportWindow w;
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setPointSize(c.points);
+        f.setBold(c.bold);
+        w.memReport->setFont(f);
+        w.tmrHide->setInterval(60000);
+        w.showReport(c.report);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QPlainTextEdit* text = w.memReport;
+        EXPECT_EQ(w.width(), kW);
+        EXPECT_GE(w.geometry().top(), screen->availableGeometry().top());  // not cut
+        EXPECT_FALSE(text->verticalScrollBar()->isVisible());
+        EXPECT_FALSE(text->horizontalScrollBar()->isVisible());
+        EXPECT_EQ(text->verticalScrollBar()->value(), 0);
+        EXPECT_EQ(text->verticalScrollBar()->maximum(), 0);  // nothing left to scroll to
+        // Each block's first and last character lie inside the viewport.
+        const QRect view = text->viewport()->rect();
+        for (QTextBlock b = text->document()->begin(); b.isValid(); b = b.next()) {
+            QTextCursor cursor(b);
+            const QRect first = text->cursorRect(cursor);
+            cursor.movePosition(QTextCursor::EndOfBlock);
+            const QRect last = text->cursorRect(cursor);
+            EXPECT_TRUE(view.contains(first) && view.contains(last))
+                << "block " << b.blockNumber() << " \"" << b.text().toStdString() << "\" at "
+                << last.x() << "," << last.y() << "-" << last.bottom() << " in " << view.width()
+                << "x" << view.height();
+        }
+        // The pitch gives the size wherever it is enough: a 2-line report at 10 points.
+        if (c.report == QStringLiteral("Appeared hosts:\r\n  Web")) {
+            const int px = ReportWindow::fontPixelHeight(10, screen->logicalDotsPerInchY());
+            EXPECT_EQ(w.height(),
+                      ReportWindow::reportGeometry(2, px, screen->geometry().size()).height());
+        }
+    }
+}
+
+// A report cut to the work area's height scrolls with its scroll bar: clicks on the bar, with
+// any button, leave the balloon up; a click on the text still hides it.
+TEST(ReportWindow, CappedReportScrollsWithItsScrollBarWithoutHiding) {
+    ReportWindow w;
+    w.tmrHide->setInterval(60000);
+    QString report = QStringLiteral("Appeared:");
+    for (int i = 1; i <= 200; ++i) report += QStringLiteral("\r\n  Host %1").arg(i);
+    w.showReport(report);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QScrollBar* bar = w.memReport->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    ASSERT_EQ(bar->value(), 0);
+    const QPoint nearEnd(bar->width() / 2, bar->height() - bar->width() - 4);  // the groove's end
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
+        QTest::mouseClick(bar, button, Qt::NoModifier, nearEnd);
+        EXPECT_TRUE(w.isVisible()) << "button " << button;
+        EXPECT_TRUE(w.tmrHide->isActive());
+    }
+    EXPECT_GT(bar->value(), 0);  // the left click paged down
+    QTest::mouseClick(w.memReport->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 8));
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST(ReportWindow, ReportTallerThanTheWorkAreaIsCappedAndKeepsItsBottom) {

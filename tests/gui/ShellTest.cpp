@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -35,6 +36,7 @@
 #include "platform/DesktopNotifications.h"
 #include "shell/MainWindow.h"
 #include "shell/OwnerDrawItem.h"
+#include "shell/StartupSequence.h"
 #include "views/AboutWindow.h"
 #include "views/ImageList.h"
 #include "views/LogWindow.h"
@@ -986,4 +988,117 @@ TEST_F(ShellTest, TheDialogShowsAndSavesThePassesToReport) {
     const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
     EXPECT_TRUE(saved.contains("LostAfter=3")) << saved.toStdString();
     EXPECT_TRUE(saved.contains("AppearedAfter=100")) << saved.toStdString();
+}
+
+namespace {
+
+// A notification service that is not there, or refuses: show() either finds no bus at all, or
+// sends the call and hears the error afterwards, as the bus answers.
+class FailingNotifications : public hv::DesktopNotifications {
+public:
+    explicit FailingNotifications(bool noBus) : m_noBus(noBus) {}
+    bool show(const hv::Notification&, int) override {
+        ++calls;
+        if (m_noBus) return false;
+        QTimer::singleShot(0, this, [this] {
+            emit failed(QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown: nobody"));
+        });
+        return true;
+    }
+    int calls = 0;
+
+private:
+    bool m_noBus;
+};
+
+// What the code under test writes to stderr while the object lives.
+class StderrCapture {
+public:
+    StderrCapture() {
+        std::fflush(stderr);
+        m_saved = ::dup(2);
+        m_file = std::tmpfile();
+        ::dup2(::fileno(m_file), 2);
+    }
+    ~StderrCapture() { restore(); }
+    QString text() {
+        restore();
+        std::rewind(m_file);
+        QByteArray out;
+        char buf[512];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, m_file)) > 0;) out.append(buf, n);
+        return QString::fromUtf8(out);
+    }
+
+private:
+    void restore() {
+        if (m_saved < 0) return;
+        std::fflush(stderr);
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    int m_saved = -1;
+    std::FILE* m_file = nullptr;
+};
+
+}  // namespace
+
+// PopUpStyle=1 and no notification can be shown: the balloon shows the report rather than
+// nothing, and stderr says why once however many reports follow.
+TEST_F(ShellTest, AFailedNotificationFallsBackToTheBalloonAndSaysWhyOnce) {
+    for (const bool noBus : {false, true}) {
+        SCOPED_TRACE(noBus ? "no session bus" : "the service is missing");
+        const QByteArray ini = QByteArray(kIni).replace("[View]\r\n", "[View]\r\nPopUpStyle=1\r\n");
+        MainWindow& m = make(&ini);
+        m.monitor().loadSettings();
+        auto failing = std::make_unique<FailingNotifications>(noBus);
+        FailingNotifications* notes = failing.get();
+        m.setNotifications(std::move(failing));
+        m.hide();
+        StderrCapture err;
+        for (const QString& report : {QStringLiteral("Lost hosts:\r\n  A\r\n\r\n"),
+                                      QStringLiteral("Appeared hosts:\r\n  C")}) {
+            m.showReport(report);
+            m.reportTitles({"A"}, {});
+            EXPECT_TRUE(hvtest::waitFor([&] { return m.isVisible(); }));
+            EXPECT_EQ(m.memReport->toPlainText(), QString(report).replace("\r\n", "\n"));
+            m.memReportMouseDown();
+            settle(50);
+            EXPECT_FALSE(m.isVisible());  // shown once per report, not again later
+        }
+        EXPECT_EQ(notes->calls, 2);  // every report still tries the desktop first
+        const QString said = err.text();
+        EXPECT_EQ(said.count("cannot show a desktop notification"), 1) << said.toStdString();
+        EXPECT_TRUE(said.contains(noBus ? "no session bus" : "ServiceUnknown"))
+            << said.toStdString();
+        main.reset();
+    }
+}
+
+// The bold Start/Stop item takes its text from [Messages]: switching the language (the
+// settings dialog's language box) sets it anew at once, running or stopped.
+TEST_F(ShellTest, SwitchingTheLanguageRetranslatesTheStartStopItem) {
+    dir.write("Languages/Deutsch.lng",
+              "[Messages]\nStart=Starten\nStop=Anhalten\n[frmMain]\nmiQuit=Beenden\n");
+    MainWindow& m = make();
+    m.monitor().loadSettings();
+    hv::StartupSequence::installTranslateAllForms(&m, &log, nullptr);
+    hv::Languages& languages = hv::Languages::instance();
+    const auto switchTo = [&](const QString& language) {
+        languages.setCurrentLanguage(language);
+        languages.translateAllForms();
+    };
+    ASSERT_EQ(m.miStart->text(), "Stop");
+
+    switchTo("Deutsch");
+    EXPECT_EQ(m.miQuit->text(), "Beenden");
+    EXPECT_EQ(m.miStart->text(), "Anhalten");
+    m.miStartClick();
+    EXPECT_EQ(m.miStart->text(), "Starten");
+
+    switchTo("English");  // stopped: the item says Start, in English again
+    EXPECT_EQ(m.miStart->text(), "Start");
+    EXPECT_EQ(m.miStartImage(), 2);
+    hv::StartupSequence::installTranslateAllForms(nullptr, nullptr, nullptr);
 }

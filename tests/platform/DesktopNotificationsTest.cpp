@@ -27,6 +27,7 @@ public:
         int timeout;
     };
     QList<Call> calls;
+    bool refuse = false;  // answer every call with an error
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         if (message.member() != QLatin1String("Notify")) return false;
@@ -34,6 +35,11 @@ public:
         if (a.size() != 8) return false;
         calls.append({a[0].toString(), a[1].toUInt(), a[3].toString(), a[4].toString(),
                       a[5].toStringList(), a[7].toInt()});
+        if (refuse) {
+            connection.send(message.createErrorReply(QStringLiteral("org.example.Refused"),
+                                                     QStringLiteral("not now")));
+            return true;
+        }
         const uint id = calls.last().replaces ? calls.last().replaces : uint(calls.size());
         connection.send(message.createReply(QVariant::fromValue(id)));
         return true;
@@ -141,6 +147,54 @@ TEST(DesktopNotifications, TalksToTheServiceAndHearsClicks) {
 
     QDBusConnection::disconnectFromBus("hv-server");
     QDBusConnection::disconnectFromBus("hv-client");
+}
+
+// No service on the bus, or one that answers with an error: failed() tells why, once per
+// notification asked for, and only for the latest one (an earlier one has been replaced).
+TEST(DesktopNotifications, AMissingOrRefusingServiceIsReportedAsFailed) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP()
+        << "not under ThreadSanitizer: Qt's own D-Bus thread hand-overs are invisible to it";
+#endif
+    PrivateBus bus;
+    if (bus.address().isEmpty()) GTEST_SKIP() << "dbus-daemon is not available";
+    QDBusConnection serverBus = QDBusConnection::connectToBus(bus.address(), "hv-server2");
+    QDBusConnection clientBus = QDBusConnection::connectToBus(bus.address(), "hv-client2");
+    ASSERT_TRUE(serverBus.isConnected() && clientBus.isConnected());
+
+    DesktopNotifications notifications(clientBus);
+    QStringList failures;
+    QObject::connect(&notifications, &DesktopNotifications::failed,
+                     [&](const QString& why) { failures << why; });
+    const Notification note{QStringLiteral("Lost hosts:"), QStringLiteral("Mail")};
+
+    // Nobody owns the name: the bus answers the call itself.
+    ASSERT_TRUE(notifications.show(note, 5000));
+    ASSERT_TRUE(waitFor([&] { return !failures.isEmpty(); }));
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("ServiceUnknown")))
+        << failures[0].toStdString();
+
+    RecordingServer server;
+    server.refuse = true;
+    ASSERT_TRUE(
+        serverBus.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"), &server));
+    ASSERT_TRUE(serverBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    ASSERT_TRUE(notifications.show(note, 5000));
+    ASSERT_TRUE(notifications.show(note, 5000));  // replaces the first before either is answered
+    ASSERT_TRUE(waitFor([&] { return server.calls.size() == 2 && failures.size() >= 2; }));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+    ASSERT_EQ(failures.size(), 2);
+    EXPECT_EQ(failures[1], QStringLiteral("org.example.Refused: not now"));
+
+    // A service that shows it: nothing failed.
+    server.refuse = false;
+    ASSERT_TRUE(notifications.show(note, 5000));
+    ASSERT_TRUE(waitFor([&] { return notifications.shownId() != 0; }));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    EXPECT_EQ(failures.size(), 2);
+
+    QDBusConnection::disconnectFromBus("hv-server2");
+    QDBusConnection::disconnectFromBus("hv-client2");
 }
 
 }  // namespace
