@@ -26,7 +26,8 @@ Monitor::Monitor(Options options, QObject* parent)
 
     // The overall state follows the state images and the list.
     connect(&m_hosts, &HostList::rebuilt, this, [this] {
-        m_passOver = false;
+        // Hosts that kept their state are known already; only a new or changed one is not.
+        if (!m_hosts.keptEveryHost()) m_passOver = false;
         emit statusChanged();
     });
     connect(&m_hosts, &HostList::stateImageChanged, this, &Monitor::statusChanged);

@@ -61,7 +61,8 @@ public:
     // was.
     void saveSettings() const;
     // Takes a whole new value, as a confirmed settings dialog does: the host list is rebuilt
-    // from the entries (blank addresses give no host; the count counts every entry), every
+    // from the entries (blank addresses give no host; the count counts every entry; a host
+    // whose title and address are unchanged keeps its state, so it is not reported again), every
     // other value is applied, the check timer's countdown starts anew, and a running monitor
     // checks the new list at once (after a pass under way over the old one).
     void applySettings(const Settings& settings);
@@ -131,8 +132,9 @@ private:
     QString m_exeDir;
     Settings m_settings;
     bool m_running = true;
-    // A pass over the current host list has ended since start, Start or the last rebuild;
-    // until then the status reads "checking" rather than every host lost.
+    // A pass over the current host list has ended since start, Start or the last rebuild that
+    // brought a new or changed host; until then the status reads "checking" rather than every host
+    // lost.
     bool m_passOver = false;
     TimeFormat m_timeFormat;
     // The moment the last log line's time was taken: a change carries the same one.
