@@ -55,7 +55,8 @@ public:
     // The settings in effect. Their host entries are the host list's hosts (title, address)
     // and every number is within its range, so saving writes what is in effect.
     const Settings& settings() const { return m_settings; }
-    // Reads the settings file and applies it as applySettings does: the first pass begins.
+    // Reads the settings file and applies it as applySettings does: the first pass begins. A
+    // missing or unreadable file, and host titles it repeats, are told on stderr.
     void loadSettings();
     // Writes settings() to the settings file; throws IniWriteError and leaves the file as it
     // was.

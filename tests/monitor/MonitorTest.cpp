@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <atomic>
 #include <chrono>
@@ -14,6 +16,7 @@
 #include "monitor/AskTimer.h"
 #include "monitor/Monitor.h"
 #include "platform/Error.h"
+#include "platform/IniFile.h"
 #include "platform/TimeFormat.h"
 
 namespace {
@@ -375,6 +378,52 @@ TEST_F(MonitorTest, APassCutShortByTheDialogReportsNothingStale) {
     EXPECT_EQ(events(), QStringList({"Host lost: B"}));
     EXPECT_EQ(images(), (std::vector<int>{1, 1}));
     EXPECT_EQ(m.hosts().figures().value(0).checks, 1);
+}
+
+// Loading tells on stderr what the tray shows nowhere: the file it looked for when there is
+// none, a file it could not read, titles it cannot keep apart. Each once.
+TEST_F(MonitorTest, LoadingTellsWhyHostsAreMissing) {
+    const struct {
+        const char* what;
+        QByteArray ini;  // empty: no file
+        bool folder;     // a folder in the file's place
+        QString err;     // %1: the file's path
+        QStringList hostLines;
+    } cases[] = {
+        {"missing",
+         "",
+         false,
+         "hostvane: no settings file %1: no hosts to check until the settings are saved\n",
+         {}},
+        {"a folder", "", true, "hostvane: cannot read the settings file %1: Is a directory\n", {}},
+        {"titles apart only in letter case",
+         "[HostList]\nLoop two=127.0.0.2\nloop two=127.0.0.4\n",
+         false,
+         "hostvane: %1: [HostList] \"loop two\" is the title \"Loop two\" again (letter case "
+         "aside); titles must differ, so only \"Loop two\" is checked\n",
+         {"Loop two :  127.0.0.2"}},
+        {"read", "[HostList]\nA=127.0.0.1\n", false, "", {"A :  127.0.0.1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Monitor& m = make(c.ini);
+        const QString path = dir.file("Hostvane.ini");
+        QFile::remove(path);
+        if (!c.ini.isEmpty()) dir.write("Hostvane.ini", c.ini);
+        if (c.folder) QDir().mkdir(path);
+        testing::internal::CaptureStderr();
+        m.loadSettings();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, c.err.arg(path).toStdString());
+        EXPECT_EQ(m.hosts().hostLines(), c.hostLines);
+        // What could not be read is not replaced by what little is known of it.
+        if (c.folder) {
+            EXPECT_THROW(m.saveSettings(), hv::IniWriteError);
+            EXPECT_TRUE(QFileInfo(path).isDir());
+        }
+        monitor.reset();
+        if (c.folder) QDir().rmdir(path);
+    }
 }
 
 TEST_F(MonitorTest, SettingsGoThroughTheFileAndBackUnchanged) {
