@@ -320,7 +320,7 @@ void IniFile::replaceSectionKeys(const QString& section,
     {
         QHash<QString, bool> seen;
         for (qsizetype i = 0; i < body.size(); ++i) {
-            if (body[i].kind != Kind::Key || body[i].name.isEmpty()) continue;
+            if (body[i].kind != Kind::Key) continue;
             const QString folded = body[i].name.toCaseFolded();
             if (seen.contains(folded)) continue;
             seen.insert(folded, true);
@@ -349,7 +349,18 @@ void IniFile::replaceSectionKeys(const QString& section,
         const QString name = trimmedBlanks(oneLine(key));
         const QString folded = name.toCaseFolded();
         if (const auto it = placed.constFind(folded); it != placed.constEnd()) {
-            out[*it] = lineFor(out[*it], out[*it].name, value);
+            if (*it >= 0 && out[*it].kind == Kind::Key)
+                out[*it] = lineFor(out[*it], out[*it].name, value);
+            continue;
+        }
+        const Line line = keyLine(name, value);
+        if (line.kind != Kind::Key) {
+            // A title that makes no key line (";x" reads as a comment): the line an earlier save
+            // wrote for it stays where it is, so saving again adds no other.
+            const bool written = std::any_of(body.begin(), body.end(),
+                                             [&](const Line& l) { return l.raw == line.raw; });
+            if (!written) out.append(line);
+            placed.insert(folded, written ? -1 : out.size() - 1);
             continue;
         }
         qsizetype at = -1;
@@ -360,7 +371,7 @@ void IniFile::replaceSectionKeys(const QString& section,
             out.append(lineFor(body[at], name, value));
             pos = at + 1;
         } else {
-            out.append(keyLine(name, value));
+            out.append(line);
         }
         placed.insert(folded, out.size() - 1);
     }

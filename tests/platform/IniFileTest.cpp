@@ -302,6 +302,12 @@ TEST(IniFile, ReplacingTheKeysOfASectionAtItsEdges) {
          "[Hosts]\nA=1\n",
          {{"[lab", "x]"}},
          "[Hosts]\n[lab=\"x]\"\n"},
+        // Names that reading never gives back still keep to their one line.
+        {"an empty name", "[Hosts]\n=1\nA=2\n", {{"", "1"}, {"A", "2"}}, "[Hosts]\n=1\nA=2\n"},
+        {"a name that makes a comment",
+         "[Hosts]\nA=2\n",
+         {{";x", "1"}, {"A", "2"}},
+         "[Hosts]\n;x=\"1\"\nA=2\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -309,6 +315,11 @@ TEST(IniFile, ReplacingTheKeysOfASectionAtItsEdges) {
         IniFile ini(c.original.isEmpty() ? tmp.file("x.ini") : tmp.write("x.ini", c.original));
         ini.replaceSectionKeys("Hosts", c.entries);
         ini.save();
+        EXPECT_EQ(tmp.read("x.ini"), c.expected);
+        // Saved again with the same keys: not a byte changes.
+        IniFile again(tmp.file("x.ini"));
+        again.replaceSectionKeys("Hosts", c.entries);
+        again.save();
         EXPECT_EQ(tmp.read("x.ini"), c.expected);
     }
 }
