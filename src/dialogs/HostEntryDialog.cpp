@@ -8,6 +8,7 @@
 
 #include "lang/Languages.h"
 #include "translation/TranslateForm.h"
+#include "widgets/ErrorBox.h"
 #include "widgets/MaskEdit.h"
 #include "widgets/ScreenFit.h"
 
@@ -106,7 +107,7 @@ HostEntryDialog::HostEntryDialog(QWidget* parent) : QDialog(parent) {
         b->setDefault(false);
     }
 
-    connect(btnOK, &QPushButton::clicked, this, [this] { done(kOk); });
+    connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { done(kCancel); });
     connect(MaskEdit1, &QLineEdit::textChanged, this, [this] { maskEditChange(); });
     connect(edHTTP, &QLineEdit::textChanged, this, [this] { edHTTPChange(); });
@@ -167,6 +168,27 @@ QString HostEntryDialog::hostLine() const {
     else
         address = edHTTP->text();
     return ::hv::hostLine(edTitle->text(), address);
+}
+
+QString HostEntryDialog::clashingTitle() const {
+    // As the settings file compares its keys: blanks around them dropped, letter case aside.
+    const QString title = trimBlanks(edTitle->text());
+    if (title.isEmpty()) return {};
+    for (const QString& other : otherTitles)
+        if (trimBlanks(other).compare(title, Qt::CaseInsensitive) == 0) return other;
+    return {};
+}
+
+void HostEntryDialog::btnOKClick() {
+    const QString other = clashingTitle();
+    if (other.isEmpty()) {
+        done(kOk);
+        return;
+    }
+    ErrorBox::show(langMessage(QStringLiteral("TitleTaken")).replace(QStringLiteral("%1"), other),
+                   this);
+    edTitle->setFocus(Qt::OtherFocusReason);
+    edTitle->selectAll();
 }
 
 void HostEntryDialog::maskEditChange() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 #include "hosts/HostEntry.h"
 
@@ -33,6 +34,15 @@ public:
     // While true, every change of the address copies its value text into edTitle. Set only
     // by the new-IP mode; the first key that types into the title clears it for good.
     bool TitleFollowsAddress = false;
+
+    // The titles of the list's other hosts (not the one being edited). OK refuses a title
+    // that equals one of them but for letter case and surrounding blanks, since the settings
+    // file would keep only one: a message box says so and the dialog stays open.
+    QStringList otherTitles;
+    // The other host's title that the title in edTitle clashes with; empty when none does.
+    QString clashingTitle() const;
+    // OK: result 1 unless the title clashes.
+    void btnOKClick();
 
     // Caption, label, fields and the following flag of a mode; an edit mode starts from host.
     void setMode(HostEntryMode mode, const Host& host = {});

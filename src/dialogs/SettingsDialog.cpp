@@ -353,9 +353,17 @@ int SettingsDialog::runHostDialog(HostEntryDialog& dialog) {
     return runAddHost ? runAddHost(dialog) : execModal(dialog);
 }
 
+QStringList SettingsDialog::hostTitles(int exceptRow) const {
+    QStringList titles;
+    for (int i = 0; i < lbxHosts->count(); ++i)
+        if (i != exceptRow) titles << splitHostLine(lbxHosts->item(i)->text()).title;
+    return titles;
+}
+
 void SettingsDialog::addHost(int mode) {
     HostEntryDialog dialog(this);
     dialog.setMode(static_cast<HostEntryMode>(mode));
+    dialog.otherTitles = hostTitles(-1);
     if (runHostDialog(dialog) == HostEntryDialog::kOk) lbxHosts->addItem(dialog.hostLine());
 }
 
@@ -370,6 +378,7 @@ void SettingsDialog::btnEditClick() {
     const EditTarget target = editTargetOfLine(item->text());
     HostEntryDialog dialog(this);
     dialog.setMode(target.mode, target.host);
+    dialog.otherTitles = hostTitles(lbxHosts->row(item));
     if (runHostDialog(dialog) == HostEntryDialog::kOk) item->setText(dialog.hostLine());
 }
 

@@ -122,6 +122,8 @@ protected:
 private:
     void addHost(int mode);
     int runHostDialog(HostEntryDialog& dialog);
+    // The titles of the host lines, but for the line at exceptRow.
+    QStringList hostTitles(int exceptRow) const;
 
     QFont m_chosenFont;
 };

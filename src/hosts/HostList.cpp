@@ -65,19 +65,23 @@ void HostList::replace(QList<Host> hosts, int itemsCount) {
     QList<Host> old;
     {
         std::lock_guard guard(m_lock);
-        // A host that stays as it was keeps its figures; two equal hosts pair up in list order.
+        // A host that stays as it was keeps its reported state and its figures, the passes
+        // counted towards a change included: a rebuild that leaves it alone must not report it
+        // again. Two equal hosts pair up in list order.
         QMultiHash<QPair<QString, QString>, qsizetype> unclaimed;
         for (qsizetype i = m_hosts.size() - 1; i >= 0; --i)
             unclaimed.insert({m_hosts[i].title, m_hosts[i].address}, i);
         QList<HostFigures> figures(hosts.size());
+        qsizetype kept = 0;
         for (qsizetype k = 0; k < hosts.size(); ++k) {
             const auto it = unclaimed.find({hosts[k].title, hosts[k].address});
             if (it == unclaimed.end()) continue;
+            hosts[k].stateImage = m_hosts[it.value()].stateImage;
             figures[k] = m_figures[it.value()];
-            // Every host is reported "not answering" again: the count towards a change restarts.
-            figures[k].disagreeingPasses = 0;
             unclaimed.erase(it);
+            ++kept;
         }
+        m_keptEveryHost = kept == hosts.size();
         old.swap(m_hosts);
         m_hosts = std::move(hosts);
         m_figures = std::move(figures);
@@ -132,6 +136,11 @@ void HostList::setLastChange(int index, const QDateTime& when) {
         m_figures[index].lastChange = when;
     }
     emit figuresChanged(index);
+}
+
+bool HostList::keptEveryHost() const {
+    std::lock_guard guard(m_lock);
+    return m_keptEveryHost;
 }
 
 int HostList::itemsCount() const {

@@ -31,8 +31,9 @@ Host splitHostLine(const QString& line);
 // The one host list, the model behind the "Hosts state" submenu (host k is menu item k + 2)
 // and the rows of the state table (row k). Rebuilt and changed on the main thread only; read
 // by the checking thread under the lock. Every rebuild advances the generation, so a pass can
-// tell that the list it was walking is gone. A rebuild keeps the figures of a host whose title
-// and address are both unchanged (matched in list order) and starts the others afresh.
+// tell that the list it was walking is gone. A rebuild keeps the state image and the figures of
+// a host whose title and address are both unchanged (matched in list order) and starts the
+// others afresh, "not answering".
 class HostList : public QObject {
     Q_OBJECT
 public:
@@ -59,6 +60,9 @@ public:
     // Main thread: the time of the host's last lost/appeared report; emits figuresChanged.
     void setLastChange(int index, const QDateTime& when);
 
+    // Whether the last rebuild found every host of the new list in the old one (an empty new
+    // list included), so that no host starts afresh.
+    bool keptEveryHost() const;
     // The number shown by the state table's count text (" N items").
     int itemsCount() const;
     QStringList hostLines() const;
@@ -86,6 +90,7 @@ private:
     QList<Host> m_hosts;
     QList<HostFigures> m_figures;  // host k's at k
     int m_itemsCount = 0;
+    bool m_keptEveryHost = true;
     std::uint64_t m_generation = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "hosts/Settings.h"
 
+#include <QDir>
+#include <QHash>
 #include <algorithm>
 #include <stdexcept>
 #include <type_traits>
@@ -146,21 +148,64 @@ QString settingsFilePath(const QString& executableDir) {
     return SettingsLocation::settingsFile(executableDir, QStringLiteral("Hostvane.ini"));
 }
 
-Settings readSettings(const QString& path) {
+SettingsReading readSettingsFile(const QString& path) {
     const IniFile ini(path);
-    Settings settings;
-    for (const QString& title : ini.keys(kHostList))
+    SettingsReading reading;
+    if (ini.isUnreadable()) {
+        reading.file = SettingsReading::File::Unreadable;
+        reading.error = ini.readError();
+    } else if (!ini.existed()) {
+        reading.file = SettingsReading::File::Missing;
+    }
+    Settings& settings = reading.settings;
+    QHash<QString, QString> firstOf;  // case-folded title -> the title that came first
+    for (const QString& title : ini.keys(kHostList)) {
+        const QString folded = title.toCaseFolded();
+        if (const auto it = firstOf.constFind(folded); it != firstOf.constEnd()) {
+            // It would read the first one's address: better no host than a wrong one.
+            reading.repeatedTitles.append({*it, title});
+            continue;
+        }
+        firstOf.insert(folded, title);
         settings.hostEntries.append({title, ini.readString(kHostList, title, QString())});
+    }
     for (const SettingsKey& k : settingsKeys()) k.read(ini, settings);
-    return settings;
+    return reading;
+}
+
+Settings readSettings(const QString& path) { return readSettingsFile(path).settings; }
+
+QStringList readingProblems(const SettingsReading& reading, const QString& path) {
+    QStringList lines;
+    const QString file = QDir::toNativeSeparators(path);
+    switch (reading.file) {
+        case SettingsReading::File::Read:
+            break;
+        case SettingsReading::File::Missing:
+            lines << QStringLiteral(
+                         "hostvane: no settings file %1: no hosts to check until the "
+                         "settings are saved")
+                         .arg(file);
+            break;
+        case SettingsReading::File::Unreadable:
+            lines << QStringLiteral("hostvane: cannot read the settings file %1: %2")
+                         .arg(file, reading.error);
+            break;
+    }
+    for (const auto& [first, later] : reading.repeatedTitles) {
+        lines << QStringLiteral(
+                     "hostvane: %1: [HostList] \"%2\" is the title \"%3\" again "
+                     "(letter case aside); titles must differ, so only \"%3\" is "
+                     "checked")
+                     .arg(file, later, first);
+    }
+    return lines;
 }
 
 void writeSettings(const QString& path, const Settings& settings) {
     IniFile ini(path);
-    // Erased and written anew, so the host list ends up after the other sections.
-    ini.eraseSection(kHostList);
-    for (const auto& [title, address] : settings.hostEntries)
-        ini.writeString(kHostList, title, address);
+    // Rewritten where it stands, so the user's comments and order around it stay.
+    ini.replaceSectionKeys(kHostList, settings.hostEntries);
     for (const SettingsKey& k : settingsKeys()) k.write(ini, settings);
     ini.save();
 }

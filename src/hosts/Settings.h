@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <limits>
@@ -95,12 +96,30 @@ void clampToBounds(Settings& settings);
 // The settings file beside the executable: dir/"Hostvane.ini", found ignoring case.
 QString settingsFilePath(const QString& executableDir);
 
+// What reading the settings file found, beside the values.
+struct SettingsReading {
+    enum class File { Read, Missing, Unreadable };
+    Settings settings;
+    File file = File::Read;
+    QString error;  // why an unreadable file could not be read
+    // HostList keys equal to an earlier one but for letter case (or not even that): the file
+    // matches keys ignoring case, so such a key's own value can never be read. Each pair is the
+    // earlier title and the later one; the later one gives no host entry.
+    QList<QPair<QString, QString>> repeatedTitles;
+};
+
 // Reads every value with its default; a missing or unreadable file gives the defaults.
+SettingsReading readSettingsFile(const QString& path);
 Settings readSettings(const QString& path);
 
-// Writes the file as saveSettings does: HostList erased and written anew from the host entries
-// (title = key, address = value), then every key of the table. One atomic write: throws
-// IniWriteError ("Unable to write to %s") and leaves the file as it was.
+// One line per problem of a reading, for stderr, each beginning with "hostvane: ": the file
+// missing (naming the path it looked for), unreadable, or with repeated host titles.
+QStringList readingProblems(const SettingsReading& reading, const QString& path);
+
+// Writes the file as saveSettings does: the keys of HostList become the host entries (title =
+// key, address = value) where the section stands, then every key of the table. Every other
+// line of the file stays. One atomic write: throws IniWriteError ("Unable to write to %s") and
+// leaves the file as it was; a file that exists but could not be read is never replaced.
 void writeSettings(const QString& path, const Settings& settings);
 
 }  // namespace hv

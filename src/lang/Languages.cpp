@@ -90,7 +90,9 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("ColChecks"), QStringLiteral("ColFailures"), QStringLiteral("ColAnswered"),
         // The tray icon's tooltip with [View] TrayStatus=1.
         QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
-        QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused")};
+        QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused"),
+        // The host entry dialog's refusal of a title another host has.
+        QStringLiteral("TitleTaken")};
     return keys;
 }
 

@@ -26,7 +26,8 @@ Monitor::Monitor(Options options, QObject* parent)
 
     // The overall state follows the state images and the list.
     connect(&m_hosts, &HostList::rebuilt, this, [this] {
-        m_passOver = false;
+        // Hosts that kept their state are known already; only a new or changed one is not.
+        if (!m_hosts.keptEveryHost()) m_passOver = false;
         emit statusChanged();
     });
     connect(&m_hosts, &HostList::stateImageChanged, this, &Monitor::statusChanged);
@@ -48,7 +49,15 @@ void Monitor::stopChecking() {
 
 // --- settings -------------------------------------------------------------------------
 
-void Monitor::loadSettings() { applySettings(readSettings(settingsFilePath(m_exeDir))); }
+void Monitor::loadSettings() {
+    const QString path = settingsFilePath(m_exeDir);
+    const SettingsReading reading = readSettingsFile(path);
+    // Nothing on screen says why no host is checked; a terminal at least learns it.
+    for (const QString& line : readingProblems(reading, path))
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    applySettings(reading.settings);
+}
 
 void Monitor::saveSettings() const { writeSettings(settingsFilePath(m_exeDir), m_settings); }
 

@@ -55,13 +55,15 @@ public:
     // The settings in effect. Their host entries are the host list's hosts (title, address)
     // and every number is within its range, so saving writes what is in effect.
     const Settings& settings() const { return m_settings; }
-    // Reads the settings file and applies it as applySettings does: the first pass begins.
+    // Reads the settings file and applies it as applySettings does: the first pass begins. A
+    // missing or unreadable file, and host titles it repeats, are told on stderr.
     void loadSettings();
     // Writes settings() to the settings file; throws IniWriteError and leaves the file as it
     // was.
     void saveSettings() const;
     // Takes a whole new value, as a confirmed settings dialog does: the host list is rebuilt
-    // from the entries (blank addresses give no host; the count counts every entry), every
+    // from the entries (blank addresses give no host; the count counts every entry; a host
+    // whose title and address are unchanged keeps its state, so it is not reported again), every
     // other value is applied, the check timer's countdown starts anew, and a running monitor
     // checks the new list at once (after a pass under way over the old one).
     void applySettings(const Settings& settings);
@@ -132,8 +134,9 @@ private:
     QString m_exeDir;
     Settings m_settings;
     bool m_running = true;
-    // A pass over the current host list has ended since start, Start or the last rebuild;
-    // until then the status reads "checking" rather than every host lost.
+    // A pass over the current host list has ended since start, Start or the last rebuild that
+    // brought a new or changed host; until then the status reads "checking" rather than every host
+    // lost.
     bool m_passOver = false;
     bool m_timerHeld = false;  // holdTimer() until releaseTimer()
     TimeFormat m_timeFormat;

@@ -123,7 +123,14 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     SettingsLocation::prepareSettingsFile(dir, QStringLiteral("Hostvane.ini"));
     Languages::instance().setExecutable(executablePath);
     Languages::instance().loadLanguage(false);
-    Settings settings = readSettings(settingsFilePath(dir));
+    const QString path = settingsFilePath(dir);
+    const SettingsReading reading = readSettingsFile(path);
+    for (const QString& line : readingProblems(reading, path))
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    // Checking nothing would read as "every host is up" to a script.
+    if (reading.file == SettingsReading::File::Unreadable) return 2;
+    Settings settings = reading.settings;
     // One pass reports what it finds: no change waits for further passes.
     settings.lostAfter = 1;
     settings.appearedAfter = 1;
@@ -242,7 +249,8 @@ QString commandLineHelp() {
         "  --once     check every host of Hostvane.ini once, without a display, and print\n"
         "             one line per host (state, title, address, probe, milliseconds),\n"
         "             then the report; exit status 0 when every checked host is up,\n"
-        "             1 when any is down, 2 on a usage error\n"
+        "             1 when any is down, 2 on a usage error or when the settings file\n"
+        "             cannot be read\n"
         "  --format=tsv|csv|json\n"
         "             with --once: tsv prints the lines above (the default); csv prints\n"
         "             a header row (state,title,address,kind,round_trip_ms,elapsed_ms,\n"

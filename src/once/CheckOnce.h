@@ -17,7 +17,8 @@ std::optional<OnceFormat> onceFormatFromName(const QString& name);
 
 // `hostvane --once`: one real pass over the settings file's host list, printed for terminals
 // and scripts; needs no display and takes no instance lock. Returns the exit status: 0 when
-// every checked host is up, 1 when any is down (or the pass could not run).
+// every checked host is up, 1 when any is down (or the pass could not run), 2 when the
+// settings file exists but cannot be read.
 int runCheckOnce(const QString& executablePath);
 // The same, with the text appended to *output instead of written to standard output.
 int runCheckOnce(const QString& executablePath, QByteArray* output);

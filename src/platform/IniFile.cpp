@@ -6,7 +6,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/AtomicFile.h"
 #include "platform/IntegerText.h"
@@ -39,18 +42,34 @@ QString oneLine(QString text) {
     return text;
 }
 
-QByteArray readWhole(const QString& path, bool* unreadable) {
-    *unreadable = false;
+struct ReadOutcome {
+    bool existed = false;
+    bool unreadable = false;
+    QString error;
+};
+
+QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+QByteArray readWhole(const QString& path, ReadOutcome* outcome) {
+    *outcome = {};
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        *unreadable = errno != ENOENT && errno != ENOTDIR;
+        const int error = errno;
+        outcome->existed = error != ENOENT && error != ENOTDIR;
+        outcome->unreadable = outcome->existed;
+        if (outcome->unreadable) outcome->error = errnoText(error);
         return {};
     }
+    outcome->existed = true;
     QByteArray data;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        *unreadable = true;
+    if (::fstat(fd, &st) != 0) {
+        outcome->unreadable = true;
+        outcome->error = errnoText(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        outcome->unreadable = true;
+        outcome->error = errnoText(EISDIR);
     } else {
         char buffer[65536];
         for (;;) {
@@ -60,7 +79,8 @@ QByteArray readWhole(const QString& path, bool* unreadable) {
             } else if (n == 0) {
                 break;
             } else if (errno != EINTR) {
-                *unreadable = true;
+                outcome->unreadable = true;
+                outcome->error = errnoText(errno);
                 data.clear();
                 break;
             }
@@ -75,7 +95,14 @@ QByteArray readWhole(const QString& path, bool* unreadable) {
 IniWriteError::IniWriteError(const QString& path)
     : Error(QStringLiteral("Unable to write to %1").arg(path)) {}
 
-IniFile::IniFile(const QString& path) : m_path(path) { load(readWhole(path, &m_unreadable)); }
+IniFile::IniFile(const QString& path) : m_path(path) {
+    ReadOutcome outcome;
+    const QByteArray data = readWhole(path, &outcome);
+    m_existed = outcome.existed;
+    m_unreadable = outcome.unreadable;
+    m_readError = outcome.error;
+    load(data);
+}
 
 IniFile::IniFile(const QString& path, const QByteArray& data) : m_path(path) { load(data); }
 
@@ -198,8 +225,11 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
     if (header < 0) return def;
     const qsizetype at = findKey(header, trimmedBlanks(key));
     if (at < 0 || trimmedBlanks(key).isEmpty()) return def;
+    return valueOf(m_lines[at]);
+}
 
-    QString value = m_lines[at].value;
+QString IniFile::valueOf(const Line& line) {
+    QString value = line.value;
     if (value.size() >= 2 &&
         (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
         value.back() == value.front())
@@ -234,19 +264,10 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         header = m_lines.size() - 1;
     }
 
-    // "[lab" = "10.0.0.1]" would write a line that reads as a section header: such a value
-    // goes in quotes, which the reading takes off again.
-    const auto keyLine = [&](const QString& name) {
-        Line line = makeLine(name + QLatin1Char('=') + text);
-        if (line.kind != Kind::Key)
-            line = makeLine(name + QStringLiteral("=\"") + trimmedBlanks(text) + QLatin1Char('"'));
-        return line;
-    };
-
     const qsizetype at = findKey(header, keyName);
     if (at >= 0) {
         // Replaced in place; the key keeps the spelling the file already has.
-        Line line = keyLine(m_lines[at].name);
+        Line line = keyLine(m_lines[at].name, text);
         // A last line without its line end gets no stray half of one.
         if (at == m_lines.size() - 1 && !m_endsWithNewline && line.raw.endsWith('\r'))
             line.raw.chop(1);
@@ -259,7 +280,121 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i)
         if (m_lines[i].kind == Kind::Key) insertAt = i + 1;
-    insertLine(insertAt, keyLine(keyName));
+    insertLine(insertAt, keyLine(keyName, text));
+}
+
+IniFile::Line IniFile::keyLine(const QString& name, const QString& value) const {
+    const QString text = oneLine(value);
+    // "[lab" = "10.0.0.1]" would write a line that reads as a section header: such a value
+    // goes in quotes, which the reading takes off again.
+    Line line = makeLine(name + QLatin1Char('=') + text);
+    if (line.kind != Kind::Key)
+        line = makeLine(name + QStringLiteral("=\"") + trimmedBlanks(text) + QLatin1Char('"'));
+    return line;
+}
+
+void IniFile::replaceSectionKeys(const QString& section,
+                                 const QList<QPair<QString, QString>>& entries) {
+    const QString sectionName = trimmedBlanks(oneLine(section));
+    const qsizetype header = findSection(sectionName);
+    if (header < 0) {
+        for (const auto& [key, value] : entries) writeString(sectionName, key, value);
+        return;
+    }
+    // Later sections of that name are never read; rewriting the first, they go.
+    for (qsizetype i = sectionEnd(header); i < m_lines.size();) {
+        if (m_lines[i].kind == Kind::Section && sameName(m_lines[i].name, sectionName)) {
+            const qsizetype end = sectionEnd(i);
+            if (end == m_lines.size()) m_endsWithNewline = true;
+            m_lines.remove(i, end - i);
+        } else {
+            ++i;
+        }
+    }
+    const qsizetype end = sectionEnd(header);
+    const bool atFileEnd = end == m_lines.size();
+    const QList<Line> body = m_lines.mid(header + 1, end - header - 1);
+
+    // The lines reading takes: the first key line of every name. Only these are rewritten.
+    QList<bool> live(body.size(), false);
+    {
+        QHash<QString, bool> seen;
+        for (qsizetype i = 0; i < body.size(); ++i) {
+            if (body[i].kind != Kind::Key) continue;
+            const QString folded = body[i].name.toCaseFolded();
+            if (seen.contains(folded)) continue;
+            seen.insert(folded, true);
+            live[i] = true;
+        }
+    }
+    // New keys go where the first key stands; without one, after the section's last line that
+    // is not blank, as a key written into it would.
+    qsizetype pos = live.indexOf(true);
+    if (pos < 0) {
+        pos = body.size();
+        while (pos > 0 && body[pos - 1].kind == Kind::Blank) --pos;
+    }
+    QList<Line> out = body.mid(0, pos);
+    const auto copyUpTo = [&](qsizetype to) {
+        for (; pos < to; ++pos)
+            if (!live[pos]) out.append(body[pos]);
+    };
+    const auto lineFor = [&](const Line& old, const QString& name, const QString& value) {
+        if (old.name == name && valueOf(old) == value) return old;
+        return keyLine(name, value);
+    };
+
+    QHash<QString, qsizetype> placed;  // folded name -> index in out
+    for (const auto& [key, value] : entries) {
+        const QString name = trimmedBlanks(oneLine(key));
+        const QString folded = name.toCaseFolded();
+        if (const auto it = placed.constFind(folded); it != placed.constEnd()) {
+            if (*it >= 0 && out[*it].kind == Kind::Key)
+                out[*it] = lineFor(out[*it], out[*it].name, value);
+            continue;
+        }
+        const Line line = keyLine(name, value);
+        if (line.kind != Kind::Key) {
+            // A title that makes no key line (";x" reads as a comment): the line an earlier save
+            // wrote for it stays where it is, so saving again adds no other.
+            const bool written = std::any_of(body.begin(), body.end(),
+                                             [&](const Line& l) { return l.raw == line.raw; });
+            if (!written) out.append(line);
+            placed.insert(folded, written ? -1 : out.size() - 1);
+            continue;
+        }
+        qsizetype at = -1;
+        for (qsizetype j = pos; j < body.size() && at < 0; ++j)
+            if (live[j] && body[j].name.toCaseFolded() == folded) at = j;
+        if (at >= 0) {
+            copyUpTo(at);
+            out.append(lineFor(body[at], name, value));
+            pos = at + 1;
+        } else {
+            out.append(line);
+        }
+        placed.insert(folded, out.size() - 1);
+    }
+    copyUpTo(body.size());
+
+    const bool onlyBlanks =
+        std::all_of(out.begin(), out.end(), [](const Line& l) { return l.kind == Kind::Blank; });
+    if (entries.isEmpty() && onlyBlanks) {
+        eraseSection(sectionName);
+        return;
+    }
+    bool same = out.size() == body.size();
+    for (qsizetype i = 0; same && i < out.size(); ++i) same = out[i].raw == body[i].raw;
+    if (same) return;
+    if (atFileEnd && !m_endsWithNewline) {
+        // The old last line had no line end; every line of the section gets the file's own.
+        if (m_newline == "\r\n")
+            for (Line& line : out)
+                if (!line.raw.endsWith('\r')) line.raw.append('\r');
+        m_endsWithNewline = true;
+    }
+    m_lines.remove(header + 1, end - header - 1);
+    for (qsizetype i = 0; i < out.size(); ++i) m_lines.insert(header + 1 + i, out[i]);
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {

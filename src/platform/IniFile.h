@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -57,6 +58,21 @@ public:
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
     void eraseSection(const QString& section);
+    // The section's keys become entries, in that order, where the section stands (a missing
+    // section is added at the end of the file, or not at all for no entries). Key lines that
+    // stay in order keep their place, and their bytes when neither name nor value changed;
+    // comments and other lines of the section stay where they are. A name that comes twice
+    // (ignoring case) is one key, in the place of the first, with the value of the last. A key
+    // line that reading passes over (a later one of the same name) is kept as it is. Later
+    // sections of the same name are erased. With no entries the keys go, and so does the
+    // section when nothing but blank lines would be left of it.
+    void replaceSectionKeys(const QString& section, const QList<QPair<QString, QString>>& entries);
+
+    // Whether the file existed when it was loaded, and whether it could be read; the message
+    // of the failure then (empty otherwise).
+    bool existed() const { return m_existed; }
+    bool isUnreadable() const { return m_unreadable; }
+    const QString& readError() const { return m_readError; }
 
     // Writes the whole file atomically; throws IniWriteError and leaves the disk unchanged.
     void save() const;
@@ -79,17 +95,23 @@ private:
 
     void load(const QByteArray& data);
     static Line parseLine(QByteArray raw, bool firstLine);
+    // A key line's value as reading gives it: without enclosing quotes, cut to its limit.
+    static QString valueOf(const Line& line);
     Line makeLine(const QString& text) const;
     qsizetype findSection(const QString& section) const;
     qsizetype sectionEnd(qsizetype header) const;
     qsizetype findKey(qsizetype header, const QString& key) const;
     void insertLine(qsizetype index, Line line);
+    // name=value as writeString writes it (quoted when it would read as something else).
+    Line keyLine(const QString& name, const QString& value) const;
 
     QString m_path;
     QByteArray m_newline = "\n";  // "\r\n" or "\n", as the file uses
     QList<Line> m_lines;
     bool m_endsWithNewline = true;
     bool m_unreadable = false;  // exists but could not be read
+    bool m_existed = false;
+    QString m_readError;
 };
 
 }  // namespace hv

@@ -84,10 +84,10 @@ TEST_P(Figures, ARebuildKeepsTheFiguresOfUnchangedHostsOnly) {
     runPass();
     runPass();
     EXPECT_EQ(images(), (std::vector<int>{0, 0, 0}));
-    // One more answering pass would not change a thing; after the rebuild every host is
-    // "not answering" again and needs two answering passes to appear.
+    // After the rebuild the two kept hosts keep their state; every other host is "not
+    // answering" and needs two answering passes to appear.
     hosts.rebuildFromLines({"C :  c", "A :  a", "B :  b2", "b :  b", "A :  a", "A :  a"});
-    EXPECT_EQ(images(), (std::vector<int>(6, 1)));
+    EXPECT_EQ(images(), (std::vector<int>{1, 0, 1, 1, 0, 1}));
     std::vector<int> checks;
     for (const hv::HostFigures& f : hosts.figures()) checks.push_back(f.checks);
     // Same title and address: kept, two equal ones in list order; the third A is new; a new
@@ -99,7 +99,8 @@ TEST_P(Figures, ARebuildKeepsTheFiguresOfUnchangedHostsOnly) {
     runPass();
     EXPECT_TRUE(sink.lines.isEmpty()) << sink.lines.join('\n').toStdString();
     runPass();
-    EXPECT_EQ(sink.lines.size(), 6);
+    EXPECT_EQ(sink.lines,
+              QStringList({kAppeared + "C", kAppeared + "B", kAppeared + "b", kAppeared + "A"}));
     checks.clear();
     for (const hv::HostFigures& f : hosts.figures()) checks.push_back(f.checks);
     EXPECT_EQ(checks, (std::vector<int>{2, 4, 2, 2, 4, 2}));
@@ -127,6 +128,26 @@ TEST_P(Figures, ThresholdsReportOnlyTurnsThatLastEnoughPassesInARow) {
     const hv::HostFigures f = hosts.figures().value(0);
     EXPECT_EQ(f.checks, 13);
     EXPECT_EQ(f.failures, 7);
+}
+
+// A rebuild that keeps a host keeps the passes it has counted towards a change: with 2 and 2,
+// one silent pass before Settings > OK and one after report the host lost.
+TEST_P(Figures, ARebuildKeepsTheCountTowardsAChangeOfAKeptHost) {
+    thread.setPassesToReport(2, 2);
+    hosts.rebuildFromLines({"A :  a", "B :  b"});
+    probes.script("a", {Answer::Up});
+    probes.script("b", {Answer::Up});
+    runPass();
+    runPass();
+    ASSERT_EQ(images(), (std::vector<int>{0, 0}));
+    probes.script("a", {Answer::Down});
+    runPass();
+    EXPECT_EQ(images(), (std::vector<int>{0, 0}));
+    hosts.rebuildFromLines({"A :  a", "B :  b"});
+    sink.lines.clear();
+    runPass();
+    EXPECT_EQ(sink.lines, QStringList({kLost + "A"}));
+    EXPECT_EQ(images(), (std::vector<int>{1, 0}));
 }
 
 TEST_P(Figures, StopStartsTheCountTowardsAChangeAgain) {

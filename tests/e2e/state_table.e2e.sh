@@ -2,7 +2,7 @@
 # The host state table of the running program, read through the accessibility bus as a screen
 # reader does: the figures of answering loopback ICMP hosts and of a TCP host whose connection
 # is refused, and sorting by a clicked column header (the tray's host submenu keeps the list
-# order). Then LostAfter=2 with a loopback web server that is away for exactly one pass: no
+# order). Settings > OK without a change reports no host again. Then LostAfter=2 with a loopback web server that is away for exactly one pass: no
 # balloon, no change; away for good: reported after the second failed pass.
 # Screenshots go to $HV_SHOTS (default: <build>/e2e-shots/state).
 source "$(dirname "$0")/lib.sh"
@@ -122,6 +122,31 @@ sorted_desc=$(sort -rn <<<"$column_now" | tr '\n' ' ')
 [ "$failures" = "$sorted" ] || [ "$failures" = "$sorted_desc" ] ||
     fail "a click on Failures did not sort by failures: $(table)"
 shot sorted-by-failures
+
+# Settings > OK without a change: the list is rebuilt and checked, but no host is reported
+# again, so no balloon comes and every Last change stays.
+before=$(table)
+checks_then=$(cell "Loop a" Checks "$before")
+xdotool mousemove "$ix" "$iy" click 3
+wait_until 5 tray_menu_open "$PROG_PID" || fail "a right click did not open the tray menu"
+for _ in 1 2 3 4; do xdotool key Down; sleep 0.1; done  # Stop, Hosts state, Log, Settings
+xdotool key Return
+"${A11Y[@]}" wait-window Settings || fail "the settings dialog did not open"
+read -r x y < <("${A11Y[@]}" centre "push button" OK Settings) || fail "no OK in Settings"
+xdotool mousemove "$x" "$y" click 1
+balloon_seen=""
+end=$((SECONDS + 20))
+while [ "$(cell "Loop a" Checks)" -lt $((checks_then + 2)) ]; do
+    [ $SECONDS -lt $end ] || fail "no pass after OK: $(table)"
+    balloon_window "$PROG_PID" >/dev/null && balloon_seen=yes
+    sleep 0.1
+done
+[ -z "$balloon_seen" ] || fail "OK without a change raised a balloon"
+after=$(table)
+for t in "Loop a" "Loop b" Web; do
+    [ "$(cell "$t" "Last change" "$after")" = "$(cell "$t" "Last change" "$before")" ] ||
+        fail "OK without a change reported $t again: $before / $after"
+done
 
 # LostAfter=2: the web server is away for exactly one pass.
 no_balloon() { ! balloon_window "$PROG_PID" >/dev/null; }

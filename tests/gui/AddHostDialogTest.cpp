@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "dialogs/HostEntryDialog.h"
 #include "lang/Languages.h"
+#include "widgets/ErrorBox.h"
 #include "widgets/MaskEdit.h"
 
 namespace {
@@ -26,7 +27,7 @@ protected:
                   "[Messages]\nNewIP=New IP host\nNewHTTP=New HTTP server\nNewLAN=New LAN "
                   "computer\nEditIP=Edit IP host\nEditHTTP=Edit HTTP server\nEditLAN=Edit LAN "
                   "computer\nInputIP=Input IP address\nInputHost=Input address of HTTP "
-                  "server\nInputLAN=Input name of LAN computer\n");
+                  "server\nInputLAN=Input name of LAN computer\nTitleTaken=Taken by %1\n");
         hv::Languages::instance().setExecutable(dir.write("hostvane", ""));
         hv::Languages::instance().setCurrentLanguage("Test");
     }
@@ -171,6 +172,43 @@ int runModal(HostEntryDialog& d, const std::function<void()>& act) {
         });
     });
     return d.exec();
+}
+
+// The settings file keeps one host per title, letter case aside: OK refuses a title another
+// host has, says so in the language's words, and leaves the dialog open to mend it.
+TEST_F(AddHostTest, OkRefusesATitleAnotherHostHas) {
+    const struct {
+        const char* title;
+        const char* clash;  // empty: accepted
+    } cases[] = {
+        {"Loop two", "Loop two"},
+        {"LOOP TWO", "Loop two"},
+        {"  loop two ", "Loop two"},
+        {"Loop", ""},
+        {"Loop two 2", ""},
+        {"", ""},
+        {"web", " Web "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        QStringList shown;
+        hv::ErrorBox::setPresenter([&](const QString& text) { shown << text; });
+        HostEntryDialog d;
+        d.setMode(HostEntryMode::NewHTTP);
+        d.otherTitles = {"Loop two", "", " Web "};
+        d.edTitle->setText(c.title);
+        d.btnOK->click();
+        hv::ErrorBox::setPresenter(nullptr);
+        EXPECT_EQ(d.clashingTitle(), c.clash);
+        if (QByteArray(c.clash).isEmpty()) {
+            EXPECT_EQ(d.result(), HostEntryDialog::kOk);
+            EXPECT_TRUE(shown.isEmpty());
+        } else {
+            EXPECT_EQ(d.result(), 0);  // still open
+            EXPECT_EQ(shown, QStringList(hv::ErrorBox::text(QString("Taken by ") + c.clash)));
+            EXPECT_EQ(d.edTitle->text(), c.title);
+        }
+    }
 }
 
 TEST_F(AddHostTest, CancelHasTheFocusTabOrderAndClosing) {

@@ -24,6 +24,7 @@
 #include "dialogs/SettingsDialog.h"
 #include "hosts/Settings.h"
 #include "lang/Languages.h"
+#include "widgets/ErrorBox.h"
 #include "widgets/MaskEdit.h"
 #include "widgets/SpinEdit.h"
 
@@ -476,6 +477,38 @@ TEST(SettingsDialogTest, EditReplacesInPlaceInTheModeTheLineCallsFor) {
     d.lbxHosts->setCurrentRow(1);
     d.btnEdit->click();
     EXPECT_EQ(d.lbxHosts->item(1)->text(), "Web :  HTTP://127.0.0.1");
+}
+
+// The host entry dialog knows the other hosts' titles: a new host may not take one, an edited
+// host may keep its own.
+TEST(SettingsDialogTest, TheHostDialogIsGivenTheOtherTitles) {
+    hv::SettingsDialog d;
+    d.lbxHosts->addItems({"Loop two :  http://127.0.0.2", "Web :  http://127.0.0.3"});
+    QList<QStringList> given;
+    QString typed;
+    int shown = 0;
+    hv::ErrorBox::setPresenter([&](const QString&) { ++shown; });
+    d.runAddHost = [&](hv::HostEntryDialog& h) {
+        given << h.otherTitles;
+        h.edTitle->setText(typed);
+        h.btnOK->click();
+        return h.result() == hv::HostEntryDialog::kOk ? h.result()
+                                                      : int(hv::HostEntryDialog::kCancel);
+    };
+    typed = "loop two";
+    d.btnAddHTTP->click();
+    EXPECT_EQ(shown, 1);
+    d.lbxHosts->setCurrentRow(0);
+    typed = "LOOP TWO";  // its own title in other letter case
+    d.btnEdit->click();
+    d.lbxHosts->setCurrentRow(1);
+    typed = "Loop Two";  // another's
+    d.btnEdit->click();
+    hv::ErrorBox::setPresenter(nullptr);
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(given, QList<QStringList>({{"Loop two", "Web"}, {"Web"}, {"LOOP TWO"}}));
+    EXPECT_EQ(lines(d.lbxHosts),
+              QStringList({"LOOP TWO :  http://127.0.0.2", "Web :  http://127.0.0.3"}));
 }
 
 TEST(SettingsDialogTest, DeleteSelectsTheFirstLineEditAndDeleteNeedASelection) {

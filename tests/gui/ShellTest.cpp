@@ -306,9 +306,11 @@ TEST_F(ShellTest, SaveSettingsWritesFileAndAutorunEntry) {
     const QString saved = QString::fromUtf8(dir.read("Hostvane.ini"));
     for (const char* line : {"FontStyleBold=1", "FontStyleItalic=1", "FontSize=12", "FontColor=255",
                              "FontName=DejaVu Sans", "CheckPeriod=123456", "PopUpInterval=7000",
-                             "Language=English", "A=10.0.0.1", "C=10.0.0.2", "-=10.0.0.3"})
+                             "Language=English", "A=10.0.0.1", "C= 10.0.0.2 ", "-=10.0.0.3"})
         EXPECT_TRUE(saved.contains(line)) << line;
-    EXPECT_GT(saved.indexOf("[HostList]"), saved.indexOf("[General]"));  // erased, written anew
+    // Rewritten where it stood, an unchanged host's line as it was; the blank B gave no host.
+    EXPECT_TRUE(saved.startsWith("[HostList]\r\nA=10.0.0.1\r\nC= 10.0.0.2 \r\n-=10.0.0.3\r\n\r\n"))
+        << saved.toStdString();
     EXPECT_TRUE(hv::AutostartEntry().isSetTo(exe));
 
     dialog.cbAutorun->setChecked(false);

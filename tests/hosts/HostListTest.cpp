@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "hosts/HostList.h"
 
@@ -110,7 +111,7 @@ TEST(HostList, LinesRoundTripAndCountEveryLine) {
     EXPECT_EQ(hv::hostLine("Mail", "10.0.0.5"), "Mail :  10.0.0.5");
 }
 
-TEST(HostList, StateImagesAndRebuildResetsThem) {
+TEST(HostList, StateImagesAndStop) {
     HostList list;
     list.rebuildFromLines({"A :  1", "B :  2", "C :  3"});
     QList<QPair<int, int>> changed;
@@ -140,7 +141,51 @@ TEST(HostList, StateImagesAndRebuildResetsThem) {
     });
     list.rebuildFromEntries(entries({{"A", "1"}, {"B", "2"}, {"C", "3"}}));
     EXPECT_EQ(rebuilt, 1);
-    for (const Host& h : list.hosts()) EXPECT_EQ(h.stateImage, hv::kImageNotAnswering);
+}
+
+std::vector<int> imagesOf(const HostList& list) {
+    std::vector<int> out;
+    for (const Host& h : list.hosts()) out.push_back(h.stateImage);
+    return out;
+}
+
+// A rebuild keeps the state of a host whose title and address are both as they were; every
+// other host starts "not answering". Equal hosts pair up in list order.
+TEST(HostList, ARebuildKeepsTheStateOfUnchangedHostsOnly) {
+    const QStringList before{"A :  1", "B :  2", "A :  1", "C :  3"};
+    const struct {
+        const char* what;
+        QStringList after;
+        std::vector<int> images;
+        bool keptEveryHost;
+    } cases[] = {
+        {"the same list", before, {0, 0, 0, 1}, true},
+        {"reordered, one gone", {"C :  3", "A :  1", "B :  2"}, {1, 0, 0}, true},
+        {"new address", {"A :  1", "B :  20"}, {0, 1}, false},
+        {"title in other letter case", {"a :  1", "B :  2"}, {1, 0}, false},
+        {"one more of two equal hosts", {"A :  1", "A :  1", "A :  1"}, {0, 0, 1}, false},
+        {"a new host", {"B :  2", "D :  4"}, {0, 1}, false},
+        {"empty", {}, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HostList list;
+        list.rebuildFromLines(before);
+        for (int i : {0, 1, 2}) list.setStateImage(i, hv::kImageAnswered);
+        ASSERT_TRUE(list.recordCheck(1, list.generation(), false, -1, 3, 3).has_value());
+        list.rebuildFromLines(c.after);
+        EXPECT_EQ(imagesOf(list), c.images);
+        EXPECT_EQ(list.keptEveryHost(), c.keptEveryHost);
+        // The kept B keeps the pass it counted towards being lost.
+        const int b = static_cast<int>(c.after.indexOf("B :  2"));
+        if (b >= 0) EXPECT_EQ(list.figures().value(b).disagreeingPasses, 1);
+    }
+    // From the settings file's entries the same holds.
+    HostList list;
+    list.rebuildFromEntries(entries({{"A", "1"}, {"B", "2"}}));
+    list.setStateImage(0, hv::kImageAnswered);
+    list.rebuildFromEntries(entries({{"A", " 1 "}, {"B", "2"}, {"E", "  "}}));
+    EXPECT_EQ(imagesOf(list), (std::vector<int>{0, 1}));
 }
 
 TEST(HostList, HostAtFollowsGeneration) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -194,7 +198,7 @@ TEST(Settings, RowsAreFoundIgnoringCaseAndAMissingOneIsAnError) {
     EXPECT_THROW(settingsKey("View", "Language"), std::out_of_range);
 }
 
-TEST(Settings, HostListMovesToTheEndAndTheRestStays) {
+TEST(Settings, HostListStaysWhereItIsAndTheRestStays) {
     hvtest::TempDir tmp;
     const QString path = tmp.write("Hostvane.ini",
                                    "; my hosts\n[HostList]\nOld=10.0.0.1\n\n[View]\nFontSize=14\n"
@@ -202,15 +206,121 @@ TEST(Settings, HostListMovesToTheEndAndTheRestStays) {
                                    "CheckPeriod=1\n\n[General]\nLanguage=German\n");
     save(path, {host("New", "10.0.0.2")});
     EXPECT_EQ(tmp.read("Hostvane.ini"),
-              "; my hosts\n[View]\nFontSize=10\nCustom=kept\nFontStyleBold=0\nFontStyleItalic=0\n"
-              "FontColor=0\nFontName=MS Sans Serif\n\n[Extra]\nfoo = bar\n\n"
-              "[CheckParams]\nCheckPeriod=60000\nPopUpInterval=5000\n\n"
-              "[General]\nLanguage=English\n\n[HostList]\nNew=10.0.0.2\n");
+              "; my hosts\n[HostList]\nNew=10.0.0.2\n\n[View]\nFontSize=10\nCustom=kept\n"
+              "FontStyleBold=0\nFontStyleItalic=0\nFontColor=0\nFontName=MS Sans Serif\n\n"
+              "[Extra]\nfoo = bar\n\n[CheckParams]\nCheckPeriod=60000\nPopUpInterval=5000\n\n"
+              "[General]\nLanguage=English\n");
 
     // An empty list leaves no section behind.
     save(path, {});
     EXPECT_FALSE(IniFile(path).hasSection("HostList"));
     EXPECT_TRUE(IniFile(path).hasSection("General"));
+}
+
+// A file the user keeps by hand: saving the same hosts changes no byte of it, and an edited
+// list keeps the comments, the order and the unknown lines around and within [HostList].
+TEST(Settings, SavingKeepsAHandWrittenFile) {
+    hvtest::TempDir tmp;
+    const QByteArray original =
+        "; Hostvane settings, kept by hand\r\n"
+        "[HostList]\r\n"
+        "; the office\r\n"
+        "Mail server = 10.0.0.5\r\n"
+        "Web=\"http://intranet\"\r\n"
+        "; the lab\r\n"
+        "Printer=10.0.0.9\r\n"
+        "\r\n"
+        "[View]\r\nFontStyleBold=0\r\nFontStyleItalic=0\r\nFontSize=10\r\nFontColor=0\r\n"
+        "FontName=MS Sans Serif\r\nMine=1\r\n\r\n"
+        "[CheckParams]\r\nCheckPeriod=60000\r\nPopUpInterval=5000\r\n\r\n"
+        "[General]\r\nLanguage=English";
+    const QString path = tmp.write("Hostvane.ini", original);
+    Settings s = readSettings(path);
+    ASSERT_EQ(s.hostEntries, Entries({{"Mail server", "10.0.0.5"},
+                                      {"Web", "http://intranet"},
+                                      {"Printer", "10.0.0.9"}}));
+    writeSettings(path, s);
+    EXPECT_EQ(tmp.read("Hostvane.ini"), original);
+
+    s.hostEntries = {{"Mail server", "10.0.0.6"}, {"Printer", "10.0.0.9"}, {"NAS", "10.0.0.7"}};
+    writeSettings(path, s);
+    QByteArray edited = original;
+    edited.replace("Mail server = 10.0.0.5", "Mail server=10.0.0.6")
+        .replace("Web=\"http://intranet\"\r\n", "")
+        .replace("Printer=10.0.0.9\r\n", "Printer=10.0.0.9\r\nNAS=10.0.0.7\r\n");
+    EXPECT_EQ(tmp.read("Hostvane.ini"), edited);
+    EXPECT_EQ(readSettings(path).hostEntries, s.hostEntries);
+}
+
+// The file matches keys ignoring case, so two titles that differ only so cannot both be kept:
+// the later one's own address could never be read. It gives no host (rather than one checked
+// at the first one's address), the reading names both, and the file keeps the line.
+TEST(Settings, TitlesRepeatedButForLetterCase) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.write("Hostvane.ini",
+                                   "[HostList]\nLoop two=127.0.0.2\nOther=127.0.0.3\n"
+                                   "loop two=127.0.0.4\nOTHER=127.0.0.5\nThird=127.0.0.6\n");
+    const SettingsReading r = readSettingsFile(path);
+    EXPECT_EQ(r.file, SettingsReading::File::Read);
+    EXPECT_EQ(r.settings.hostEntries,
+              Entries({{"Loop two", "127.0.0.2"}, {"Other", "127.0.0.3"}, {"Third", "127.0.0.6"}}));
+    EXPECT_EQ(r.repeatedTitles, Entries({{"Loop two", "loop two"}, {"Other", "OTHER"}}));
+    const QStringList problems = readingProblems(r, path);
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_EQ(problems[0], "hostvane: " + path +
+                               ": [HostList] \"loop two\" is the title \"Loop two\" again (letter "
+                               "case aside); titles must differ, so only \"Loop two\" is checked");
+    EXPECT_EQ(readSettings(path).hostEntries, r.settings.hostEntries);
+
+    // Saved unchanged, the lines that could not be read stay for the user to mend.
+    writeSettings(path, r.settings);
+    EXPECT_TRUE(tmp.read("Hostvane.ini")
+                    .startsWith("[HostList]\nLoop two=127.0.0.2\nOther=127.0.0.3\n"
+                                "loop two=127.0.0.4\nOTHER=127.0.0.5\nThird=127.0.0.6\n"));
+}
+
+TEST(Settings, AMissingOrUnreadableFileIsTold) {
+    hvtest::TempDir tmp;
+    const QString missing = tmp.file("Hostvane.ini");
+    const SettingsReading none = readSettingsFile(missing);
+    EXPECT_EQ(none.file, SettingsReading::File::Missing);
+    EXPECT_EQ(none.settings, defaultSettings());
+    EXPECT_EQ(readingProblems(none, missing),
+              QStringList("hostvane: no settings file " + missing +
+                          ": no hosts to check until the settings are saved"));
+
+    // A folder in the file's place cannot be read, by root neither.
+    QDir(tmp.path()).mkdir("Hostvane.ini");
+    const SettingsReading folder = readSettingsFile(missing);
+    EXPECT_EQ(folder.file, SettingsReading::File::Unreadable);
+    EXPECT_EQ(folder.settings, defaultSettings());
+    const QStringList problems = readingProblems(folder, missing);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].startsWith("hostvane: cannot read the settings file " + missing + ": "))
+        << problems[0].toStdString();
+    EXPECT_GT(problems[0].size(),
+              ("hostvane: cannot read the settings file " + missing + ": ").size());
+
+    tmp.write("Read.ini", "[HostList]\nA=1\n");
+    EXPECT_EQ(readSettingsFile(tmp.file("Read.ini")).file, SettingsReading::File::Read);
+    EXPECT_TRUE(
+        readingProblems(readSettingsFile(tmp.file("Read.ini")), tmp.file("Read.ini")).isEmpty());
+}
+
+TEST(Settings, AnUnreadableFileIsNeitherReadNorReplaced) {
+    if (hvtest::isRoot()) GTEST_SKIP() << "permissions do not stop root";
+    hvtest::TempDir tmp;
+    const QString path = tmp.write("Hostvane.ini", "[HostList]\nA=10.0.0.1\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
+    const SettingsReading r = readSettingsFile(path);
+    EXPECT_EQ(r.file, SettingsReading::File::Unreadable);
+    EXPECT_TRUE(r.settings.hostEntries.isEmpty());
+    EXPECT_EQ(readingProblems(r, path),
+              QStringList("hostvane: cannot read the settings file " + path + ": " +
+                          QString::fromLocal8Bit(std::strerror(EACCES))));
+    EXPECT_THROW(save(path, {host("B", "10.0.0.2")}), IniWriteError);
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    EXPECT_EQ(tmp.read("Hostvane.ini"), "[HostList]\nA=10.0.0.1\n");
 }
 
 TEST(Settings, HostEntriesAsTheFileKeepsThem) {

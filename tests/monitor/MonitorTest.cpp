@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <atomic>
 #include <chrono>
@@ -14,6 +16,7 @@
 #include "monitor/AskTimer.h"
 #include "monitor/Monitor.h"
 #include "platform/Error.h"
+#include "platform/IniFile.h"
 #include "platform/TimeFormat.h"
 
 namespace {
@@ -296,13 +299,138 @@ TEST_F(MonitorTest, UpdatingSettingsAppliesOnlyWhatChanged) {
     m.updateSettings(s);
     EXPECT_EQ(rebuilds, rebuildsBefore + 1);
     ASSERT_TRUE(passesDone(2));
-    EXPECT_EQ(events(), QStringList({"Host appeared: up", "Host appeared: up"}));
+    // "up" is as it was and is not reported again; "more" does not answer.
+    EXPECT_EQ(events(), QStringList({"Host appeared: up"}));
+    EXPECT_EQ(images(), (std::vector<int>{0, 1}));
 
-    // A whole value, as a confirmed dialog gives it, rebuilds even when nothing changed.
+    // A whole value, as a confirmed dialog gives it, rebuilds even when nothing changed; the
+    // hosts keep their state.
     m.applySettings(m.settings());
     EXPECT_EQ(rebuilds, rebuildsBefore + 2);
-    EXPECT_EQ(images(), (std::vector<int>{1, 1}));
+    EXPECT_EQ(images(), (std::vector<int>{0, 1}));
     ASSERT_TRUE(passesDone(3));
+}
+
+// Settings > OK rebuilds the list from the dialog's lines. Hosts it leaves as they were are not
+// reported again; a new host, or one whose title or address changed, starts afresh.
+TEST_F(MonitorTest, ConfirmingTheDialogReportsOnlyNewAndChangedHosts) {
+    Monitor& m = make(
+        "[HostList]\nA=127.0.0.1\nB=127.0.0.2\nC=127.0.0.3\n"
+        "[CheckParams]\nCheckPeriod=0\n");
+    for (const char* h : {"127.0.0.1", "127.0.0.2", "127.0.0.4"}) probes.script(h, {Answer::Up});
+    probes.script("127.0.0.3", {Answer::Down});
+    m.loadSettings();
+    ASSERT_TRUE(passesDone(1));
+    ASSERT_EQ(images(), (std::vector<int>{0, 0, 1}));
+    ASSERT_EQ(m.overallStatus().state, OverallState::SomeLost);
+    const QStringList typed = m.hosts().hostLines();
+
+    // OK with no change: the same hosts, nothing to report, and the overall state stays known.
+    lines.clear();
+    reports.clear();
+    m.applySettings(m.settings(), typed);
+    EXPECT_EQ(images(), (std::vector<int>{0, 0, 1}));
+    EXPECT_EQ(m.overallStatus().state, OverallState::SomeLost);
+    ASSERT_TRUE(passesDone(2));
+    EXPECT_EQ(events(), QStringList());
+    EXPECT_EQ(reports, QStringList());
+    EXPECT_EQ(images(), (std::vector<int>{0, 0, 1}));
+    EXPECT_TRUE(m.hosts().figures().value(0).lastChange.isValid());
+    EXPECT_EQ(m.hosts().figures().value(0).checks, 2);
+
+    // B's address changes, a new host D comes, C goes and comes back renamed: only B and D
+    // are reported (C' does not answer, so it has nothing to report).
+    m.applySettings(m.settings(),
+                    {"A :  127.0.0.1", "B :  127.0.0.4", "C2 :  127.0.0.3", "D :  127.0.0.2"});
+    EXPECT_EQ(images(), (std::vector<int>{0, 1, 1, 1}));
+    EXPECT_EQ(m.overallStatus().state, OverallState::Checking);
+    ASSERT_TRUE(passesDone(3));
+    EXPECT_EQ(events(), QStringList({"Host appeared: B", "Host appeared: D"}));
+    EXPECT_EQ(reports, QStringList({"Appeared hosts:\r\n  B\r\n  D"}));
+    EXPECT_EQ(m.hosts().figures().value(0).checks, 3);
+    EXPECT_EQ(m.hosts().figures().value(1).checks, 1);
+
+    // Stop > Start still reports every answering host again.
+    lines.clear();
+    m.setRunning(false);
+    m.setRunning(true);
+    ASSERT_TRUE(passesDone(4));
+    EXPECT_EQ(events(), QStringList({"Host appeared: A", "Host appeared: B", "Host appeared: D"}));
+}
+
+// A pass that the dialog's rebuild cuts short hands nothing over: a held answer about a host
+// whose address changed meanwhile is not taken for the new address, and a host kept as it was
+// is not reported from the old pass.
+TEST_F(MonitorTest, APassCutShortByTheDialogReportsNothingStale) {
+    Monitor& m = make("[HostList]\nA=127.0.0.1\nB=127.0.0.2\n[CheckParams]\nCheckPeriod=0\n");
+    probes.script("127.0.0.1", {Answer::Up});
+    probes.script("127.0.0.2", {Answer::Up});
+    m.loadSettings();
+    ASSERT_TRUE(passesDone(1));
+    ASSERT_EQ(images(), (std::vector<int>{0, 0}));
+
+    // The next pass waits on A; B would now be found lost.
+    probes.script("127.0.0.1", {Answer::Hold});
+    probes.script("127.0.0.2", {Answer::Down});
+    probes.script("127.0.0.8", {Answer::Down});
+    lines.clear();
+    m.trmAskTimer();
+    ASSERT_TRUE(hvtest::waitFor([&] { return probes.isHeld(); }));
+    m.applySettings(m.settings(), {"A :  127.0.0.8", "B :  127.0.0.2"});
+    EXPECT_EQ(images(), (std::vector<int>{1, 0}));
+    probes.release();  // the old A "answers"
+    ASSERT_TRUE(passesDone(3));
+    // The pass over the new list found the new A silent (nothing to report, it starts so) and
+    // B lost, once.
+    EXPECT_EQ(events(), QStringList({"Host lost: B"}));
+    EXPECT_EQ(images(), (std::vector<int>{1, 1}));
+    EXPECT_EQ(m.hosts().figures().value(0).checks, 1);
+}
+
+// Loading tells on stderr what the tray shows nowhere: the file it looked for when there is
+// none, a file it could not read, titles it cannot keep apart. Each once.
+TEST_F(MonitorTest, LoadingTellsWhyHostsAreMissing) {
+    const struct {
+        const char* what;
+        QByteArray ini;  // empty: no file
+        bool folder;     // a folder in the file's place
+        QString err;     // %1: the file's path
+        QStringList hostLines;
+    } cases[] = {
+        {"missing",
+         "",
+         false,
+         "hostvane: no settings file %1: no hosts to check until the settings are saved\n",
+         {}},
+        {"a folder", "", true, "hostvane: cannot read the settings file %1: Is a directory\n", {}},
+        {"titles apart only in letter case",
+         "[HostList]\nLoop two=127.0.0.2\nloop two=127.0.0.4\n",
+         false,
+         "hostvane: %1: [HostList] \"loop two\" is the title \"Loop two\" again (letter case "
+         "aside); titles must differ, so only \"Loop two\" is checked\n",
+         {"Loop two :  127.0.0.2"}},
+        {"read", "[HostList]\nA=127.0.0.1\n", false, "", {"A :  127.0.0.1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Monitor& m = make(c.ini);
+        const QString path = dir.file("Hostvane.ini");
+        QFile::remove(path);
+        if (!c.ini.isEmpty()) dir.write("Hostvane.ini", c.ini);
+        if (c.folder) QDir().mkdir(path);
+        testing::internal::CaptureStderr();
+        m.loadSettings();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, c.err.arg(path).toStdString());
+        EXPECT_EQ(m.hosts().hostLines(), c.hostLines);
+        // What could not be read is not replaced by what little is known of it.
+        if (c.folder) {
+            EXPECT_THROW(m.saveSettings(), hv::IniWriteError);
+            EXPECT_TRUE(QFileInfo(path).isDir());
+        }
+        monitor.reset();
+        if (c.folder) QDir().rmdir(path);
+    }
 }
 
 TEST_F(MonitorTest, SettingsGoThroughTheFileAndBackUnchanged) {

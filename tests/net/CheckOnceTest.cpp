@@ -3,10 +3,12 @@
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +16,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "CsvReader.h"
@@ -281,6 +284,73 @@ TEST(CheckOnce, AllUpIsStatusZeroAndEmptyListPrintsNothingButTheBreak) {
     out.clear();
     EXPECT_EQ(runCheckOnce(programFolder(empty, ""), &out), 0);
     EXPECT_EQ(out, "\n");
+}
+
+// A settings file that is there but cannot be read checks nothing: a script must not take
+// that for "every host is up". A missing one checks nothing as before, but says which file it
+// looked for.
+TEST(CheckOnce, AnUnreadableSettingsFileIsStatusTwoAndAMissingOneIsTold) {
+    struct Case {
+        const char* what;
+        std::function<void(const hvtest::TempDir&)> spoil;
+        int status;
+        const char* out;
+        const char* err;  // after "hostvane: ", before the path
+        const char* errEnd;
+        bool needsNonRoot;
+    };
+    const Case cases[] = {
+        {"a folder in its place",
+         [](const hvtest::TempDir& d) {
+             QFile::remove(d.file("Hostvane.ini"));
+             QDir(d.path()).mkdir("Hostvane.ini");
+         },
+         2, "", "cannot read the settings file ", ": Is a directory\n", false},
+        {"no permission",
+         [](const hvtest::TempDir& d) {
+             ::chmod(QFile::encodeName(d.file("Hostvane.ini")).constData(), 0);
+         },
+         2, "", "cannot read the settings file ", ": Permission denied\n", true},
+        {"missing", [](const hvtest::TempDir& d) { QFile::remove(d.file("Hostvane.ini")); }, 0,
+         "\n", "no settings file ", ": no hosts to check until the settings are saved\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsNonRoot && hvtest::isRoot()) {
+            std::printf("(skipped as root: %s)\n", c.what);
+            continue;
+        }
+        hvtest::TempDir dir;
+        const QString exe = programFolder(dir, "Me=127.0.0.1\r\n");
+        c.spoil(dir);
+        QByteArray out;
+        testing::internal::CaptureStderr();
+        const int status = runCheckOnce(exe, &out);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(out.toStdString(), c.out);
+        EXPECT_EQ(err, std::string("hostvane: ") + c.err + dir.file("Hostvane.ini").toStdString() +
+                           c.errEnd);
+        ::chmod(QFile::encodeName(dir.file("Hostvane.ini")).constData(), 0644);
+    }
+    if (hvtest::isRoot()) GTEST_SKIP() << "the permission case needs a user that is not root";
+}
+
+// Titles the file holds twice but for letter case: the later one is not checked at the first
+// one's address, and stderr names both.
+TEST(CheckOnce, ARepeatedTitleIsToldAndNotCheckedAtTheWrongAddress) {
+    hvtest::TempDir dir;
+    const QString exe = programFolder(dir, "Loop two=127.0.0.2\r\nloop two=127.0.0.4\r\n");
+    QByteArray out;
+    testing::internal::CaptureStderr();
+    runCheckOnce(exe, &out);
+    const std::string err = testing::internal::GetCapturedStderr();
+    // One host, at its own address, whether or not this user may send echoes.
+    const QList<QByteArray> rows = out.left(out.indexOf("\n\n")).split('\n');
+    ASSERT_EQ(rows.size(), 1) << out.toStdString();
+    EXPECT_EQ(rows[0].split('\t').mid(1, 2), QList<QByteArray>({"Loop two", "127.0.0.2"}));
+    EXPECT_FALSE(out.contains("127.0.0.4"));
+    EXPECT_NE(err.find("\"loop two\" is the title \"Loop two\" again"), std::string::npos) << err;
 }
 
 // The settings' passes in a row before a change is reported do not hold back the one pass's

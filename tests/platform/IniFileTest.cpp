@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 
 #include "TestSupport.h"
@@ -63,6 +65,25 @@ TEST(IniFile, ReadsAsPrivateProfileFunctionsDo) {
         const IniFile ini(tmp.write("a.ini", c.file));
         EXPECT_EQ(ini.readString(c.section, c.key, "def"), c.expected);
     }
+}
+
+TEST(IniFile, TellsWhetherTheFileWasThereAndReadable) {
+    hvtest::TempDir tmp;
+    const IniFile missing(tmp.file("none.ini"));
+    EXPECT_FALSE(missing.existed());
+    EXPECT_FALSE(missing.isUnreadable());
+    EXPECT_TRUE(missing.readError().isEmpty());
+    const IniFile read(tmp.write("a.ini", "[A]\nk=v\n"));
+    EXPECT_TRUE(read.existed());
+    EXPECT_FALSE(read.isUnreadable());
+    const IniFile empty(tmp.write("e.ini", ""));
+    EXPECT_TRUE(empty.existed());
+    EXPECT_FALSE(empty.isUnreadable());
+    QDir(tmp.path()).mkdir("d.ini");
+    const IniFile folder(tmp.file("d.ini"));
+    EXPECT_TRUE(folder.existed());
+    EXPECT_TRUE(folder.isUnreadable());
+    EXPECT_EQ(folder.readError(), QString::fromLocal8Bit(std::strerror(EISDIR)));
 }
 
 TEST(IniFile, MissingFileReadsAsEmpty) {
@@ -192,6 +213,114 @@ TEST(IniFile, WritesAndKeepsEverythingElse) {
         ini.save();
         EXPECT_EQ(tmp.read("a.ini"), c.after);
         EXPECT_EQ(filesIn(tmp.path()), QStringList{"a.ini"});  // no temporary file left
+    }
+}
+
+// The keys of a section replaced where it stands: what is unchanged keeps its bytes and place,
+// comments keep theirs, and the keys end up in the order given.
+TEST(IniFile, ReplacingTheKeysOfASectionInPlace) {
+    const QByteArray head = "; top\n[Hosts]\n; office\n";
+    const QByteArray tail = "\n[View]\nk=v\n";
+    const QByteArray original = head + "A=1\nB = 2\n; lab\nC=\"3\"\n" + tail;
+    using Entries = QList<QPair<QString, QString>>;
+    const struct {
+        const char* what;
+        Entries entries;
+        QByteArray expected;
+    } cases[] = {
+        {"the same keys", {{"A", "1"}, {"B", "2"}, {"C", "3"}}, original},
+        {"a new value",
+         {{"A", "1"}, {"B", "20"}, {"C", "3"}},
+         head + "A=1\nB=20\n; lab\nC=\"3\"\n" + tail},
+        {"one gone", {{"A", "1"}, {"C", "3"}}, head + "A=1\n; lab\nC=\"3\"\n" + tail},
+        {"one more at the end",
+         {{"A", "1"}, {"B", "2"}, {"C", "3"}, {"D", "4"}},
+         head + "A=1\nB = 2\n; lab\nC=\"3\"\nD=4\n" + tail},
+        {"one more first",
+         {{"E", "5"}, {"A", "1"}, {"B", "2"}, {"C", "3"}},
+         head + "E=5\nA=1\nB = 2\n; lab\nC=\"3\"\n" + tail},
+        {"reordered",
+         {{"C", "3"}, {"A", "1"}, {"B", "2"}},
+         head + "; lab\nC=\"3\"\nA=1\nB=2\n" + tail},
+        {"a title in other letter case",
+         {{"a", "1"}, {"B", "2"}, {"C", "3"}},
+         head + "a=1\nB = 2\n; lab\nC=\"3\"\n" + tail},
+        {"a name twice: first place, last value",
+         {{"A", "1"}, {"B", "2"}, {"a", "9"}},
+         head + "A=9\nB = 2\n; lab\n" + tail},
+        {"none: the comments stay", {}, head + "; lab\n" + tail},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        IniFile ini("x.ini", original);
+        ini.replaceSectionKeys("HOSTS", c.entries);
+        hvtest::TempDir tmp;
+        IniFile onDisk(tmp.write("x.ini", original));
+        onDisk.replaceSectionKeys("HOSTS", c.entries);
+        onDisk.save();
+        EXPECT_EQ(tmp.read("x.ini"), c.expected);
+        EXPECT_EQ(IniFile(tmp.file("x.ini")).keys("Hosts").size(), c.expected.count('=') - 1);
+    }
+}
+
+TEST(IniFile, ReplacingTheKeysOfASectionAtItsEdges) {
+    using Entries = QList<QPair<QString, QString>>;
+    const struct {
+        const char* what;
+        QByteArray original;
+        Entries entries;
+        QByteArray expected;
+    } cases[] = {
+        {"no section: added at the end",
+         "[View]\nk=v\n",
+         {{"A", "1"}},
+         "[View]\nk=v\n\n[Hosts]\nA=1\n"},
+        {"no section, no keys: nothing", "[View]\nk=v\n", {}, "[View]\nk=v\n"},
+        {"an empty file", "", {{"A", "1"}}, "[Hosts]\nA=1\n"},
+        {"only keys, none left: the section goes",
+         "[Hosts]\nA=1\n\n[View]\nk=v\n",
+         {},
+         "[View]\nk=v\n"},
+        {"a key line reading passes over stays",
+         "[Hosts]\nA=1\na=2\n",
+         {{"A", "5"}, {"B", "6"}},
+         "[Hosts]\nA=5\nB=6\na=2\n"},
+        {"a later section of the name goes",
+         "[Hosts]\nA=1\n[View]\nk=v\n[hosts]\nZ=0\n",
+         {{"A", "1"}},
+         "[Hosts]\nA=1\n[View]\nk=v\n"},
+        {"keys go after the comments of a section without keys",
+         "[Hosts]\n; mine\n\n[V]\n",
+         {{"A", "1"}},
+         "[Hosts]\n; mine\nA=1\n\n[V]\n"},
+        {"the last line without a line end",
+         "[Hosts]\r\nA=1\r\nB=2",
+         {{"A", "1"}, {"C", "3"}},
+         "[Hosts]\r\nA=1\r\nC=3\r\n"},
+        {"unchanged, without a line end", "[Hosts]\r\nA=1", {{"A", "1"}}, "[Hosts]\r\nA=1"},
+        {"a value that would read as a header",
+         "[Hosts]\nA=1\n",
+         {{"[lab", "x]"}},
+         "[Hosts]\n[lab=\"x]\"\n"},
+        // Names that reading never gives back still keep to their one line.
+        {"an empty name", "[Hosts]\n=1\nA=2\n", {{"", "1"}, {"A", "2"}}, "[Hosts]\n=1\nA=2\n"},
+        {"a name that makes a comment",
+         "[Hosts]\nA=2\n",
+         {{";x", "1"}, {"A", "2"}},
+         "[Hosts]\n;x=\"1\"\nA=2\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        hvtest::TempDir tmp;
+        IniFile ini(c.original.isEmpty() ? tmp.file("x.ini") : tmp.write("x.ini", c.original));
+        ini.replaceSectionKeys("Hosts", c.entries);
+        ini.save();
+        EXPECT_EQ(tmp.read("x.ini"), c.expected);
+        // Saved again with the same keys: not a byte changes.
+        IniFile again(tmp.file("x.ini"));
+        again.replaceSectionKeys("Hosts", c.entries);
+        again.save();
+        EXPECT_EQ(tmp.read("x.ini"), c.expected);
     }
 }
 
