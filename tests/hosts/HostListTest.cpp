@@ -178,7 +178,9 @@ TEST(HostList, ARebuildKeepsTheStateOfUnchangedHostsOnly) {
         EXPECT_EQ(list.keptEveryHost(), c.keptEveryHost);
         // The kept B keeps the pass it counted towards being lost.
         const int b = static_cast<int>(c.after.indexOf("B :  2"));
-        if (b >= 0) EXPECT_EQ(list.figures().value(b).disagreeingPasses, 1);
+        if (b >= 0) {
+            EXPECT_EQ(list.figures().value(b).disagreeingPasses, 1);
+        }
     }
     // From the settings file's entries the same holds.
     HostList list;
