@@ -232,7 +232,8 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
             return std::nullopt;
         // Whatever the probe throws fails this try alone.
         outcome = tryProbe(probe, target);
-        if (outcome.alive) break;
+        // A malformed address fails the same way every time.
+        if (outcome.alive || !target.error.empty()) break;
     }
     result.alive = outcome.alive;
     result.roundTripMs = outcome.roundTripMs;

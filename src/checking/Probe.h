@@ -42,7 +42,8 @@ public:
 // thread.
 using ProbeFactory = std::function<std::unique_ptr<Probe>(const CancelHandle&)>;
 
-// One try that never throws: an exception fails the try with its message ("unknown error"
+// One try that never throws. A target with an error fails at once with that text, without the
+// probe. An exception fails the try with its message ("unknown error"
 // when it is no std::exception). An answering try whose probe gave no round trip gets the
 // time the try took.
 ProbeOutcome tryProbe(Probe& probe, const ProbeTarget& target);

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "net/NetError.h"
+#include "platform/DottedAddress.h"
 #include "platform/IntegerText.h"
 
 namespace hv {
@@ -264,23 +265,7 @@ std::string SocketStack::resolveToDotted(const std::string& host, int cancelFd) 
     return r.dotted;
 }
 
-bool SocketStack::looksLikeDotted(const std::string& text) {
-    std::string_view rest(text);
-    for (int part = 0; part < 4; ++part) {
-        std::string_view piece;
-        if (part < 3) {
-            const auto dot = rest.find('.');
-            if (dot == std::string_view::npos) return false;
-            piece = rest.substr(0, dot);
-            rest.remove_prefix(dot + 1);
-        } else {
-            piece = rest;
-        }
-        const auto value = parseInteger(piece);
-        if (!value || *value < 0 || *value > 255) return false;
-    }
-    return true;
-}
+bool SocketStack::looksLikeDotted(const std::string& text) { return hv::looksLikeDotted(text); }
 
 std::string SocketStack::dottedFromAddr(const std::array<std::uint8_t, 4>& bytes) {
     std::string out;
