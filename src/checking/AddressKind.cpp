@@ -9,6 +9,17 @@ bool isBlank(QChar c) { return c.unicode() <= 0x20; }
 
 }  // namespace
 
+AddressFamily namesFamilyOf(int ipVersion) {
+    switch (ipVersion) {
+        case 6:
+            return AddressFamily::IPv6;
+        case 0:
+            return AddressFamily::Any;
+        default:
+            return AddressFamily::IPv4;
+    }
+}
+
 ProbeTarget classifyAddress(const QString& address, AddressFamily names) {
     qsizetype begin = 0;
     qsizetype end = address.size();

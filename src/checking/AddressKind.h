@@ -15,4 +15,8 @@ namespace hv {
 // what is wrong, with the kind the text was meant for.
 ProbeTarget classifyAddress(const QString& address, AddressFamily names = AddressFamily::IPv4);
 
+// The family names resolve in for [CheckParams] IpVersion: 6 IPv6, 0 either; 4, and any value
+// that means nothing, IPv4 as before the key existed.
+AddressFamily namesFamilyOf(int ipVersion);
+
 }  // namespace hv

@@ -21,6 +21,8 @@ struct ProbeOutcome {
     bool alive = false;
     std::int64_t roundTripMs = -1;  // -1 when the host did not answer (or the probe kept none)
     std::string error;              // why the try failed, when the probe said; UTF-8
+    // The address the try went to (a name resolved), when it got that far; UTF-8.
+    std::string address;
 };
 
 // A probe: one try at a target at a time, on one thread. Waits inside a try must end at once

@@ -148,6 +148,15 @@ TEST(ClassifyAddress, NamesTakeTheAskedFamilyLiteralsTheirOwn) {
     }
 }
 
+// [CheckParams] IpVersion → the family names get; a value that means nothing keeps IPv4.
+TEST(ClassifyAddress, IpVersionGivesTheFamilyOfNames) {
+    const struct {
+        int ipVersion;
+        AddressFamily family;
+    } cases[] = {{4, V4}, {6, V6}, {0, AddressFamily::Any}, {5, V4}, {1, V4}, {-1, V4}};
+    for (const auto& c : cases) EXPECT_EQ(hv::namesFamilyOf(c.ipVersion), c.family) << c.ipVersion;
+}
+
 // The printed form of a target parses back to the same target.
 TEST(ClassifyAddress, PrintedTargetsParseBackToTheSameTarget) {
     const char* addresses[] = {
