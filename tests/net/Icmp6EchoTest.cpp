@@ -1,10 +1,17 @@
 #include <arpa/inet.h>
+#include <netinet/icmp6.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "NetNamespace.h"
@@ -237,4 +244,59 @@ TEST_F(RoutedEcho6, NeitherSocketAllowedCannotAllocate) {
     const Outcome refused = echo("2001:db8::2", 64, true);
     EXPECT_FALSE(refused.alive);
     EXPECT_EQ(refused.error, "Cannot allocate socket.");
+}
+
+// b's kernel keeps quiet and a program there answers each request late (1 s), after an answer
+// with another sequence number and one with another identifier: the foreign answers are
+// skipped, never fail the try, and the late one counts.
+TEST_F(RoutedEcho6, ALateAnswerAfterForeignOnesCounts) {
+    ASSERT_TRUE(b->sysctl("net.ipv6.icmp.echo_ignore_all=1"));
+    for (const bool dropRaw : {false, true}) {
+        SCOPED_TRACE(dropRaw ? "datagram socket" : "raw socket");
+        bool answered = false;
+        std::atomic<bool> listening{false};
+        std::thread responder([&] {
+            b->run([&] {
+                const int fd = ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
+                if (fd < 0) return;
+                icmp6_filter filter;
+                ICMP6_FILTER_SETBLOCKALL(&filter);
+                ICMP6_FILTER_SETPASS(ICMP6_ECHO_REQUEST, &filter);
+                ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+                listening = true;
+                pollfd p{fd, POLLIN, 0};
+                std::uint8_t request[256];
+                sockaddr_in6 from{};
+                socklen_t len = sizeof from;
+                ssize_t n = -1;
+                if (::poll(&p, 1, 5000) == 1)
+                    n = ::recvfrom(fd, request, sizeof request, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &len);
+                if (n >= 8) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+                    Bytes answer(request, request + n);
+                    answer[0] = ICMP6_ECHO_REPLY;
+                    answer[2] = answer[3] = 0;  // the kernel fills the checksum in
+                    Bytes otherSeq = answer, otherId = answer;
+                    ++otherSeq[6];
+                    ++otherId[4];
+                    for (const Bytes* a : {&otherSeq, &otherId, &answer})
+                        ::sendto(fd, a->data(), a->size(), 0,
+                                 reinterpret_cast<const sockaddr*>(&from), len);
+                    answered = true;
+                }
+                ::close(fd);
+            });
+        });
+        // The request must find the responder's socket open.
+        for (int i = 0; i < 500 && !listening; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const Outcome o = echo("2001:db8::2", 64, dropRaw);
+        responder.join();
+        EXPECT_TRUE(answered);
+        EXPECT_TRUE(o.alive) << o.error;
+        EXPECT_EQ(o.datagram, dropRaw);
+        EXPECT_GE(o.reply.roundTripMs, 900u);
+        EXPECT_LT(o.ms, 2400);
+    }
 }
