@@ -256,6 +256,29 @@ struct PortHolder {
     }
 };
 
+// 64 echo sockets of each family at once, all to loopback: each client finds its own answers
+// among the others' (identifiers of its own on raw sockets, the kernel's on datagram ones).
+TEST(CheckOnce, ParallelEchoesOfBothFamiliesEachFindTheirAnswers) {
+    if (!hvtest::canEcho()) GTEST_SKIP() << "skipped: no ICMP socket for this user";
+    QByteArray list;
+    for (int i = 0; i < 64; ++i) {
+        list += "Six" + QByteArray::number(i) + "=::1\r\n";
+        list += "Four" + QByteArray::number(i) + "=127.0.0.1\r\n";
+    }
+    hvtest::TempDir dir;
+    const QString exe = programFolder(dir, list + "[CheckParams]\r\nParallelChecks=64\r\n");
+    QByteArray csv;
+    EXPECT_EQ(runCheckOnce(exe, &csv, OnceFormat::Csv), 0) << csv.toStdString();
+    const auto records = hvtest::readCsv(QString::fromUtf8(csv));
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 129);
+    for (qsizetype i = 1; i < records->size(); ++i) {
+        const QStringList& r = records->at(i);
+        EXPECT_EQ(r[0], "up") << r[1].toStdString() << ": " << r[6].toStdString();
+        EXPECT_EQ(r[7], r[1].startsWith("Six") ? "::1" : "127.0.0.1") << r[1].toStdString();
+    }
+}
+
 // IPv4 and IPv6 echoes, ports on both families and malformed addresses in one parallel pass:
 // the output keeps the list order, with the address and port checked and the parser's text.
 TEST(CheckOnce, MixedFamiliesAndPortsComeOutInListOrder) {
