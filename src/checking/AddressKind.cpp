@@ -9,7 +9,18 @@ bool isBlank(QChar c) { return c.unicode() <= 0x20; }
 
 }  // namespace
 
-ProbeTarget classifyAddress(const QString& address) {
+AddressFamily namesFamilyOf(int ipVersion) {
+    switch (ipVersion) {
+        case 6:
+            return AddressFamily::IPv6;
+        case 0:
+            return AddressFamily::Any;
+        default:
+            return AddressFamily::IPv4;
+    }
+}
+
+ProbeTarget classifyAddress(const QString& address, AddressFamily names) {
     qsizetype begin = 0;
     qsizetype end = address.size();
     while (begin < end && isBlank(address.at(begin))) ++begin;
@@ -17,15 +28,25 @@ ProbeTarget classifyAddress(const QString& address) {
 
     // Only A-Z are lowered: a locale-aware lower case would turn e.g. a Turkish dotted
     // capital into something the resolver never sees in the user's text.
-    QString text = address.mid(begin, end - begin);
-    for (QChar& c : text) {
+    AddressText text;
+    text.written = address.mid(begin, end - begin);
+    text.lower = text.written;
+    for (QChar& c : text.lower) {
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 0x20);
     }
 
     for (const ProbeKindRow& row : probeKindRows()) {
         ProbeTarget target;
         target.kind = row.kind;
-        if (row.parse(text, target)) return target;
+        target.family = names;
+        if (!row.parse(text, target)) continue;
+        if (!target.error.empty()) {
+            // Nothing half-parsed travels on with the error.
+            target.host.clear();
+            target.family = names;
+            target.port = 0;
+        }
+        return target;
     }
     return {};  // the last row claims every text; kept for a table without a catch-all
 }

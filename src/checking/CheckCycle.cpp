@@ -99,6 +99,10 @@ int CheckCycle::parallelChecks() const {
     return m_parallelChecks;
 }
 
+void CheckCycle::setNamesFamily(AddressFamily family) { m_namesFamily = family; }
+
+AddressFamily CheckCycle::namesFamily() const { return m_namesFamily; }
+
 void CheckCycle::setPassesToReport(int lostAfter, int appearedAfter) {
     std::lock_guard guard(m_lock);
     static const SettingsKey& lostBounds =
@@ -221,7 +225,7 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
     result.index = index;
     result.title = host->title;
     result.address = host->address;
-    const ProbeTarget target = classifyAddress(host->address);
+    const ProbeTarget target = classifyAddress(host->address, m_namesFamily);
     result.kind = target.kind;
     if (target.kind == ProbeKind::Skip) return result;
 
@@ -232,10 +236,13 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
             return std::nullopt;
         // Whatever the probe throws fails this try alone.
         outcome = tryProbe(probe, target);
-        if (outcome.alive) break;
+        // A malformed address fails the same way every time.
+        if (outcome.alive || !target.error.empty()) break;
     }
     result.alive = outcome.alive;
     result.roundTripMs = outcome.roundTripMs;
+    result.checkedAddress = QString::fromStdString(outcome.address);
+    result.port = target.port;
     if (!outcome.alive) result.error = QString::fromStdString(outcome.error);
     result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - began)

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,8 @@ struct HostCheckResult {
     qint64 elapsedMs = 0;     // both tries, from the first one's start
     qint64 roundTripMs = -1;  // the answering try's round trip; -1 when down or skipped
     QString error;            // the last failed try's message when down; may be empty
+    QString checkedAddress;   // the address the last try went to; empty when none was reached
+    int port = 0;             // the port a connect went to; 0 for an echo
 };
 
 // The checking thread: passes over the host list, two tries per host, every checked host's
@@ -108,6 +111,10 @@ public:
     // of its [CheckParams] key; 1 and 1: every change is reported at once). A pass under way keeps
     // the numbers it began with.
     void setPassesToReport(int lostAfter, int appearedAfter);
+    // Any thread: the family names resolve in ([CheckParams] IpVersion); literal addresses keep
+    // their own. Hosts checked after the call use it.
+    void setNamesFamily(AddressFamily family);
+    AddressFamily namesFamily() const;
     int lostAfter() const;
     int appearedAfter() const;
     // Terminate request, cancels a waiting probe and a pending hand-over, joins. Final: the
@@ -200,6 +207,7 @@ private:
     int m_parallelChecks = 1;
     int m_lostAfter = 1;
     int m_appearedAfter = 1;
+    std::atomic<AddressFamily> m_namesFamily{AddressFamily::IPv4};
     bool m_terminated = false;
     bool m_ended = false;
     QString m_error;

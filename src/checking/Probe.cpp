@@ -7,6 +7,8 @@ namespace hv {
 
 ProbeOutcome tryProbe(Probe& probe, const ProbeTarget& target) {
     const auto began = std::chrono::steady_clock::now();
+    // A malformed address is down with the parser's text; nothing is sent anywhere.
+    if (!target.error.empty()) return ProbeOutcome{false, -1, target.error};
     ProbeOutcome outcome;
     try {
         outcome = probe.tryTarget(target);

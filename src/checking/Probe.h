@@ -21,6 +21,8 @@ struct ProbeOutcome {
     bool alive = false;
     std::int64_t roundTripMs = -1;  // -1 when the host did not answer (or the probe kept none)
     std::string error;              // why the try failed, when the probe said; UTF-8
+    // The address the try went to (a name resolved), when it got that far; UTF-8.
+    std::string address;
 };
 
 // A probe: one try at a target at a time, on one thread. Waits inside a try must end at once
@@ -42,7 +44,8 @@ public:
 // thread.
 using ProbeFactory = std::function<std::unique_ptr<Probe>(const CancelHandle&)>;
 
-// One try that never throws: an exception fails the try with its message ("unknown error"
+// One try that never throws. A target with an error fails at once with that text, without the
+// probe. An exception fails the try with its message ("unknown error"
 // when it is no std::exception). An answering try whose probe gave no round trip gets the
 // time the try took.
 ProbeOutcome tryProbe(Probe& probe, const ProbeTarget& target);

@@ -10,9 +10,9 @@ namespace hv {
 // What a host's address asks for. Skip: a blank address, which nothing probes.
 enum class ProbeKind { Skip, Icmp, Tcp };
 
-// How a probe reaches its host. Every probe speaks IPv4 today; IPv6 is reserved for the
-// probes that will learn it, and the others refuse it.
-enum class AddressFamily { IPv4, IPv6 };
+// How a probe reaches its host. A literal address has its own family; a name has the family
+// that [CheckParams] IpVersion asks for, Any meaning the resolver's first address of either.
+enum class AddressFamily { IPv4, IPv6, Any };
 
 struct ProbeTarget {
     ProbeTarget() = default;
@@ -20,9 +20,23 @@ struct ProbeTarget {
         : kind(k), host(std::move(h)), family(f), port(p) {}
 
     ProbeKind kind = ProbeKind::Skip;
-    std::string host;  // UTF-8, what the probe is given
+    // UTF-8, what the probe is given: a name, a dotted address, or an IPv6 address in its
+    // shortest form with its zone ("fe80::1%eth0"), without brackets.
+    std::string host;
     AddressFamily family = AddressFamily::IPv4;
     int port = 0;  // the TCP port a connect probe opens; 0 for kinds without ports
+    // Why the address text is malformed ("no port", "unclosed bracket", ...); such a target is
+    // never probed, and the host is down with this text.
+    std::string error;
+
+    bool operator==(const ProbeTarget&) const = default;
+};
+
+// The address text a row parses: cleaned of surrounding blanks, as written and with ASCII
+// capitals lowered (the two have the same length, so positions agree).
+struct AddressText {
+    QString lower;
+    QString written;
 };
 
 // One address form: the kind it names and how its text becomes a target. A new probe kind
@@ -30,9 +44,9 @@ struct ProbeTarget {
 struct ProbeKindRow {
     ProbeKind kind;
     const char* name;  // the kind's name in the check-once output (data: scripts read it)
-    // Claims the cleaned, lower-case address text or not; when it does, fills the target's
-    // host, family and port.
-    bool (*parse)(const QString& text, ProbeTarget& target);
+    // Claims the text or not; when it does, fills the target's host, family and port, or its
+    // error. The target comes with the family names get.
+    bool (*parse)(const AddressText& text, ProbeTarget& target);
 };
 
 // Every row, in the order classifyAddress tries them: the first row that claims a text
@@ -40,5 +54,9 @@ struct ProbeKindRow {
 std::span<const ProbeKindRow> probeKindRows();
 // The row of a kind; every kind has one.
 const ProbeKindRow& probeKindRow(ProbeKind kind);
+
+// An address text that gives the same target again: a name or address for an echo,
+// "tcp://host:port" (IPv6 in brackets) for a connect; empty for Skip or a malformed target.
+QString addressOfTarget(const ProbeTarget& target);
 
 }  // namespace hv

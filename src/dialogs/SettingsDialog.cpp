@@ -155,6 +155,15 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     seParallelChecks = named(new SpinEdit(gbCheckParams), "seParallelChecks");
     seParallelChecks->setToolTip(
         QStringLiteral("How many hosts a pass checks at the same time (1: one after another)"));
+    lbIpVersion =
+        named(new QLabel(QStringLiteral("Names resolve to"), gbCheckParams), "lbIpVersion");
+    cbIpVersion = named(new QComboBox(gbCheckParams), "cbIpVersion");
+    // Each line carries the [CheckParams] IpVersion value it stands for.
+    cbIpVersion->addItem(QStringLiteral("IPv4 addresses"), 4);
+    cbIpVersion->addItem(QStringLiteral("IPv6 addresses"), 6);
+    cbIpVersion->addItem(QStringLiteral("either, the first the system gives"), 0);
+    cbIpVersion->setToolTip(QStringLiteral(
+        "The address family a host name is checked in; addresses are checked in their own"));
     lbLostAfter = named(new QLabel(QStringLiteral("Report lost after, passes"), gbCheckParams),
                         "lbLostAfter");
     seLostAfter = named(new SpinEdit(gbCheckParams), "seLostAfter");
@@ -176,6 +185,9 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
         lay->addSpacing(8);
         lay->addWidget(lbParallelChecks);
         lay->addWidget(seParallelChecks);
+        lay->addSpacing(8);
+        lay->addWidget(lbIpVersion);
+        lay->addWidget(cbIpVersion);
         lay->addSpacing(8);
         lay->addWidget(lbLostAfter);
         lay->addWidget(seLostAfter);
@@ -264,6 +276,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     lbPopUpDelay->setBuddy(sePopUpInt);
     lbCheckInterval->setBuddy(seCheckPeriod);
     lbParallelChecks->setBuddy(seParallelChecks);
+    lbIpVersion->setBuddy(cbIpVersion);
     lbLostAfter->setBuddy(seLostAfter);
     lbAppearedAfter->setBuddy(seAppearedAfter);
     lbPopUpStyle->setBuddy(cbPopUpStyle);
@@ -293,11 +306,17 @@ void SettingsDialog::fill(const Settings& settings, bool autorun) {
         } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
             box->setChecked(value.toInt() != 0);
         } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-            // Text: the language box's own text. Otherwise line n stands for the value n.
-            if (row.type == SettingType::Text)
+            // Text: the language box's own text. Lines with data stand for their data (a value
+            // no line has shows the default's); otherwise line n stands for the value n.
+            if (row.type == SettingType::Text) {
                 combo->setEditText(value.toString());
-            else
+            } else if (combo->itemData(0).isValid()) {
+                const int line = combo->findData(value.toInt());
+                combo->setCurrentIndex(line >= 0 ? line
+                                                 : combo->findData(row.defaultValue.toInt()));
+            } else {
                 combo->setCurrentIndex(value.toInt());
+            }
         } else {
             qWarning("settings dialog: no control %s for [%s] %s", qPrintable(row.control),
                      qPrintable(row.section), qPrintable(row.key));
@@ -325,6 +344,8 @@ void SettingsDialog::apply(Settings& settings) const {
         } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
             if (row.type == SettingType::Text)
                 row.set(settings, combo->currentText());
+            else if (combo->itemData(0).isValid())
+                row.set(settings, row.clamp(combo->currentData().toInt()));
             else
                 row.set(settings, row.clamp(combo->currentIndex()));
         }
@@ -338,6 +359,8 @@ void SettingsDialog::updateAccessibleNames() {
     sePopUpInt->setAccessibleName(plain(lbPopUpDelay->text()));
     seCheckPeriod->setAccessibleName(plain(lbCheckInterval->text()));
     seParallelChecks->setAccessibleName(plain(lbParallelChecks->text()));
+    cbIpVersion->setAccessibleName(plain(lbIpVersion->text()));
+    cbIpVersion->view()->setAccessibleName(plain(lbIpVersion->text()));
     seLostAfter->setAccessibleName(plain(lbLostAfter->text()));
     seAppearedAfter->setAccessibleName(plain(lbAppearedAfter->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));

@@ -65,6 +65,8 @@ public:
     SpinEdit* seCheckPeriod = nullptr;
     QLabel* lbParallelChecks = nullptr;
     SpinEdit* seParallelChecks = nullptr;  // hosts a pass checks at once
+    QLabel* lbIpVersion = nullptr;
+    QComboBox* cbIpVersion = nullptr;  // the family names resolve in
     QLabel* lbLostAfter = nullptr;
     SpinEdit* seLostAfter = nullptr;  // failed passes in a row before "lost"
     QLabel* lbAppearedAfter = nullptr;

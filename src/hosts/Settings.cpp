@@ -115,6 +115,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         row(kCheckParams, "PopUpInterval", Integer, 5000, kUnbounded, kAlways, "sePopUpInt", [](auto& s) -> auto& { return s.popUpInterval; }),
         row(kCheckParams, "ParallelChecks", Integer, 1, {1, 256}, kWhenSet, "seParallelChecks", [](auto& s) -> auto& { return s.parallelChecks; }),
         row(kCheckParams, "LostAfter", Integer, 1, {1, 100}, kWhenSet, "seLostAfter", [](auto& s) -> auto& { return s.lostAfter; }),
+        row(kCheckParams, "IpVersion", Integer, 4, {0, 6}, kWhenSet, "cbIpVersion", [](auto& s) -> auto& { return s.ipVersion; }),
         row(kCheckParams, "AppearedAfter", Integer, 1, {1, 100}, kWhenSet, "seAppearedAfter", [](auto& s) -> auto& { return s.appearedAfter; }),
         row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
     };

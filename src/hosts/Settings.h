@@ -37,6 +37,7 @@ struct Settings {
     int lostAfter{};       // failed passes in a row before a host is reported lost
     int appearedAfter{};   // answering passes in a row before it is reported appeared
     int trayStatus{};      // 1: the tray icon shows the overall state and a tooltip
+    int ipVersion{};       // names resolve to 4 IPv4, 6 IPv6, 0 either (the resolver's first)
     QString language;
     bool operator==(const Settings&) const = default;
 };

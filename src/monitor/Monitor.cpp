@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "checking/AddressKind.h"
 #include "monitor/AskTimer.h"
 #include "net/NetProbe.h"
 #include "platform/ProgramFiles.h"
@@ -92,6 +93,7 @@ void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how
     if (m_cycle) {
         m_cycle->setParallelChecks(next.parallelChecks);
         m_cycle->setPassesToReport(next.lostAfter, next.appearedAfter);
+        m_cycle->setNamesFamily(namesFamilyOf(next.ipVersion));
     }
     // Setting the interval starts the countdown anew.
     if (how == Take::Whole || next.checkPeriod != previous.checkPeriod)

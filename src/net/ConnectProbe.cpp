@@ -17,8 +17,8 @@ ProbeOutcome ConnectProbe::tryTarget(const ProbeTarget& target) {
     outcome.alive = true;
     m_client.host = target.host;
     m_client.port = target.port;
+    m_client.family = target.family;
     try {
-        if (target.family != AddressFamily::IPv4) throw SocketError(kAddressFamilyNotSupported);
         m_client.openConnection(kConnectTimeoutMs);
     } catch (const std::exception& e) {
         outcome.alive = false;
@@ -26,6 +26,7 @@ ProbeOutcome ConnectProbe::tryTarget(const ProbeTarget& target) {
     }
     // Whether or not the open failed: a probe never leaves a connection open.
     if (m_client.isConnected()) m_client.closeConnection();
+    outcome.address = m_client.resolvedAddress();
     return outcome;
 }
 

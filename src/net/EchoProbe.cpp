@@ -17,22 +17,26 @@ EchoProbe::EchoProbe(const CancelHandle& cancel) {
 }
 
 bool EchoProbe::replyMeansAlive(const ReplyStatus& reply) {
-    return reply.outcome == ReplyOutcome::EchoReply && reply.icmpType == 0 && reply.byteCount > 0 &&
-           !reply.sourceAddress.empty() && reply.sourceAddress != "0.0.0.0" && reply.replyTtl > 0;
+    // Type 0 is ICMP's echo reply, 129 ICMPv6's.
+    return reply.outcome == ReplyOutcome::EchoReply &&
+           (reply.icmpType == 0 || reply.icmpType == 129) && reply.byteCount > 0 &&
+           !reply.sourceAddress.empty() && reply.sourceAddress != "0.0.0.0" &&
+           reply.sourceAddress != "::" && reply.replyTtl > 0;
 }
 
 ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
     ProbeOutcome outcome;
     m_hostAlive = true;
     try {
-        if (target.family != AddressFamily::IPv4) throw SocketError(kAddressFamilyNotSupported);
         m_client.host = target.host;
+        m_client.family = target.family;
         m_client.runEcho("", 0);
     } catch (const std::exception& e) {
         m_hostAlive = false;
         outcome.error = netErrorText(e);
     }
     outcome.alive = m_hostAlive;
+    outcome.address = m_client.targetAddress();
     if (!outcome.alive && outcome.error.empty()) {
         outcome.error = m_client.replyStatus().outcome == ReplyOutcome::TimedOut
                             ? "Request timed out."

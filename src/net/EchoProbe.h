@@ -7,8 +7,8 @@ namespace hv {
 
 class CancelHandle;
 
-// The ICMP probe: one echo to a dotted address or name per try, waiting 2500 ms for the
-// answer; the reply handler's rule decides.
+// The ICMP probe: one echo (ICMP or ICMPv6) to an address or name per try, waiting 2500 ms for
+// the answer; the reply handler's rule decides.
 class EchoProbe : public Probe {
 public:
     static constexpr int kReceiveTimeoutMs = 2500;

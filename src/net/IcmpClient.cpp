@@ -1,7 +1,9 @@
 #include "net/IcmpClient.h"
 
+#include <arpa/inet.h>
 #include <linux/filter.h>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,6 +24,12 @@ constexpr std::uint8_t kEchoReply = 0;
 constexpr std::uint8_t kUnreachable = 3;
 constexpr std::uint8_t kEchoRequest = 8;
 constexpr std::uint8_t kTimeExceeded = 11;
+constexpr std::uint8_t kUnreachable6 = 1;
+constexpr std::uint8_t kTimeExceeded6 = 3;
+constexpr std::uint8_t kEchoRequest6 = 128;
+constexpr std::uint8_t kEchoReply6 = 129;
+constexpr int kIpv6Header = 40;
+constexpr std::uint8_t kNextHeaderIcmp6 = 58;
 
 std::uint16_t readLe16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -104,7 +112,7 @@ std::uint16_t IcmpClient::checksum(const std::uint8_t* data, std::size_t length)
 
 void IcmpClient::buildEchoRequest(const std::string& payload) {
     m_request.fill(0);
-    m_request[0] = kEchoRequest;
+    m_request[0] = m_v6 ? kEchoRequest6 : kEchoRequest;
     m_request[1] = 0;
     writeLe(&m_request[4], m_identifier, 2);
     writeLe(&m_request[6], echoSequence, 2);
@@ -112,66 +120,97 @@ void IcmpClient::buildEchoRequest(const std::string& payload) {
     const std::size_t n = std::min<std::size_t>(payload.size(), 32);
     std::copy(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(n), &m_request[20]);
     std::fill(m_request.begin() + 20 + static_cast<std::ptrdiff_t>(n), m_request.end(), 'E');
-    writeLe(&m_request[2], checksum(m_request.data(), m_request.size()), 2);
+    // An ICMPv6 checksum covers the addresses too: the kernel fills it in on either socket.
+    if (!m_v6) writeLe(&m_request[2], checksum(m_request.data(), m_request.size()), 2);
+}
+
+void IcmpClient::openRawOrDatagram(FamilySocket& s) {
+    SocketHandle& socket = s.socket;
+    const int family = m_v6 ? AF_INET6 : AF_INET;
+    const int raw = m_v6 ? IPPROTO_ICMPV6 : protocol;
+    // A failed change of the capability sets gives up the raw socket for the whole run.
+    if (!RawCapability::rawSocketUsable()) m_rawRefused = true;
+    if (!m_rawRefused) {
+        try {
+            const RawCapability::Scope privileged;
+            if (RawCapability::rawSocketUsable()) {
+                socket.openHandle(SOCK_RAW, raw, family);
+                if (!m_v6) keepOnlyOurReplies(socket, m_identifier);
+            } else {
+                m_rawRefused = true;
+            }
+        } catch (const InvalidSocketError& e) {
+            // Only a missing privilege lasts; a shortage of descriptors or buffers fails
+            // this try alone, and the next one asks for a raw socket again.
+            if (e.systemError() != EPERM && e.systemError() != EACCES) throw;
+            m_rawRefused = true;
+        }
+        if (!m_rawRefused && m_v6) {
+            // Every ICMPv6 message reaches a raw socket: neighbour discovery, router
+            // advertisements, other programs' echoes. Before anything is sent, let through only
+            // the kinds that can answer an echo; the parse skips the rest anyway.
+            icmp6_filter filter;
+            ICMP6_FILTER_SETBLOCKALL(&filter);
+            ICMP6_FILTER_SETPASS(kEchoReply6, &filter);
+            ICMP6_FILTER_SETPASS(kUnreachable6, &filter);
+            ICMP6_FILTER_SETPASS(kTimeExceeded6, &filter);
+            ::setsockopt(socket.handle(), IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+        } else if (!m_rawRefused) {
+            // A raw socket sees every ICMP message that reaches the machine: let through
+            // only the kinds that can answer an echo. Best effort; the parse skips the
+            // rest anyway.
+            icmp_filter filter{};
+            filter.data = ~((1u << kEchoReply) | (1u << kUnreachable) | (1u << kTimeExceeded));
+            ::setsockopt(socket.handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+        }
+    }
+    const int on = 1;
+    if (m_rawRefused) {
+        // Without CAP_NET_RAW: the datagram socket that net.ipv4.ping_group_range allows (for
+        // both families). It throws "Cannot allocate socket." when that is refused too.
+        socket.openHandle(SOCK_DGRAM, m_v6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP}, family);
+        s.datagram = true;
+        if (m_v6) {
+            socket.setHandleOption(IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+        } else {
+            socket.setHandleOption(IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+            socket.setHandleOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+        }
+    }
+    // Neither kind of ICMPv6 socket hands over the IPv6 header: the hop limit comes aside.
+    if (m_v6) socket.setHandleOption(IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
 }
 
 SocketHandle& IcmpClient::fetchSocket() {
-    if (!m_socket.allocated()) {
-        m_datagram = false;
-        m_appliedTtl = -1;
-        // A failed change of the capability sets gives up the raw socket for the whole run.
-        if (!RawCapability::rawSocketUsable()) m_rawRefused = true;
-        if (!m_rawRefused) {
-            try {
-                const RawCapability::Scope privileged;
-                if (RawCapability::rawSocketUsable()) {
-                    m_socket.openHandle(SOCK_RAW, protocol);
-                    keepOnlyOurReplies(m_socket, m_identifier);
-                } else {
-                    m_rawRefused = true;
-                }
-            } catch (const InvalidSocketError& e) {
-                // Only a missing privilege lasts; a shortage of descriptors or buffers fails
-                // this try alone, and the next one asks for a raw socket again.
-                if (e.systemError() != EPERM && e.systemError() != EACCES) throw;
-                m_rawRefused = true;
-            }
-            if (!m_rawRefused) {
-                // A raw socket sees every ICMP message that reaches the machine: let through
-                // only the kinds that can answer an echo. Best effort; the parse skips the
-                // rest anyway.
-                icmp_filter filter{};
-                filter.data = ~((1u << kEchoReply) | (1u << kUnreachable) | (1u << kTimeExceeded));
-                ::setsockopt(m_socket.handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
-            }
-        }
-        if (m_rawRefused) {
-            // Without CAP_NET_RAW: the datagram socket that net.ipv4.ping_group_range allows.
-            // It throws "Cannot allocate socket." when that is refused too.
-            m_socket.openHandle(SOCK_DGRAM, IPPROTO_ICMP);
-            m_datagram = true;
-            const int on = 1;
-            m_socket.setHandleOption(IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-            m_socket.setHandleOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-        }
+    FamilySocket& s = current();
+    if (!s.socket.allocated()) {
+        s.datagram = false;
+        s.appliedTtl = -1;
+        openRawOrDatagram(s);
     }
     // Applied when it differs from what this socket has: the socket is fetched several times
     // an echo, and a pass of hundreds of echoes spent most of its system calls here.
     const int wanted = ttl;
-    if (wanted != m_appliedTtl) {
-        m_socket.setHandleOption(IPPROTO_IP, IP_TTL, &wanted, sizeof wanted);
-        m_appliedTtl = wanted;
+    if (wanted != s.appliedTtl) {
+        if (m_v6)
+            s.socket.setHandleOption(IPPROTO_IPV6, IPV6_UNICAST_HOPS, &wanted, sizeof wanted);
+        else
+            s.socket.setHandleOption(IPPROTO_IP, IP_TTL, &wanted, sizeof wanted);
+        s.appliedTtl = wanted;
     }
-    return m_socket;
+    return s.socket;
 }
 
 void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
     if (sequence != 0) echoSequence = sequence;
-    buildEchoRequest(payload);
     const std::uint32_t started = SocketStack::tickCount();
 
     // Resolved before the socket is fetched: a name that does not resolve leaves none open.
-    m_target = stack().resolveToDotted(host, cancelFd);
+    m_target.clear();
+    const ResolvedAddress peer = stack().resolveAddress(host, family, cancelFd);
+    m_target = peer.text;
+    m_v6 = peer.family == AddressFamily::IPv6;
+    buildEchoRequest(payload);
     fetchSocket().sendDatagramTo(m_target, port, m_request.data(), kRequestSize);
 
     ReplyStatus record = awaitReply(receiveTimeout);
@@ -185,7 +224,9 @@ void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
 }
 
 int IcmpClient::receiveDatagram() {
-    if (!m_datagram) return m_socket.receiveInto(m_receive.data(), kReceiveSize);
+    if (m_v6) return receiveDatagram6();
+    SocketHandle& socket = current().socket;
+    if (!current().datagram) return socket.receiveInto(m_receive.data(), kReceiveSize);
 
     // The datagram socket delivers the ICMP message alone, or, in its error queue, the copy of
     // our request that a router's message quoted. Rebuild the datagram a raw socket would have
@@ -193,7 +234,7 @@ int IcmpClient::receiveDatagram() {
     SocketHandle::DatagramInfo info;
     const auto destination = SocketStack::addrFromDotted(m_target);
     constexpr int kQuoted = kIpHeader + kIcmpHeader + kIpHeader;
-    int got = m_socket.receiveFrom(m_receive.data() + kQuoted, kReceiveSize - kQuoted, info, true);
+    int got = socket.receiveFrom(m_receive.data() + kQuoted, kReceiveSize - kQuoted, info, true);
     if (got >= 0) {
         std::uint8_t* p = m_receive.data();
         writeIpHeader(p, static_cast<std::uint8_t>(info.ttl), info.source, {});
@@ -204,10 +245,43 @@ int IcmpClient::receiveDatagram() {
         return got + kQuoted;
     }
     if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-    got = m_socket.receiveFrom(m_receive.data() + kIpHeader, kReceiveSize - kIpHeader, info, false);
+    got = socket.receiveFrom(m_receive.data() + kIpHeader, kReceiveSize - kIpHeader, info, false);
     if (got < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? -2 : -1;
     writeIpHeader(m_receive.data(), static_cast<std::uint8_t>(info.ttl), info.source, destination);
     return got + kIpHeader;
+}
+
+int IcmpClient::receiveDatagram6() {
+    // Both kinds of socket give the ICMPv6 message alone, with the source and hop limit aside;
+    // the datagram socket gives a router's message about our request in its error queue, as
+    // the copy of our request and the message's type. Put either in the layout of parseReply6,
+    // an error rebuilt as a raw socket would have seen it: its header, our request's IPv6
+    // header, our request.
+    FamilySocket& s = current();
+    SocketHandle::DatagramInfo info;
+    std::uint8_t* p = m_receive.data();
+    const auto prefix = [&] {
+        std::copy(info.source6.begin(), info.source6.end(), p);
+        p[16] = static_cast<std::uint8_t>(info.ttl);
+        p[17] = p[18] = p[19] = 0;
+    };
+    constexpr int kQuoted = kIpv6Prefix + kIcmpHeader + kIpv6Header;
+    if (s.datagram) {
+        const int got = s.socket.receiveFrom(p + kQuoted, kReceiveSize - kQuoted, info, true);
+        if (got >= 0) {
+            prefix();
+            std::fill(p + kIpv6Prefix, p + kQuoted, 0);
+            p[kIpv6Prefix] = info.icmpType;
+            p[kIpv6Prefix + 1] = info.icmpCode;
+            p[kIpv6Prefix + kIcmpHeader + 6] = kNextHeaderIcmp6;
+            return got + kQuoted;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+    }
+    const int got = s.socket.receiveFrom(p + kIpv6Prefix, kReceiveSize - kIpv6Prefix, info, false);
+    if (got < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? -2 : -1;
+    prefix();
+    return got + kIpv6Prefix;
 }
 
 ReplyStatus IcmpClient::awaitReply(int timeoutMs) {
@@ -237,9 +311,67 @@ ReplyStatus IcmpClient::awaitReply(int timeoutMs) {
 
 bool IcmpClient::parseReply(int count, ReplyStatus& record) const {
     const int n = std::clamp(count, -1, kReceiveSize);
-    return parseReply(m_receive.data(), n, echoSequence,
-                      m_datagram ? std::nullopt : std::optional<std::uint16_t>(m_identifier),
-                      record);
+    // A datagram socket's kernel has matched the identifier already (it chose it).
+    const std::optional<std::uint16_t> id =
+        current().datagram ? std::nullopt : std::optional<std::uint16_t>(m_identifier);
+    if (m_v6) return parseReply6(m_receive.data(), n, echoSequence, id, record);
+    return parseReply(m_receive.data(), n, echoSequence, id, record);
+}
+
+bool IcmpClient::parseReply6(const std::uint8_t* data, int count, std::uint16_t sequence,
+                             std::optional<std::uint16_t> identifier, ReplyStatus& record) {
+    if (count == 0) {
+        record.byteCount = 0;
+        record.sourceAddress = "::";
+        record.icmpType = 0;
+        record.seqNumber = sequence;
+        record.replyTtl = 0;
+        record.outcome = ReplyOutcome::TimedOut;
+        return true;
+    }
+    if (count < 0) throw IcmpError("Not enough bytes received");
+    record.outcome = ReplyOutcome::EchoReply;
+    // Too short to be about anything of ours: somebody else's message, skipped.
+    if (count < kIpv6Prefix + kIcmpHeader) return false;
+
+    const std::uint8_t* message = data + kIpv6Prefix;
+    const std::uint8_t type = message[0];
+    const std::uint8_t* echo = nullptr;
+    switch (type) {
+        case kEchoReply6:
+            echo = message;
+            break;
+        case kUnreachable6:
+        case kTimeExceeded6: {
+            // The quoted packet: its IPv6 header, then our request's header. A quote with
+            // extension headers in between, or too short, is not about an echo of ours.
+            const int quoted = kIpv6Prefix + kIcmpHeader;
+            if (quoted + kIpv6Header + kIcmpHeader > count) return false;
+            if (data[quoted + 6] != kNextHeaderIcmp6) return false;
+            echo = data + quoted + kIpv6Header;
+            if (echo[0] != kEchoRequest6) return false;
+            break;
+        }
+        default:
+            // Our own request looped back, neighbour discovery, router advertisements and
+            // anything else: never about our request, and the wait goes on.
+            return false;
+    }
+    const std::uint16_t seq = readLe16(echo + 6);
+    if (seq != sequence) return false;
+    if (identifier && readLe16(echo + 4) != *identifier) return false;
+
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, data, text, sizeof text);
+    record.outcome = type == kEchoReply6     ? ReplyOutcome::EchoReply
+                     : type == kUnreachable6 ? ReplyOutcome::Unreachable
+                                             : ReplyOutcome::TtlExpired;
+    record.byteCount = count;
+    record.sourceAddress = text;
+    record.icmpType = type;
+    record.seqNumber = seq;
+    record.replyTtl = data[16];
+    return true;
 }
 
 bool IcmpClient::parseReply(const std::uint8_t* data, int count, std::uint16_t sequence,

@@ -7,14 +7,16 @@
 #include <optional>
 #include <string>
 
+#include "checking/ProbeKinds.h"
 #include "net/NetComponent.h"
 #include "net/ReplyStatus.h"
 #include "net/SocketHandle.h"
 
 namespace hv {
 
-// ICMP echo over a raw IPv4 socket, or, where raw sockets are refused to the user, over the
-// kernel's unprivileged ICMP datagram socket. One echo: build, send, wait, report.
+// ICMP echo over a raw socket, or, where raw sockets are refused to the user, over the kernel's
+// unprivileged ICMP datagram socket; ICMPv4 or ICMPv6 by the address the host resolves to, each
+// family on a socket of its own. One echo: build, send, wait, report.
 class IcmpClient : public NetComponent {
 public:
     static constexpr int kRequestSize = 52;
@@ -25,10 +27,12 @@ public:
     ~IcmpClient() override;
 
     std::string host;
+    // The family host is resolved in (a literal address keeps its own).
+    AddressFamily family = AddressFamily::IPv4;
     int port = 0;
     int protocol = 1;  // ICMP
     int receiveTimeout = 5000;
-    int ttl = 128;  // outgoing time-to-live, set on the socket before every use
+    int ttl = 128;  // outgoing time-to-live (IPv6: hop limit), set on the socket before use
     std::uint16_t echoSequence = kFirstSequence;
     // Watched by every wait: readable means give up at once (CancelledError).
     int cancelFd = -1;
@@ -46,6 +50,13 @@ public:
     // One datagram of the receive buffer (IP header first); true when it ends the wait.
     bool parseReply(int count, ReplyStatus& record) const;
 
+    // The ICMPv6 parse on any bytes: the 16-byte source address, the hop limit, three bytes of
+    // padding, then the ICMPv6 message (what either kind of ICMPv6 socket gives, put in one
+    // layout). Same rules as parseReply: an echo reply carrying our numbers, or an unreachable
+    // or time-exceeded message quoting our request, ends the wait; anything else is skipped.
+    static constexpr int kIpv6Prefix = 20;
+    static bool parseReply6(const std::uint8_t* data, int count, std::uint16_t sequence,
+                            std::optional<std::uint16_t> identifier, ReplyStatus& record);
     // The parse on any bytes, for tests and fuzzing. identifier: the one our requests carry,
     // or nothing on a datagram socket (the kernel has matched it already). Never reads beyond
     // count bytes.
@@ -57,19 +68,32 @@ public:
     const std::array<std::uint8_t, kRequestSize>& request() const { return m_request; }
     const ReplyStatus& replyStatus() const { return m_lastReply; }
     std::uint16_t identifier() const { return m_identifier; }
-    bool socketAllocated() const { return m_socket.allocated(); }
+    bool socketAllocated() const {
+        return m_sockets[0].socket.allocated() || m_sockets[1].socket.allocated();
+    }
     // The socket in use (or last used) is the unprivileged datagram kind.
-    bool usesDatagramSocket() const { return m_datagram; }
+    bool usesDatagramSocket() const { return current().datagram; }
+    // The address of the echo under way or last sent; empty when its host did not resolve.
+    const std::string& targetAddress() const { return m_target; }
 
 private:
+    // One socket per family, so a client that echoes both kinds of host keeps both open.
+    struct FamilySocket {
+        SocketHandle socket;
+        bool datagram = false;
+        int appliedTtl = -1;  // the TTL / hop limit the open socket carries; -1: not set yet
+    };
+    FamilySocket& current() { return m_sockets[m_v6 ? 1 : 0]; }
+    const FamilySocket& current() const { return m_sockets[m_v6 ? 1 : 0]; }
     SocketHandle& fetchSocket();
+    void openRawOrDatagram(FamilySocket& s);
     int receiveDatagram();
+    int receiveDatagram6();
 
-    SocketHandle m_socket;
-    bool m_datagram = false;
+    FamilySocket m_sockets[2];
+    bool m_v6 = false;  // the echo under way is ICMPv6
     bool m_rawRefused = false;
-    int m_appliedTtl = -1;  // the TTL the open socket carries; -1: not set yet
-    std::string m_target;   // dotted address of the echo under way
+    std::string m_target;  // address of the echo under way
     std::uint16_t m_identifier = 0;
     std::array<std::uint8_t, kRequestSize> m_request{};
     std::array<std::uint8_t, kReceiveSize> m_receive{};

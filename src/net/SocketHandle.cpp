@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/errqueue.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
@@ -14,25 +15,78 @@
 
 #include "net/NetError.h"
 #include "net/SocketStack.h"
+#include "platform/IntegerText.h"
 
 namespace hv {
 
 namespace {
 
-sockaddr_in socketAddress(const std::string& dotted, int port) {
-    sockaddr_in sa{};
+// A socket address of either family, filled from text the way the socket layer carries it.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+// An IPv4 address from dotted text (empty: any), or an IPv6 address with an optional zone
+// (empty: any). IPv6 text that does not parse is refused rather than taken for "::", which
+// would reach this machine.
+SocketAddress socketAddress(int family, const std::string& text, int port) {
+    SocketAddress a;
+    if (family == AF_INET6) {
+        auto& sa = reinterpret_cast<sockaddr_in6&>(a.storage);
+        sa.sin6_family = AF_INET6;
+        sa.sin6_port = htons(static_cast<std::uint16_t>(port));
+        a.length = sizeof sa;
+        if (text.empty()) return a;
+        const auto percent = text.find('%');
+        const std::string address = text.substr(0, percent);
+        if (!SocketStack::looksLikeIpv6(text) ||
+            ::inet_pton(AF_INET6, address.c_str(), &sa.sin6_addr) != 1)
+            throw SocketError(10022);
+        if (percent != std::string::npos) {
+            const std::string zone = text.substr(percent + 1);
+            sa.sin6_scope_id = ::if_nametoindex(zone.c_str());
+            if (sa.sin6_scope_id == 0) {
+                const auto index = parseInteger(zone);
+                if (!index || *index <= 0) throw SocketError(10022);
+                sa.sin6_scope_id = static_cast<std::uint32_t>(*index);
+            }
+        }
+        return a;
+    }
+    auto& sa = reinterpret_cast<sockaddr_in&>(a.storage);
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<std::uint16_t>(port));
     const auto bytes =
-        dotted.empty() ? std::array<std::uint8_t, 4>{} : SocketStack::addrFromDotted(dotted);
+        text.empty() ? std::array<std::uint8_t, 4>{} : SocketStack::addrFromDotted(text);
     std::memcpy(&sa.sin_addr, bytes.data(), 4);
-    return sa;
+    a.length = sizeof sa;
+    return a;
 }
 
 std::array<std::uint8_t, 4> addressBytes(const sockaddr_in& sa) {
     std::array<std::uint8_t, 4> bytes{};
     std::memcpy(bytes.data(), &sa.sin_addr, 4);
     return bytes;
+}
+
+// The text of a socket address that getsockname or getpeername gave, and its port.
+std::string addressText(const sockaddr_storage& storage, int* port) {
+    if (storage.ss_family == AF_INET6) {
+        const auto& sa = reinterpret_cast<const sockaddr_in6&>(storage);
+        *port = ntohs(sa.sin6_port);
+        char text[INET6_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET6, &sa.sin6_addr, text, sizeof text);
+        std::string out = text;
+        char zone[IF_NAMESIZE] = {};
+        if (sa.sin6_scope_id != 0 && ::if_indextoname(sa.sin6_scope_id, zone))
+            out += std::string("%") + zone;
+        return out;
+    }
+    const auto& sa = reinterpret_cast<const sockaddr_in&>(storage);
+    *port = ntohs(sa.sin_port);
+    return SocketStack::dottedFromAddr(addressBytes(sa));
 }
 
 using Clock = std::chrono::steady_clock;
@@ -64,10 +118,11 @@ int pollWithCancel(int fd, short events, int timeoutMs, int cancelFd) {
 
 SocketHandle::~SocketHandle() { shutHandle(); }
 
-void SocketHandle::openHandle(int type, int protocol) {
+void SocketHandle::openHandle(int type, int protocol, int family) {
     shutHandle();
-    m_handle = stack().newSocket(type, protocol);
+    m_handle = stack().newSocket(type, protocol, family);
     m_type = type;
+    m_family = family;
     m_allocated = true;
 }
 
@@ -94,9 +149,9 @@ void SocketHandle::setHandleOption(int level, int option, const void* value, soc
 
 void SocketHandle::sendDatagramTo(const std::string& dotted, int port, const void* bytes,
                                   int length) {
-    const sockaddr_in sa = socketAddress(dotted, port);
-    const ssize_t sent = ::sendto(m_handle, bytes, static_cast<std::size_t>(length), 0,
-                                  reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    const SocketAddress sa = socketAddress(m_family, dotted, port);
+    const ssize_t sent =
+        ::sendto(m_handle, bytes, static_cast<std::size_t>(length), 0, sa.get(), sa.length);
     if (sent == -1) {
         if (SocketStack::lastErrorCode() == 10040) throw PacketTooBigError();
         stack().checkSocketCall(-1);
@@ -118,7 +173,7 @@ int SocketHandle::receiveInto(void* buffer, int length) {
 
 int SocketHandle::receiveFrom(void* buffer, int length, DatagramInfo& info, bool errorQueue) {
     info = DatagramInfo{};
-    sockaddr_in from{};
+    sockaddr_storage from{};
     iovec iov{buffer, static_cast<std::size_t>(length)};
     alignas(cmsghdr) unsigned char control[512];
     msghdr msg{};
@@ -135,8 +190,17 @@ int SocketHandle::receiveFrom(void* buffer, int length, DatagramInfo& info, bool
         errno = EMSGSIZE;
         return -1;
     }
-    info.source = addressBytes(from);
+    if (from.ss_family == AF_INET6) {
+        const auto& sa = reinterpret_cast<const sockaddr_in6&>(from);
+        std::memcpy(info.source6.data(), &sa.sin6_addr, 16);
+    } else {
+        info.source = addressBytes(reinterpret_cast<const sockaddr_in&>(from));
+    }
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IPV6) {
+            readIpv6Control(c, info);
+            continue;
+        }
         if (c->cmsg_level != IPPROTO_IP) continue;
         if (c->cmsg_type == IP_TTL && c->cmsg_len >= CMSG_LEN(sizeof(int))) {
             int ttl = 0;
@@ -167,6 +231,26 @@ int SocketHandle::receiveFrom(void* buffer, int length, DatagramInfo& info, bool
     return static_cast<int>(got);
 }
 
+void SocketHandle::readIpv6Control(cmsghdr* c, DatagramInfo& info) {
+    if (c->cmsg_type == IPV6_HOPLIMIT && c->cmsg_len >= CMSG_LEN(sizeof(int))) {
+        std::memcpy(&info.ttl, CMSG_DATA(c), sizeof info.ttl);
+    } else if (c->cmsg_type == IPV6_RECVERR && c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err))) {
+        sock_extended_err ee{};
+        std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+        if (ee.ee_origin != SO_EE_ORIGIN_ICMP6) return;
+        info.fromErrorQueue = true;
+        info.icmpType = ee.ee_type;
+        info.icmpCode = ee.ee_code;
+        const auto* offender = reinterpret_cast<const unsigned char*>(CMSG_DATA(c)) + sizeof ee;
+        if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof(sockaddr_in6))) {
+            sockaddr_in6 router{};
+            std::memcpy(&router, offender, sizeof router);
+            if (router.sin6_family == AF_INET6)
+                std::memcpy(info.source6.data(), &router.sin6_addr, 16);
+        }
+    }
+}
+
 bool SocketHandle::waitReadable(int timeoutMs, int cancelFd) {
     if (!m_allocated) throw ConnectionClosedError();
     const int revents = pollWithCancel(m_handle, POLLIN, timeoutMs, cancelFd);
@@ -175,31 +259,29 @@ bool SocketHandle::waitReadable(int timeoutMs, int cancelFd) {
 }
 
 void SocketHandle::bindLocal() {
-    const sockaddr_in sa = socketAddress(localAddress, localPort);
-    const int rc = ::bind(m_handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    const SocketAddress sa = socketAddress(m_family, localAddress, localPort);
+    const int rc = ::bind(m_handle, sa.get(), sa.length);
     if (stack().checkSocketCall(rc, {10048})) throw BindSocketError();
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t len = sizeof local;
     stack().checkSocketCall(::getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &len));
-    localAddress = SocketStack::dottedFromAddr(addressBytes(local));
-    localPort = ntohs(local.sin_port);
+    localAddress = addressText(local, &localPort);
 }
 
 void SocketHandle::readBackNames() {
-    sockaddr_in sa{};
+    sockaddr_storage sa{};
     socklen_t len = sizeof sa;
     stack().checkSocketCall(::getsockname(m_handle, reinterpret_cast<sockaddr*>(&sa), &len));
-    localAddress = SocketStack::dottedFromAddr(addressBytes(sa));
-    localPort = ntohs(sa.sin_port);
+    localAddress = addressText(sa, &localPort);
+    sa = {};
     len = sizeof sa;
     stack().checkSocketCall(::getpeername(m_handle, reinterpret_cast<sockaddr*>(&sa), &len));
-    peerAddress = SocketStack::dottedFromAddr(addressBytes(sa));
-    peerPort = ntohs(sa.sin_port);
+    peerAddress = addressText(sa, &peerPort);
 }
 
 int SocketHandle::connectPeer() {
-    const sockaddr_in sa = socketAddress(peerAddress, peerPort);
-    const int rc = ::connect(m_handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    const SocketAddress sa = socketAddress(m_family, peerAddress, peerPort);
+    const int rc = ::connect(m_handle, sa.get(), sa.length);
     if (rc != -1) readBackNames();
     return rc;
 }
@@ -208,8 +290,8 @@ SocketHandle::ConnectWait SocketHandle::connectPeerWithin(int timeoutMs, int can
     const int flags = ::fcntl(m_handle, F_GETFL);
     stack().checkSocketCall(flags == -1 ? -1 : ::fcntl(m_handle, F_SETFL, flags | O_NONBLOCK));
 
-    const sockaddr_in sa = socketAddress(peerAddress, peerPort);
-    int rc = ::connect(m_handle, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    const SocketAddress sa = socketAddress(m_family, peerAddress, peerPort);
+    int rc = ::connect(m_handle, sa.get(), sa.length);
     if (rc == -1 && errno == EINPROGRESS) {
         const int revents = pollWithCancel(m_handle, POLLOUT, timeoutMs, cancelFd);
         if (revents < 0) return ConnectWait::Cancelled;

@@ -17,10 +17,12 @@ public:
     ~SocketHandle() override;
 
     int handle() const { return m_handle; }
+    int family() const { return m_family; }
     bool allocated() const { return m_allocated; }
 
-    // Shuts any socket held, then opens a new one (InvalidSocketError when refused).
-    void openHandle(int type, int protocol);
+    // Shuts any socket held, then opens a new one (InvalidSocketError when refused). The
+    // addresses below are of the socket's family: dotted IPv4, or IPv6 text with "%zone".
+    void openHandle(int type, int protocol, int family = AF_INET);
     // shutdown for sending, then close; results ignored; nothing when not allocated.
     void shutHandle();
     // Forgets the socket (shut first when open) and both addresses.
@@ -36,9 +38,10 @@ public:
     // Facts of one datagram received with receiveFrom.
     struct DatagramInfo {
         std::array<std::uint8_t, 4> source{};
-        int ttl = 0;  // from IP_RECVTTL, 0 when not delivered
-        // From the error queue (IP_RECVERR): the ICMP message that a router sent about our
-        // datagram, whose copy is in the buffer.
+        std::array<std::uint8_t, 16> source6{};  // on an IPv6 socket, in place of source
+        int ttl = 0;  // from IP_RECVTTL or IPV6_RECVHOPLIMIT, 0 when not delivered
+        // From the error queue (IP_RECVERR, IPV6_RECVERR): the ICMP message that a router sent
+        // about our datagram, whose copy is in the buffer.
         bool fromErrorQueue = false;
         std::uint8_t icmpType = 0;
         std::uint8_t icmpCode = 0;
@@ -72,9 +75,11 @@ public:
 
 private:
     void readBackNames();
+    static void readIpv6Control(struct cmsghdr* c, DatagramInfo& info);
 
     int m_handle = -1;
     int m_type = 0;
+    int m_family = AF_INET;
     bool m_allocated = false;
 };
 

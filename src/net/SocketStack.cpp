@@ -1,6 +1,7 @@
 #include "net/SocketStack.h"
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "net/NetError.h"
+#include "platform/DottedAddress.h"
 #include "platform/IntegerText.h"
 
 namespace hv {
@@ -110,22 +112,22 @@ constexpr ErrnoCode kErrnoCodes[] = {
     {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
 };
 
-ResolveResult runResolver(const NameResolver& resolver, const std::string& name) {
-    return resolver ? resolver(name) : SocketStack::systemResolve(name);
+ResolveResult runResolver(const NameResolver& resolver, const std::string& name, int family) {
+    return resolver ? resolver(name, family) : SocketStack::systemResolve(name, family);
 }
 
 // getaddrinfo cannot be interrupted: the lookup runs on a thread of its own that sends its
 // answer ("code dotted") down a socket pair and ends. The caller waits for the answer or for
 // cancelFd, whichever comes first, and walks away from a lookup it no longer needs: closing
 // its end makes the thread's send fail quietly. They share nothing else.
-ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string& name,
+ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string& name, int family,
                                  int cancelFd) {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-        return runResolver(resolver, name);  // out of descriptors: wait as before
+        return runResolver(resolver, name, family);  // out of descriptors: wait as before
     try {
-        std::thread([answer = ends[1], resolver, name] {
-            const ResolveResult r = runResolver(resolver, name);
+        std::thread([answer = ends[1], resolver, name, family] {
+            const ResolveResult r = runResolver(resolver, name, family);
             const std::string text = std::to_string(r.code) + ' ' + r.dotted;
             [[maybe_unused]] const ssize_t n =
                 ::send(answer, text.data(), text.size(), MSG_NOSIGNAL);
@@ -134,7 +136,7 @@ ResolveResult resolveAbandonable(const NameResolver& resolver, const std::string
     } catch (const std::system_error&) {
         ::close(ends[0]);
         ::close(ends[1]);
-        return runResolver(resolver, name);  // no thread to be had: wait as before
+        return runResolver(resolver, name, family);  // no thread to be had: wait as before
     }
     const int wait = ends[0];
     std::string text;
@@ -191,9 +193,11 @@ void SocketStack::setResolver(NameResolver resolver) {
     resolverSlot() = std::move(resolver);
 }
 
-ResolveResult SocketStack::systemResolve(const std::string& name) {
+ResolveResult SocketStack::systemResolve(const std::string& name, int family) {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = family;
+    // Either family: only those this machine has an address of, in the resolver's order.
+    if (family == AF_UNSPEC) hints.ai_flags = AI_ADDRCONFIG;
     // One socket type, so each address comes once and the first is the name service's first.
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
@@ -234,11 +238,22 @@ ResolveResult SocketStack::systemResolve(const std::string& name) {
         return result;
     }
     for (const addrinfo* a = list; a; a = a->ai_next) {
-        if (a->ai_family != AF_INET || !a->ai_addr) continue;
-        const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-        std::array<std::uint8_t, 4> bytes{};
-        std::memcpy(bytes.data(), &sin->sin_addr, 4);
-        result.dotted = dottedFromAddr(bytes);
+        if (!a->ai_addr || (a->ai_family != AF_INET && a->ai_family != AF_INET6)) continue;
+        if (family != AF_UNSPEC && a->ai_family != family) continue;
+        if (a->ai_family == AF_INET) {
+            const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+            std::array<std::uint8_t, 4> bytes{};
+            std::memcpy(bytes.data(), &sin->sin_addr, 4);
+            result.dotted = dottedFromAddr(bytes);
+        } else {
+            const auto* sin6 = reinterpret_cast<const sockaddr_in6*>(a->ai_addr);
+            char text[INET6_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET6, &sin6->sin6_addr, text, sizeof text);
+            result.dotted = text;
+            char zone[IF_NAMESIZE] = {};
+            if (sin6->sin6_scope_id != 0 && ::if_indextoname(sin6->sin6_scope_id, zone))
+                result.dotted += std::string("%") + zone;
+        }
         break;
     }
     ::freeaddrinfo(list);
@@ -247,40 +262,50 @@ ResolveResult SocketStack::systemResolve(const std::string& name) {
 }
 
 std::string SocketStack::resolveToDotted(const std::string& host, int cancelFd) const {
-    std::string upper = host;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
-    if (upper == "LOCALHOST") return "127.0.0.1";
-    if (looksLikeDotted(host)) return host;
+    return resolveAddress(host, AddressFamily::IPv4, cancelFd).text;
+}
+
+ResolvedAddress SocketStack::resolveAddress(const std::string& host, AddressFamily family,
+                                            int cancelFd) const {
+    int asked = AF_INET;
+    if (family == AddressFamily::IPv4) {
+        std::string upper = host;
+        std::transform(upper.begin(), upper.end(), upper.begin(),
+                       [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+        if (upper == "LOCALHOST") return {AddressFamily::IPv4, "127.0.0.1"};
+        if (looksLikeDotted(host)) return {AddressFamily::IPv4, host};
+    } else {
+        // "localhost" is a name like any other here: the hosts file says what it is in IPv6.
+        if (looksLikeIpv6(host)) return {AddressFamily::IPv6, host};
+        if (family == AddressFamily::Any && looksLikeDotted(host))
+            return {AddressFamily::IPv4, host};
+        asked = family == AddressFamily::IPv6 ? AF_INET6 : AF_UNSPEC;
+    }
 
     NameResolver resolver;
     {
         std::lock_guard guard(resolverLock());
         resolver = resolverSlot();
     }
-    const ResolveResult r =
-        cancelFd >= 0 ? resolveAbandonable(resolver, host, cancelFd) : runResolver(resolver, host);
+    const ResolveResult r = cancelFd >= 0 ? resolveAbandonable(resolver, host, asked, cancelFd)
+                                          : runResolver(resolver, host, asked);
     if (r.code != 0 || r.dotted.empty()) throw SocketError(r.code != 0 ? r.code : 11001);
-    return r.dotted;
+    const bool v6 = looksLikeIpv6(r.dotted);
+    // A resolver that answers in another family than asked is not believed.
+    if ((asked == AF_INET && v6) || (asked == AF_INET6 && !v6)) throw SocketError(11004);
+    return {v6 ? AddressFamily::IPv6 : AddressFamily::IPv4, r.dotted};
 }
 
-bool SocketStack::looksLikeDotted(const std::string& text) {
-    std::string_view rest(text);
-    for (int part = 0; part < 4; ++part) {
-        std::string_view piece;
-        if (part < 3) {
-            const auto dot = rest.find('.');
-            if (dot == std::string_view::npos) return false;
-            piece = rest.substr(0, dot);
-            rest.remove_prefix(dot + 1);
-        } else {
-            piece = rest;
-        }
-        const auto value = parseInteger(piece);
-        if (!value || *value < 0 || *value > 255) return false;
-    }
-    return true;
+bool SocketStack::looksLikeIpv6(const std::string& text) {
+    const std::string address = text.substr(0, text.find('%'));
+    // inet_pton would stop at a NUL and take "::1<NUL>junk" for ::1.
+    if (address.find(':') == std::string::npos || text.find('\0') != std::string::npos)
+        return false;
+    in6_addr bytes{};
+    return ::inet_pton(AF_INET6, address.c_str(), &bytes) == 1;
 }
+
+bool SocketStack::looksLikeDotted(const std::string& text) { return hv::looksLikeDotted(text); }
 
 std::string SocketStack::dottedFromAddr(const std::array<std::uint8_t, 4>& bytes) {
     std::string out;
@@ -305,8 +330,8 @@ std::array<std::uint8_t, 4> SocketStack::addrFromDotted(const std::string& dotte
     return bytes;
 }
 
-int SocketStack::newSocket(int type, int protocol) const {
-    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+int SocketStack::newSocket(int type, int protocol, int family) const {
+    const int fd = ::socket(family, type | SOCK_CLOEXEC, protocol);
     if (fd < 0) throw InvalidSocketError(errno);
     return fd;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/socket.h>
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -7,15 +9,25 @@
 #include <initializer_list>
 #include <string>
 
+#include "checking/ProbeKinds.h"
+
 namespace hv {
 
-// What the name service answered: the first IPv4 address as dotted text, or, when code is not
-// 0, the Windows Sockets code of the failure (11001 for a name it does not know).
+// What the name service answered: the first address of the family asked for, as text (dotted
+// IPv4, or IPv6 with "%zone" when it has a scope), or, when code is not 0, the Windows Sockets
+// code of the failure (11001 for a name it does not know).
 struct ResolveResult {
     std::string dotted;
     int code = 0;
 };
-using NameResolver = std::function<ResolveResult(const std::string& name)>;
+// family: AF_INET, AF_INET6, or AF_UNSPEC for either (the resolver's order).
+using NameResolver = std::function<ResolveResult(const std::string& name, int family)>;
+
+// An address a probe goes to: its family (IPv4 or IPv6, never Any) and its text.
+struct ResolvedAddress {
+    AddressFamily family = AddressFamily::IPv4;
+    std::string text;
+};
 
 // The socket layer's one process-wide object: name resolution, address conversion and the
 // translation of failed calls into numbered errors. It exists while at least one networking
@@ -32,8 +44,9 @@ public:
     // Replaces the name service (getaddrinfo) for the whole process; an empty function
     // restores it. Lets tests resolve names without depending on DNS.
     static void setResolver(NameResolver resolver);
-    // getaddrinfo, IPv4, first address; failures mapped to the Windows Sockets codes.
-    static ResolveResult systemResolve(const std::string& name);
+    // getaddrinfo, first address of the family (AF_UNSPEC: either, with AI_ADDRCONFIG, in the
+    // system's RFC 6724 order); failures mapped to the Windows Sockets codes.
+    static ResolveResult systemResolve(const std::string& name, int family = AF_INET);
 
     // "LOCALHOST" in any case → "127.0.0.1"; a dotted address unchanged; anything else from
     // the name service, whole. Throws SocketError with the name service's code.
@@ -41,6 +54,13 @@ public:
     // cancelFd too: readable means CancelledError at once, and the abandoned lookup ends (and
     // frees everything it holds) on its own when the name service gives up.
     std::string resolveToDotted(const std::string& host, int cancelFd = -1) const;
+    // The same in a family: IPv4 exactly as resolveToDotted; IPv6 takes an IPv6 address as it
+    // is and asks the name service for IPv6 addresses; Any takes either kind of address as it
+    // is and asks for the name service's first address of either family.
+    ResolvedAddress resolveAddress(const std::string& host, AddressFamily family,
+                                   int cancelFd = -1) const;
+    // An IPv6 address, with or without "%zone" (the zone is not looked at).
+    static bool looksLikeIpv6(const std::string& text);
 
     // Four parts cut at the first three periods, each an integer 0..255 by the runtime's
     // integer reading ("0x0A.0.0.1" passes, "10.0.0.1.5" fails).
@@ -49,8 +69,8 @@ public:
     // Each part's low 8 bits, in order; a part that does not convert gives 0.
     static std::array<std::uint8_t, 4> addrFromDotted(const std::string& dotted);
 
-    // socket(AF_INET, type, protocol); throws InvalidSocketError "Cannot allocate socket.".
-    int newSocket(int type, int protocol) const;
+    // socket(family, type, protocol); throws InvalidSocketError "Cannot allocate socket.".
+    int newSocket(int type, int protocol, int family = AF_INET) const;
 
     // false when result is not -1; else the last error's code: true when it is in ignore,
     // otherwise SocketError is thrown.

@@ -22,8 +22,13 @@ void TcpClient::openConnection(int timeoutMs) {
         else
             binding->reset();
         m_closed = false;
+        m_resolved.clear();
 
-        binding->openHandle(SOCK_STREAM, 0);
+        // Resolved first: the name decides the socket's family.
+        const ResolvedAddress peer = stack().resolveAddress(host, family, cancelFd);
+        m_resolved = peer.text;
+        binding->openHandle(SOCK_STREAM, 0,
+                            peer.family == AddressFamily::IPv6 ? AF_INET6 : AF_INET);
         binding->localAddress.clear();
         binding->localPort = 0;
         // Bound to port 0, a socket would hold a local port for every destination until its
@@ -33,7 +38,7 @@ void TcpClient::openConnection(int timeoutMs) {
         const int late = 1;
         ::setsockopt(binding->handle(), IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &late, sizeof late);
         binding->bindLocal();
-        binding->peerAddress = stack().resolveToDotted(host, cancelFd);
+        binding->peerAddress = peer.text;
         binding->peerPort = port;
         if (timeoutMs == -1 || timeoutMs == 0) {
             stack().checkSocketCall(binding->connectPeer());

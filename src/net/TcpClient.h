@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "checking/ProbeKinds.h"
 #include "net/NetComponent.h"
 #include "net/SocketIoHandler.h"
 
@@ -13,6 +14,8 @@ namespace hv {
 class TcpClient : public NetComponent {
 public:
     std::string host;  // taken whole: no port or path is split off
+    // The family host is resolved in (a literal address keeps its own).
+    AddressFamily family = AddressFamily::IPv4;
     int port = 0;
     int readTimeout = 0;
     // Watched by the connect wait: readable means give up at once (CancelledError).
@@ -26,6 +29,8 @@ public:
     void closeConnection();
 
     SocketIoHandler* ioHandler() const { return m_ioHandler.get(); }
+    // The address the last open went to, once its host was resolved; empty before.
+    const std::string& resolvedAddress() const { return m_resolved; }
 
 private:
     void connectWithDeadline(int timeoutMs);
@@ -34,6 +39,7 @@ private:
     std::unique_ptr<SocketIoHandler> m_ioHandler;
     bool m_freeIoHandlerOnClose = false;
     bool m_closed = false;
+    std::string m_resolved;
 };
 
 }  // namespace hv

@@ -49,6 +49,8 @@ struct OnceRow {
     qint64 elapsedMs = 0;
     qint64 roundTripMs = -1;  // -1: did not answer or not checked
     QString error;
+    QString ip;    // the address checked; empty when none was reached
+    int port = 0;  // a connect's port; 0 for an echo or a host not checked
 };
 
 // The probes' messages may hold line breaks ("Socket Error # 10061\r\nConnection refused.");
@@ -82,11 +84,13 @@ QByteArray csvText(const std::vector<OnceRow>& rows) {
     CsvWriter csv;
     csv.addRecord({QStringLiteral("state"), QStringLiteral("title"), QStringLiteral("address"),
                    QStringLiteral("kind"), QStringLiteral("round_trip_ms"),
-                   QStringLiteral("elapsed_ms"), QStringLiteral("error")});
+                   QStringLiteral("elapsed_ms"), QStringLiteral("error"), QStringLiteral("ip"),
+                   QStringLiteral("port")});
     for (const OnceRow& row : rows) {
         csv.addRecord({QString::fromLatin1(row.state), row.title, row.address, kindName(row.kind),
                        row.roundTripMs >= 0 ? QString::number(row.roundTripMs) : QString(),
-                       QString::number(row.elapsedMs), oneLine(row.error)});
+                       QString::number(row.elapsedMs), oneLine(row.error), row.ip,
+                       row.port > 0 ? QString::number(row.port) : QString()});
     }
     return csv.bytes();
 }
@@ -109,6 +113,8 @@ QByteArray jsonText(const std::vector<OnceRow>& rows) {
              row.roundTripMs >= 0 ? QJsonValue(row.roundTripMs) : QJsonValue()},
             {QStringLiteral("elapsed_ms"), row.elapsedMs},
             {QStringLiteral("error"), error.isEmpty() ? QJsonValue() : QJsonValue(error)},
+            {QStringLiteral("ip"), row.ip.isEmpty() ? QJsonValue() : QJsonValue(row.ip)},
+            {QStringLiteral("port"), row.port > 0 ? QJsonValue(row.port) : QJsonValue()},
         });
     }
     const QJsonObject document{{QStringLiteral("hosts"), hosts},
@@ -192,6 +198,8 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
                 row.elapsedMs = found->second.elapsedMs;
                 row.roundTripMs = found->second.alive ? found->second.roundTripMs : -1;
                 row.error = found->second.error;
+                row.ip = found->second.checkedAddress;
+                row.port = found->second.port;
             }
             rows.push_back(std::move(row));
         }

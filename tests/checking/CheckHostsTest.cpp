@@ -342,6 +342,32 @@ TEST_P(CheckHostsProbeErrors, WhateverAProbeThrowsFailsThatCheckWithItsMessageAn
     EXPECT_EQ(images(), (std::vector<int>{0, 0, 1, 0}));
 }
 
+// A malformed address never reaches a probe: it is down at once with the parser's text, one
+// try, and the hosts around it are checked as ever.
+TEST_P(CheckHostsProbeErrors, AMalformedAddressIsDownWithItsFaultAndNeverProbed) {
+    std::mutex lock;
+    std::map<QString, hv::HostCheckResult> results;
+    thread.setHostChecked([&](const hv::HostCheckResult& r) {
+        std::lock_guard guard(lock);
+        results[r.title] = r;
+    });
+    hosts.rebuildFromLines({"Before :  before", "NoPort :  tcp://db", "Bracket :  http://[::1",
+                            "After :  tcp://after:22"});
+    probes.script("before", {Answer::Up});
+    probes.script("after", {Answer::Up});
+    runPass();
+    EXPECT_EQ(probes.hostsCalled().size(), 2u);
+    {
+        std::lock_guard guard(lock);
+        ASSERT_EQ(results.size(), 4u);
+        EXPECT_EQ(results["NoPort"].error, "no port");
+        EXPECT_EQ(results["Bracket"].error, "unclosed bracket");
+        EXPECT_FALSE(results["NoPort"].alive);
+        EXPECT_TRUE(results["After"].alive);
+    }
+    EXPECT_EQ(images(), (std::vector<int>{0, 1, 1, 0}));
+}
+
 INSTANTIATE_TEST_SUITE_P(SequentialAndParallel, CheckHostsProbeErrors, ::testing::Values(1, 3));
 
 // A cycle destroyed while its thread waits, in a hand-over the main thread never serves or in

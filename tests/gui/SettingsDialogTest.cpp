@@ -307,6 +307,7 @@ QVariant shown(const hv::SettingsKey& k, const QWidget* control) {
     }
     if (auto* combo = qobject_cast<const QComboBox*>(control)) {
         if (k.type == hv::SettingType::Text) return combo->currentText();
+        if (combo->itemData(0).isValid()) return combo->currentData().toInt();
         return combo->currentIndex();
     }
     return {};
@@ -601,7 +602,7 @@ TEST(SettingsDialogTest, EveryControlHasAnAccessibleName) {
           "lbxHosts",       "btnAddIP",    "btnAddHTTP",      "btnAddLan",     "btnEdit",
           "btnDelete",      "gbGenaral",   "lbAutorun",       "cbAutorun",     "gbCheckParams",
           "lbPopUpDelay",   "sePopUpInt",  "lbCheckInterval", "seCheckPeriod", "gbView",
-          "btnFontInPopUp", "gbLanguages", "lbSelectLang",    "cbLang"}) {
+          "btnFontInPopUp", "gbLanguages", "lbSelectLang",    "cbLang",        "cbIpVersion"}) {
         auto* w = d.findChild<QWidget*>(name);
         ASSERT_NE(w, nullptr) << name;
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
@@ -611,6 +612,30 @@ TEST(SettingsDialogTest, EveryControlHasAnAccessibleName) {
     EXPECT_EQ(d.seCheckPeriod->accessibleName(), "Check period, ms");
     EXPECT_EQ(d.sePopUpInt->accessibleName(), "Pop-up window delay, ms");
     EXPECT_EQ(d.cbLang->accessibleName(), "Select language");
+    EXPECT_EQ(d.cbIpVersion->accessibleName(), "Names resolve to");
+}
+
+// The IpVersion box: each line stands for its value, not its position; a value no line has
+// (only a hand-edited file holds one) shows the default's line.
+TEST_F(SettingsTableDialogTest, IpVersionLinesStandForTheirValues) {
+    hv::SettingsDialog d;
+    const struct {
+        int stored;
+        QString line;
+        int applied;
+    } cases[] = {{4, "IPv4 addresses", 4},
+                 {6, "IPv6 addresses", 6},
+                 {0, "either, the first the system gives", 0},
+                 {5, "IPv4 addresses", 4}};
+    for (const auto& c : cases) {
+        hv::Settings in = hv::defaultSettings();
+        in.ipVersion = c.stored;
+        d.fill(in, false);
+        EXPECT_EQ(d.cbIpVersion->currentText(), c.line) << c.stored;
+        hv::Settings out = hv::defaultSettings();
+        d.apply(out);
+        EXPECT_EQ(out.ipVersion, c.applied) << c.stored;
+    }
 }
 
 }  // namespace

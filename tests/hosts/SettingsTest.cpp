@@ -58,6 +58,7 @@ TEST(Settings, SaveWritesEverySectionAndReadsBack) {
     saved.parallelChecks = 1;
     saved.lostAfter = 1;
     saved.appearedAfter = 1;
+    saved.ipVersion = 4;
     saved.language = "German";
     writeSettings(path, saved);
     EXPECT_EQ(tmp.read("Hostvane.ini"),
@@ -420,6 +421,34 @@ TEST(Settings, ParallelChecksIsBroughtIntoRangeAndSavedOnlyWhenItMatters) {
     writeSettings(path, settings);
     EXPECT_EQ(readSettings(path).parallelChecks, 1);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("ParallelChecks=1\n"));
+}
+
+// IpVersion: a file without it reads 4 (names as IPv4, as before the key) and stays without it.
+TEST(Settings, IpVersionReadsFourWhenMissingAndIsSavedOnlyWhenItMatters) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    const struct {
+        QByteArray stored;
+        int read;
+    } cases[] = {{"", 4},
+                 {"IpVersion=0\n", 0},
+                 {"IpVersion=6\n", 6},
+                 {"IpVersion=4\n", 4},
+                 {"IpVersion=-1\n", 0},
+                 {"IpVersion=46\n", 6},
+                 {"IpVersion=x\n", 4}};
+    for (const auto& c : cases) {
+        tmp.write("Hostvane.ini", "[CheckParams]\n" + c.stored);
+        EXPECT_EQ(readSettings(path).ipVersion, c.read) << c.stored.constData();
+    }
+    QFile::remove(path);
+    Settings settings = defaultSettings();
+    writeSettings(path, settings);
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("IpVersion"));
+    settings.ipVersion = 0;
+    writeSettings(path, settings);
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("IpVersion=0\n"));
+    EXPECT_EQ(readSettings(path).ipVersion, 0);
 }
 
 TEST(Settings, PassesToReportAreBroughtIntoRangeAndSavedOnlyWhenTheyMatter) {

@@ -175,18 +175,21 @@ TEST(CheckOnce, FormatsCarryTheSameResults) {
     ASSERT_TRUE(records.has_value()) << csv.toStdString();
     ASSERT_EQ(records->size(), 4) << csv.toStdString();  // the blank host has no line
     EXPECT_EQ(records->at(0), QStringList({"state", "title", "address", "kind", "round_trip_ms",
-                                           "elapsed_ms", "error"}));
+                                           "elapsed_ms", "error", "ip", "port"}));
     const QString webAddress = "http://" + QString::fromStdString(web);
     const QString refusedAddress = "http://" + QString::fromStdString(refused);
     struct Row {
         QString state, title, address, kind;
         bool roundTrip;
         QString error;
+        QString ip;
+        int port;  // 0: none
     };
     const Row rows[] = {
-        {"up", "Me, \"here\"", "127.0.0.1", "icmp", true, ""},
-        {"up", "Web", webAddress, "tcp", true, ""},
-        {"down", "Refused", refusedAddress, "tcp", false, refusedError},
+        {"up", "Me, \"here\"", "127.0.0.1", "icmp", true, "", "127.0.0.1", 0},
+        {"up", "Web", webAddress, "tcp", true, "", QString::fromStdString(web), 80},
+        {"down", "Refused", refusedAddress, "tcp", false, refusedError,
+         QString::fromStdString(refused), 80},
     };
     const QJsonDocument doc = QJsonDocument::fromJson(json);
     ASSERT_TRUE(doc.isObject()) << json.toStdString();
@@ -199,7 +202,7 @@ TEST(CheckOnce, FormatsCarryTheSameResults) {
     for (int i = 0; i < 3; ++i) {
         const Row& want = rows[i];
         const QStringList& got = records->at(i + 1);
-        ASSERT_EQ(got.size(), 7);
+        ASSERT_EQ(got.size(), 9);
         EXPECT_EQ(got.mid(0, 4), QStringList({want.state, want.title, want.address, want.kind}));
         EXPECT_EQ(got[4].isEmpty(), !want.roundTrip) << got[4].toStdString();
         bool number = false;
@@ -209,6 +212,8 @@ TEST(CheckOnce, FormatsCarryTheSameResults) {
             EXPECT_LE(got[4].toInt(), elapsed + 1);
         }
         EXPECT_EQ(got[6], want.error);
+        EXPECT_EQ(got[7], want.ip);
+        EXPECT_EQ(got[8], want.port ? QString::number(want.port) : QString());
 
         const QJsonObject h = hosts[i].toObject();
         EXPECT_EQ(h.value("title").toString(), want.title);
@@ -223,6 +228,119 @@ TEST(CheckOnce, FormatsCarryTheSameResults) {
         } else {
             EXPECT_EQ(h.value("error").toString(), want.error);
         }
+        EXPECT_EQ(h.value("ip").toString(), want.ip);
+        EXPECT_EQ(h.value("port").toInt(0), want.port);
+        EXPECT_EQ(h.value("port").isNull(), want.port == 0);
+    }
+}
+
+// A socket on address at a port the system picks; listening or only holding the port.
+struct PortHolder {
+    int fd = -1;
+    int port = 0;
+    PortHolder(const char* address, bool listening) {
+        const bool v6 = std::string(address).find(':') != std::string::npos;
+        sockaddr_storage ss{};
+        socklen_t len = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        ss.ss_family = v6 ? AF_INET6 : AF_INET;
+        ::inet_pton(ss.ss_family, address,
+                    v6 ? static_cast<void*>(&reinterpret_cast<sockaddr_in6&>(ss).sin6_addr)
+                       : static_cast<void*>(&reinterpret_cast<sockaddr_in&>(ss).sin_addr));
+        fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&ss), len) != 0 ||
+            (listening && ::listen(fd, 16) != 0) ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+            return;
+        port = ntohs(v6 ? reinterpret_cast<sockaddr_in6&>(ss).sin6_port
+                        : reinterpret_cast<sockaddr_in&>(ss).sin_port);
+    }
+    ~PortHolder() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// 64 echo sockets of each family at once, all to loopback: each client finds its own answers
+// among the others' (identifiers of its own on raw sockets, the kernel's on datagram ones).
+TEST(CheckOnce, ParallelEchoesOfBothFamiliesEachFindTheirAnswers) {
+    if (!hvtest::canEcho()) GTEST_SKIP() << "skipped: no ICMP socket for this user";
+    QByteArray list;
+    for (int i = 0; i < 64; ++i) {
+        list += "Six" + QByteArray::number(i) + "=::1\r\n";
+        list += "Four" + QByteArray::number(i) + "=127.0.0.1\r\n";
+    }
+    hvtest::TempDir dir;
+    const QString exe = programFolder(dir, list + "[CheckParams]\r\nParallelChecks=64\r\n");
+    QByteArray csv;
+    EXPECT_EQ(runCheckOnce(exe, &csv, OnceFormat::Csv), 0) << csv.toStdString();
+    const auto records = hvtest::readCsv(QString::fromUtf8(csv));
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 129);
+    for (qsizetype i = 1; i < records->size(); ++i) {
+        const QStringList& r = records->at(i);
+        EXPECT_EQ(r[0], "up") << r[1].toStdString() << ": " << r[6].toStdString();
+        EXPECT_EQ(r[7], r[1].startsWith("Six") ? "::1" : "127.0.0.1") << r[1].toStdString();
+    }
+}
+
+// IPv4 and IPv6 echoes, ports on both families and malformed addresses in one parallel pass:
+// the output keeps the list order, with the address and port checked and the parser's text.
+TEST(CheckOnce, MixedFamiliesAndPortsComeOutInListOrder) {
+    if (!hvtest::canEcho()) GTEST_SKIP() << "skipped: no ICMP socket for this user";
+    PortHolder v4("127.0.0.1", true), v6("::1", true), closed6("::1", false);
+    if (v6.port == 0) GTEST_SKIP() << "skipped: no ::1 on this machine";
+    ASSERT_NE(v4.port, 0);
+    const QByteArray p4 = QByteArray::number(v4.port);
+    const QByteArray p6 = QByteArray::number(v6.port);
+    const QByteArray pc = QByteArray::number(closed6.port);
+    hvtest::TempDir dir;
+    const QString exe = programFolder(dir,
+                                      "NoPort=tcp://localhost\r\n"
+                                      "V6=::1\r\n"
+                                      "Port6=http://[::1]:" +
+                                          p6 +
+                                          "/status\r\n"
+                                          "V4=127.0.0.1\r\n"
+                                          "Bracket=http://[::1\r\n"
+                                          "Closed6=tcp://[::1]:" +
+                                          pc +
+                                          "\r\n"
+                                          "Port4=tcp://127.0.0.1:" +
+                                          p4 +
+                                          "\r\n"
+                                          "Bare6=[::1]\r\n"
+                                          "[CheckParams]\r\nParallelChecks=8\r\n");
+    QByteArray csv;
+    EXPECT_EQ(runCheckOnce(exe, &csv, OnceFormat::Csv), 1);
+    const auto records = hvtest::readCsv(QString::fromUtf8(csv));
+    ASSERT_TRUE(records.has_value()) << csv.toStdString();
+    const struct {
+        const char* title;
+        const char* state;
+        const char* kind;
+        const char* error;
+        const char* ip;
+        QByteArray port;
+    } want[] = {
+        {"NoPort", "down", "tcp", "no port", "", ""},
+        {"V6", "up", "icmp", "", "::1", ""},
+        {"Port6", "up", "tcp", "", "::1", p6},
+        {"V4", "up", "icmp", "", "127.0.0.1", ""},
+        {"Bracket", "down", "tcp", "unclosed bracket", "", ""},
+        {"Closed6", "down", "tcp", "Socket Error # 10061 Connection refused.", "::1", pc},
+        {"Port4", "up", "tcp", "", "127.0.0.1", p4},
+        {"Bare6", "up", "icmp", "", "::1", ""},
+    };
+    ASSERT_EQ(records->size(), static_cast<qsizetype>(std::size(want)) + 1) << csv.toStdString();
+    for (std::size_t i = 0; i < std::size(want); ++i) {
+        const QStringList& got = records->at(static_cast<qsizetype>(i) + 1);
+        ASSERT_EQ(got.size(), 9);
+        SCOPED_TRACE(want[i].title);
+        EXPECT_EQ(got[1], want[i].title);
+        EXPECT_EQ(got[0], want[i].state);
+        EXPECT_EQ(got[3], want[i].kind);
+        EXPECT_EQ(got[6], want[i].error);
+        EXPECT_EQ(got[7], want[i].ip);
+        EXPECT_EQ(got[8], QString::fromLatin1(want[i].port));
     }
 }
 

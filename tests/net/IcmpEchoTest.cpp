@@ -72,7 +72,7 @@ private:
 // Fails every lookup of a name, so a test can make an echo fail before its socket exists.
 struct FailingResolver {
     FailingResolver() {
-        SocketStack::setResolver([](const std::string&) { return ResolveResult{"", 11001}; });
+        SocketStack::setResolver([](const std::string&, int) { return ResolveResult{"", 11001}; });
     }
     ~FailingResolver() { SocketStack::setResolver({}); }
 };

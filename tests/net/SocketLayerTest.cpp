@@ -158,7 +158,8 @@ TEST(SocketLayer, StackLivesWhileAnyComponentDoes) {
 
 TEST(SocketLayer, ResolveAsksTheNameServiceOnlyForNames) {
     std::vector<std::string> asked;
-    ResolverGuard guard([&](const std::string& name) {
+    ResolverGuard guard([&](const std::string& name, int family) {
+        EXPECT_EQ(family, AF_INET) << name;
         asked.push_back(name);
         if (name == "files") return ResolveResult{"198.51.100.7", 0};
         return ResolveResult{"", 11001};
@@ -183,6 +184,56 @@ TEST(SocketLayer, ResolveAsksTheNameServiceOnlyForNames) {
     EXPECT_EQ(asked, (std::vector<std::string>{"files", "192.168.1.300", "name:8080", "name/dir"}));
 }
 
+// In a family: literal addresses are taken as they are (an IPv6 one whatever the family names
+// get), and names are asked for in the family, the answer's family telling the socket's.
+TEST(SocketLayer, ResolveInAFamilyAsksForThatFamilyAndKeepsLiterals) {
+    std::vector<std::pair<std::string, int>> asked;
+    ResolverGuard guard([&](const std::string& name, int family) {
+        asked.emplace_back(name, family);
+        if (name == "dual")
+            return ResolveResult{family == AF_INET ? "198.51.100.7" : "2001:db8::7", 0};
+        if (name == "v6only" && family != AF_INET) return ResolveResult{"2001:db8::6", 0};
+        if (name == "liar") return ResolveResult{"2001:db8::9", 0};  // IPv6 whatever asked
+        return ResolveResult{"", 11004};
+    });
+    StackUser user;
+    using hv::AddressFamily;
+    const struct {
+        const char* host;
+        AddressFamily family;
+        AddressFamily gotFamily;
+        const char* got;  // nullptr: fails with code 11004
+    } cases[] = {
+        {"::1", AddressFamily::IPv6, AddressFamily::IPv6, "::1"},
+        {"fe80::1%lo", AddressFamily::Any, AddressFamily::IPv6, "fe80::1%lo"},
+        {"10.0.0.1", AddressFamily::Any, AddressFamily::IPv4, "10.0.0.1"},
+        {"dual", AddressFamily::IPv4, AddressFamily::IPv4, "198.51.100.7"},
+        {"dual", AddressFamily::IPv6, AddressFamily::IPv6, "2001:db8::7"},
+        {"dual", AddressFamily::Any, AddressFamily::IPv6, "2001:db8::7"},
+        {"v6only", AddressFamily::IPv4, AddressFamily::IPv4, nullptr},
+        {"v6only", AddressFamily::Any, AddressFamily::IPv6, "2001:db8::6"},
+        {"liar", AddressFamily::IPv4, AddressFamily::IPv4, nullptr},
+        {"localhost", AddressFamily::IPv6, AddressFamily::IPv6, nullptr},
+    };
+    for (const auto& c : cases) {
+        try {
+            const hv::ResolvedAddress r = user.stack().resolveAddress(c.host, c.family);
+            EXPECT_TRUE(c.got) << c.host << " resolved to " << r.text;
+            if (c.got) {
+                EXPECT_EQ(r.text, c.got) << c.host;
+            }
+            EXPECT_EQ(r.family, c.gotFamily) << c.host;
+        } catch (const SocketError& e) {
+            EXPECT_FALSE(c.got) << c.host << ": " << e.code();
+            EXPECT_EQ(e.code(), 11004) << c.host;
+        }
+    }
+    const std::vector<std::pair<std::string, int>> names = {
+        {"dual", AF_INET},     {"dual", AF_INET6}, {"dual", AF_UNSPEC},    {"v6only", AF_INET},
+        {"v6only", AF_UNSPEC}, {"liar", AF_INET},  {"localhost", AF_INET6}};
+    EXPECT_EQ(asked, names);
+}
+
 // A name service that answers only when released (or after 20 s), like one whose server is gone.
 // Polls rather than waiting on a condition: timed condition waits are opaque to ThreadSanitizer.
 struct StuckNameService {
@@ -197,7 +248,7 @@ struct StuckNameService {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     NameResolver resolver() const {
-        return [state = state](const std::string& name) {
+        return [state = state](const std::string& name, int) {
             ++state->asked;
             pollUntil([&] { return state->released.load(); });
             ++state->answered;
@@ -255,6 +306,10 @@ TEST(SocketLayer, SystemResolverReadsHostsFileAndMapsUnknownNames) {
     const ResolveResult bad = SocketStack::systemResolve("");
     EXPECT_NE(bad.code, 0);
     EXPECT_TRUE(bad.dotted.empty());
+    // Literal addresses of either family come back in their own, whatever the family asked.
+    EXPECT_EQ(SocketStack::systemResolve("::1", AF_INET6).dotted, "::1");
+    EXPECT_EQ(SocketStack::systemResolve("::1", AF_UNSPEC).dotted, "::1");
+    EXPECT_NE(SocketStack::systemResolve("::1", AF_INET).code, 0);
 }
 
 TEST(SocketLayer, WaitReadableTimesOutWithoutErrorAndWakesOnCancel) {

@@ -94,6 +94,87 @@ TEST(TcpConnect, ListenerSeesAConnectionOpenedAndClosedWithoutData) {
     EXPECT_EQ(::recv(conn.fd, buf, sizeof buf, 0), 0) << "the probe sent data";
 }
 
+// A socket on address (IPv4 dotted or IPv6) at a port the system picks, listening or not.
+struct AnyPortSocket {
+    Fd fd{-1};
+    int port = 0;
+    AnyPortSocket(const std::string& address, bool listening) {
+        sockaddr_storage ss{};
+        socklen_t len = 0;
+        const bool v6 = address.find(':') != std::string::npos;
+        if (v6) {
+            auto& sa = reinterpret_cast<sockaddr_in6&>(ss);
+            sa.sin6_family = AF_INET6;
+            ::inet_pton(AF_INET6, address.c_str(), &sa.sin6_addr);
+            len = sizeof sa;
+        } else {
+            auto& sa = reinterpret_cast<sockaddr_in&>(ss);
+            sa.sin_family = AF_INET;
+            ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+            len = sizeof sa;
+        }
+        fd.fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(fd.fd, reinterpret_cast<const sockaddr*>(&ss), len) != 0 ||
+            (listening && ::listen(fd.fd, 8) != 0) ||
+            ::getsockname(fd.fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+            return;
+        port = ntohs(v6 ? reinterpret_cast<sockaddr_in6&>(ss).sin6_port
+                        : reinterpret_cast<sockaddr_in&>(ss).sin_port);
+    }
+};
+
+// The listener saw one connection, opened and closed without a byte.
+void expectOneSilentConnection(int listener, const std::string& address) {
+    pollfd p{listener, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1) << address;
+    Fd conn{::accept(listener, nullptr, nullptr)};
+    ASSERT_GE(conn.fd, 0) << address;
+    pollfd c{conn.fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&c, 1, 5000), 1) << address;
+    char buf[16];
+    EXPECT_EQ(::recv(conn.fd, buf, sizeof buf, 0), 0) << address << ": the probe sent data";
+}
+
+// Any port, over IPv4 and IPv6, in each address form that names a port; the outcome tells the
+// address the try went to.
+TEST(TcpConnect, AnyPortOverIpv4AndIpv6) {
+    AnyPortSocket v4("127.0.0.1", true);
+    AnyPortSocket v6("::1", true);
+    AnyPortSocket closed6("::1", false);  // holds a port nobody listens on
+    if (v6.port == 0) GTEST_SKIP() << "skipped: no ::1 on this machine";
+    ASSERT_NE(v4.port, 0);
+    ASSERT_NE(closed6.port, 0);
+    const std::string p4 = std::to_string(v4.port);
+    const std::string p6 = std::to_string(v6.port);
+    const struct {
+        std::string address;
+        int listener;  // -1: refused
+        const char* checked;
+    } cases[] = {
+        {"tcp://127.0.0.1:" + p4, v4.fd.fd, "127.0.0.1"},
+        {"https://localhost:" + p4 + "/", v4.fd.fd, "127.0.0.1"},
+        {"tcp://[::1]:" + p6, v6.fd.fd, "::1"},
+        {"http://[::1]:" + p6 + "/status", v6.fd.fd, "::1"},
+        {"tcp://[::1]:" + std::to_string(closed6.port), -1, "::1"},
+        {"tcp://127.0.0.1:" + p6, -1, "127.0.0.1"},  // ::1 only: not on IPv4
+    };
+    CancelHandle cancel;
+    ConnectProbe probe(cancel);
+    for (const auto& c : cases) {
+        const ProbeTarget target = classifyAddress(QString::fromStdString(c.address));
+        ASSERT_EQ(target.error, "") << c.address;
+        const ProbeOutcome o = probe.tryTarget(target);
+        EXPECT_EQ(o.alive, c.listener >= 0) << c.address << ": " << o.error;
+        EXPECT_EQ(o.address, c.checked) << c.address;
+        EXPECT_FALSE(probe.tcpClient().isConnected()) << c.address;
+        if (c.listener >= 0) {
+            expectOneSilentConnection(c.listener, c.address);
+        } else {
+            EXPECT_EQ(o.error, "Socket Error # 10061\r\nConnection refused.") << c.address;
+        }
+    }
+}
+
 TEST(TcpConnect, ClosedPortIsRefusedOnBothTries) {
     const std::string host = loopbackAddress(2);  // nothing listens there
     // The http: form's target: the whole host text, port 80.
@@ -224,7 +305,7 @@ TEST(TcpConnect, HostTextGoesWholeToTheNameService) {
     // The name service runs on a lookup thread of its own.
     std::mutex lock;
     std::vector<std::string> asked;
-    SocketStack::setResolver([&](const std::string& name) {
+    SocketStack::setResolver([&](const std::string& name, int) {
         std::lock_guard guard(lock);
         asked.push_back(name);
         return ResolveResult{"", 11001};
