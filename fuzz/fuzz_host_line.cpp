@@ -1,6 +1,7 @@
 // Any text as a host line of the settings dialog. Splitting never gives an address over 1000
 // characters; a title without the separator and an address of at most 1000 characters come
-// back unchanged from hostLine; the mode told for Edit agrees with the line's lower-cased text.
+// back unchanged from hostLine; the mode told for Edit agrees with the line's lower-cased text
+// and its address (a colon that starts no connect opens the plain field).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,8 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const hv::EditTarget t = hv::editTargetOfLine(line);
     const QString lower = hv::trimBlanks(line).toLower();
-    const bool http = lower.contains(QStringLiteral(" :  http"));
-    const bool lan = !http && lower.contains(QStringLiteral(" :  \\\\"));
+    const bool http =
+        lower.contains(QStringLiteral(" :  http")) || lower.contains(QStringLiteral(" :  tcp:"));
+    const bool lan = !http && (lower.contains(QStringLiteral(" :  \\\\")) ||
+                               t.host.address.contains(QLatin1Char(':')));
     if ((t.mode == hv::HostEntryMode::EditHTTP) != http) std::abort();
     if ((t.mode == hv::HostEntryMode::EditLAN) != lan) std::abort();
     if (t.host.address.size() > 1000) std::abort();

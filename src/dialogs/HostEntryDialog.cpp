@@ -95,9 +95,12 @@ HostEntryDialog::HostEntryDialog(QWidget* parent) : QDialog(parent) {
     setTabOrder(edHTTP, edTitle);
     lbTitle->setBuddy(edTitle);
 
-    lbTitle->setGeometry(8, 6, 216, 16);
-    edTitle->setGeometry(8, 22, 216, 22);
-    lbHint->setGeometry(8, 52, 216, 16);
+    lbTitle->setGeometry(8, 4, 216, 16);
+    edTitle->setGeometry(8, 20, 216, 22);
+    // Two lines: the label lists the forms the field takes (schemes, ports, IPv6).
+    lbHint->setGeometry(8, 42, 216, 26);
+    lbHint->setWordWrap(true);
+    lbHint->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     MaskEdit1->setGeometry(8, 68, 216, 22);
     edHTTP->setGeometry(MaskEdit1->geometry());  // lies over the masked field
     btnOK->setGeometry(68, 108, 75, 25);

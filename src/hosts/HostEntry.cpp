@@ -17,9 +17,13 @@ EditTarget editTargetOfLine(const QString& line) {
     EditTarget target;
     target.host = splitHostLine(s);
     const QString lower = s.toLower();
-    if (lower.contains(QStringLiteral(" :  http")))
+    // "http:" covers "https:" too. An address with a colon that names no connect (an IPv6
+    // address, bare or in brackets) goes to the plain field: the IPv4 mask would keep only
+    // its digits and lose it on OK.
+    if (lower.contains(QStringLiteral(" :  http")) || lower.contains(QStringLiteral(" :  tcp:")))
         target.mode = HostEntryMode::EditHTTP;
-    else if (lower.contains(QStringLiteral(" :  \\\\")))
+    else if (lower.contains(QStringLiteral(" :  \\\\")) ||
+             target.host.address.contains(QLatin1Char(':')))
         target.mode = HostEntryMode::EditLAN;
     else
         target.mode = HostEntryMode::EditIP;

@@ -15,7 +15,8 @@ inline bool isIpMode(HostEntryMode m) {
 
 // What Edit opens for a host line: the line trimmed of blanks and control characters, split
 // at its first " :  " (address at most 1000 characters); edit HTTP when the lower-cased line
-// holds " :  http", else edit LAN when it holds " :  \\", else edit IP.
+// holds " :  http" (so "https:" too) or " :  tcp:", else edit LAN when it holds " :  \\" or
+// the address holds a ":" (IPv6), else edit IP.
 struct EditTarget {
     HostEntryMode mode = HostEntryMode::EditIP;
     Host host;

@@ -78,17 +78,20 @@ add() {
     sleep 0.5
 }
 # The texts are those of the shipped English language file.
-add IP "New IP host" "IP address of the host:" 127.0.0.1 ""
-add HTTP "New HTTP server" "Address of the web server:" 127.0.0.1 Web
-add LAN "New LAN computer" "Network name of the computer:" localhost Me
+add IP "New IP host" "IPv4 address of the host:" 127.0.0.1 ""
+add HTTP "New HTTP server" "http(s)://host[:port] or tcp://host:port, IPv6 in [ ]:" 127.0.0.1 Web
+add LAN "New LAN computer" "Computer name or IPv6 address (fe80::1%eth0):" localhost Me
+add LAN "New LAN computer" "Computer name or IPv6 address (fe80::1%eth0):" ::1 V6
 hosts=$("${A11Y[@]}" names "list item" Settings)
-for line in "127.0  .0  .1   :  127.0.0.1" "Web :  http://127.0.0.1" 'Me :  \\localhost'; do
+for line in "127.0  .0  .1   :  127.0.0.1" "Web :  http://127.0.0.1" 'Me :  \\localhost' \
+    'V6 :  \\::1'; do
     grep -qxF "$line" <<<"$hosts" || fail "the host list lacks '$line': $hosts"
 done
 
 # Edit opens the mode the line calls for; Cancel keeps the line.
 for pair in "Web :  http://127.0.0.1|Edit HTTP server|edit-HTTP" \
     'Me :  \\localhost|Edit LAN computer|edit-LAN' \
+    'V6 :  \\::1|Edit LAN computer|edit-LAN-v6' \
     "127.0  .0  .1   :  127.0.0.1|Edit IP host|edit-IP"; do
     IFS='|' read -r line caption name <<<"$pair"
     click_control "list item" "$line" Settings
@@ -118,6 +121,7 @@ sleep 1
 grep -qxF "127.0  .0  .1=127.0.0.1" "$dir/Hostvane.ini" || fail "IP host not saved: $(cat "$dir/Hostvane.ini")"
 grep -qxF "Web=http://127.0.0.1" "$dir/Hostvane.ini" || fail "HTTP host not saved"
 grep -qxF 'Me=\\localhost' "$dir/Hostvane.ini" || fail "LAN host not saved"
+grep -qxF 'V6=\\::1' "$dir/Hostvane.ini" || fail "IPv6 LAN host not saved"
 
 # The "Hosts state" submenu and the state table.
 # The submenu (Table, a separator, one item per host) is looked at on its screenshot; Qt
@@ -130,7 +134,7 @@ shot hosts-state-submenu
 xdotool key Return  # Table, the submenu's first item
 sleep 1
 cells=$("${A11Y[@]}" names "table cell")
-for text in "127.0  .0  .1  " 127.0.0.1 Web http://127.0.0.1 Me '\\localhost'; do
+for text in "127.0  .0  .1  " 127.0.0.1 Web http://127.0.0.1 Me '\\localhost' V6 '\\::1'; do
     grep -qxF "$text" <<<"$cells" || fail "'$text' is not in the state table: $cells"
 done
 shot state-table

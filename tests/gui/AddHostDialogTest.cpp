@@ -2,6 +2,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,7 +12,9 @@
 #include <QTimer>
 
 #include "TestSupport.h"
+#include "checking/AddressKind.h"
 #include "dialogs/HostEntryDialog.h"
+#include "hosts/HostEntry.h"
 #include "lang/Languages.h"
 #include "widgets/ErrorBox.h"
 #include "widgets/MaskEdit.h"
@@ -161,6 +166,119 @@ TEST_F(AddHostTest, TypedAddressesAndTheHostLines) {
         EXPECT_EQ(d.edTitle->text(), "Box");
         EXPECT_EQ(d.hostLine(), "Box :  127.000.000.001");
     }
+}
+
+// Every address form the checker knows can be typed in the mode meant for it, gives a line
+// the checker takes without a fault, and survives Edit and OK untouched: the plain field
+// holds it whole where the IPv4 mask would keep only its digits.
+TEST_F(AddHostTest, EveryAddressFormIsEnteredAndEditedWhole) {
+    const struct {
+        HostEntryMode mode;
+        const char* typed;  // after what the field starts with (all of it for the masked field)
+        const char* line;
+        HostEntryMode editMode;
+        hv::ProbeTarget target;
+    } cases[] = {
+        {HostEntryMode::NewIP,
+         "10.0.0.1",
+         "T :  10.0.0.1",
+         HostEntryMode::EditIP,
+         {hv::ProbeKind::Icmp, "10.0.0.1"}},
+        {HostEntryMode::NewHTTP,
+         "web:8080/x",
+         "T :  http://web:8080/x",
+         HostEntryMode::EditHTTP,
+         {hv::ProbeKind::Tcp, "web", hv::AddressFamily::IPv4, 8080}},
+        {HostEntryMode::NewHTTP,
+         "[2001:db8::5]",
+         "T :  http://[2001:db8::5]",
+         HostEntryMode::EditHTTP,
+         {hv::ProbeKind::Tcp, "2001:db8::5", hv::AddressFamily::IPv6, 80}},
+        {HostEntryMode::EditHTTP,
+         "https://[::1]:8443/",
+         "T :  https://[::1]:8443/",
+         HostEntryMode::EditHTTP,
+         {hv::ProbeKind::Tcp, "::1", hv::AddressFamily::IPv6, 8443}},
+        {HostEntryMode::EditHTTP,
+         "tcp://127.0.0.1:22",
+         "T :  tcp://127.0.0.1:22",
+         HostEntryMode::EditHTTP,
+         {hv::ProbeKind::Tcp, "127.0.0.1", hv::AddressFamily::IPv4, 22}},
+        {HostEntryMode::NewLAN,
+         "::1 ",
+         "T :  \\\\::1",
+         HostEntryMode::EditLAN,
+         {hv::ProbeKind::Icmp, "::1", hv::AddressFamily::IPv6}},
+        {HostEntryMode::NewLAN,
+         "[2001:DB8::5]",
+         "T :  \\\\[2001:DB8::5]",
+         HostEntryMode::EditLAN,
+         {hv::ProbeKind::Icmp, "2001:db8::5", hv::AddressFamily::IPv6}},
+        {HostEntryMode::EditLAN,
+         "fe80::1%lo",
+         "T :  fe80::1%lo",
+         HostEntryMode::EditLAN,
+         {hv::ProbeKind::Icmp, "fe80::1%lo", hv::AddressFamily::IPv6}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        QString line;
+        {
+            HostEntryDialog d;
+            // The edit modes stand for a user who replaced the field's text.
+            d.setMode(c.mode, hv::Host{"T", "", 1});
+            QLineEdit* field = hv::isIpMode(c.mode) ? d.MaskEdit1 : d.edHTTP;
+            if (c.mode == HostEntryMode::EditHTTP || c.mode == HostEntryMode::EditLAN)
+                field->clear();
+            if (field == d.edHTTP) field->end(false);
+            QTest::keyClicks(field, c.typed);
+            d.edTitle->setText("T");
+            line = d.hostLine();
+        }
+        EXPECT_EQ(line, c.line);
+        const hv::EditTarget edit = hv::editTargetOfLine(line);
+        EXPECT_EQ(edit.mode, c.editMode);
+        const hv::ProbeTarget target = hv::classifyAddress(edit.host.address);
+        EXPECT_EQ(target.error, "");
+        EXPECT_EQ(target, c.target);
+
+        HostEntryDialog d;
+        d.setMode(edit.mode, edit.host);
+        if (!hv::isIpMode(edit.mode)) {
+            EXPECT_EQ(d.hostLine(), line);
+        }
+    }
+}
+
+// The label says which forms the field takes; in every shipped language it fits the label's
+// two lines, so no form is cut off.
+TEST_F(AddHostTest, ShippedLabelsFitTheirPlace) {
+    QDir().mkpath(dir.file("Languages"));
+    const QStringList languages = {"English", "French", "German", "Russian", "Spanish"};
+    for (const QString& language : languages)
+        ASSERT_TRUE(QFile::copy(hvtest::sourceDir() + "/dist/Languages/" + language + ".lng",
+                                dir.file("Languages/" + language + ".lng")));
+    for (const QString& language : languages) {
+        hv::Languages::instance().setCurrentLanguage(language);
+        for (HostEntryMode mode :
+             {HostEntryMode::NewIP, HostEntryMode::NewHTTP, HostEntryMode::NewLAN}) {
+            HostEntryDialog d;
+            d.setMode(mode);
+            SCOPED_TRACE(language.toStdString() + ": " + d.lbHint->text().toStdString());
+            EXPECT_NE(d.lbHint->text(), d.windowTitle());
+            const QRect room = d.lbHint->contentsRect();
+            const QRect needed = QFontMetrics(d.lbHint->font())
+                                     .boundingRect(room, Qt::TextWordWrap, d.lbHint->text());
+            EXPECT_LE(needed.width(), room.width());
+            EXPECT_LE(needed.height(), room.height());
+        }
+    }
+    const QString http = [] {
+        HostEntryDialog d;
+        d.setMode(HostEntryMode::NewHTTP);
+        return d.lbHint->text();
+    }();
+    for (const char* form : {"http", "tcp://", "[ ]"}) EXPECT_TRUE(http.contains(form)) << form;
 }
 
 // Runs the dialog modally; `act` runs once it is up, a bounded fallback closes it.

@@ -41,6 +41,20 @@ TEST(EditTargetOfLine, ModeTitleAndAddress) {
         {"x :  a :  http", HostEntryMode::EditHTTP, "x", "a :  http"},  // anywhere in the line
         {"no separator", HostEntryMode::EditIP, "no separator", ""},
         {"https :  10.0.0.1", HostEntryMode::EditIP, "https", "10.0.0.1"},
+        // Connects with a port or another scheme open where the whole text can be edited.
+        {"S :  https://web:8443/", HostEntryMode::EditHTTP, "S", "https://web:8443/"},
+        {"Ssh :  tcp://10.0.0.1:22", HostEntryMode::EditHTTP, "Ssh", "tcp://10.0.0.1:22"},
+        {"Db :  TCP://[2001:db8::5]:5432", HostEntryMode::EditHTTP, "Db",
+         "TCP://[2001:db8::5]:5432"},
+        {"tcp :  10.0.0.1", HostEntryMode::EditIP, "tcp", "10.0.0.1"},  // a title, no scheme
+        // IPv6 addresses would lose everything but their digits in the IPv4 mask.
+        {"V6 :  ::1", HostEntryMode::EditLAN, "V6", "::1"},
+        {"V6 :  2001:db8::5", HostEntryMode::EditLAN, "V6", "2001:db8::5"},
+        {"V6 :  [2001:db8::5]", HostEntryMode::EditLAN, "V6", "[2001:db8::5]"},
+        {"Ll :  fe80::1%eth0", HostEntryMode::EditLAN, "Ll", "fe80::1%eth0"},
+        {"Pc :  \\\\fe80::1%lo", HostEntryMode::EditLAN, "Pc", "\\\\fe80::1%lo"},
+        {"a:b :  10.0.0.1", HostEntryMode::EditIP, "a:b", "10.0.0.1"},  // a colon in the title
+        {"Name :  server", HostEntryMode::EditIP, "Name", "server"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
