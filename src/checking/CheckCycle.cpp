@@ -252,12 +252,25 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
     return result;
 }
 
+namespace {
+
+// The checked address as a user would write it again: a connect's port after it, an IPv6
+// address in brackets then.
+QString checkedEndpoint(const HostCheckResult& result) {
+    if (result.checkedAddress.isEmpty() || result.port <= 0) return result.checkedAddress;
+    const QString host = result.checkedAddress.contains(u':') ? u'[' + result.checkedAddress + u']'
+                                                              : result.checkedAddress;
+    return host + u':' + QString::number(result.port);
+}
+
+}  // namespace
+
 bool CheckCycle::takeResult(const HostCheckResult& result, const PassRules& rules) {
     // The previous state is the image as it is now: Stop may have changed it while the host
     // was probed.
-    const std::optional<bool> turn =
-        m_hosts.recordCheck(result.index, rules.generation, result.alive, result.roundTripMs,
-                            rules.lostAfter, rules.appearedAfter);
+    const std::optional<bool> turn = m_hosts.recordCheck(
+        result.index, rules.generation, result.alive, result.roundTripMs, rules.lostAfter,
+        rules.appearedAfter, checkedEndpoint(result), result.error);
     if (!turn) return false;
     if (*turn) reportChange(result, rules.generation);
     return true;

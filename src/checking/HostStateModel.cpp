@@ -45,6 +45,19 @@ QVariant answeredKey(const Row& h) {
     return p < 0 ? QVariant() : QVariant(p);
 }
 
+// The column shows the address as written; where the check went and why it failed last
+// (a name resolved, a malformed address told) are one hover away.
+QVariant addressTip(const Row& h) {
+    QStringList lines;
+    if (!h.figures.checkedAddress.isEmpty())
+        lines << langMessage(QStringLiteral("CheckedAddress"))
+                     .replace(QStringLiteral("%1"), h.figures.checkedAddress);
+    if (!h.figures.lastError.isEmpty())
+        lines << langMessage(QStringLiteral("LastFailure"))
+                     .replace(QStringLiteral("%1"), h.figures.lastError);
+    return lines.isEmpty() ? QVariant() : QVariant(lines.join(u'\n'));
+}
+
 // clang-format off
 const std::array<ColumnSpec, HostStateModel::ColumnCount> kColumns = {{
     {"Title", nullptr, [](const Row& h) { return QVariant(h.host.title); }, [](const Row& h) { return QVariant(h.host.title); }, false},
@@ -132,6 +145,8 @@ QVariant HostStateModel::data(const QModelIndex& index, int role) const {
             return column.sortKey(row);
         case StateImageRole:
             return row.host.stateImage;
+        case Qt::ToolTipRole:
+            return index.column() == Address ? addressTip(row) : QVariant();
         case Qt::TextAlignmentRole:
             return column.number ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
         default:

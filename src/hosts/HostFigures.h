@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QString>
 #include <cstdint>
 
 namespace hv {
@@ -16,6 +17,12 @@ struct HostFigures {
     // Passes in a row whose outcome differs from the reported state; the reported state turns
     // when they reach the threshold.
     int disagreeingPasses = 0;
+    // Where the last check went: the address a name resolved to, with the port of a connect
+    // ("10.0.0.1:22", "[2001:db8::5]:443"); empty when it got no address.
+    QString checkedAddress;
+    // Why the last check failed, as the probe or the address parser said; empty after an
+    // answer.
+    QString lastError;
 
     // Counts one check. Returns true when the reported state must turn now: reportedUp's
     // opposite has held for lostAfter (reported up) or appearedAfter (reported down) passes in

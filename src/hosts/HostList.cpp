@@ -116,7 +116,8 @@ void HostList::setAllStateImages(int image) {
 
 std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, bool alive,
                                           std::int64_t roundTripMs, int lostAfter,
-                                          int appearedAfter) {
+                                          int appearedAfter, const QString& checkedAddress,
+                                          const QString& error) {
     bool turn = false;
     {
         std::lock_guard guard(m_lock);
@@ -124,6 +125,8 @@ std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, b
         turn =
             m_figures[index].record(alive, roundTripMs, m_hosts[index].stateImage == kImageAnswered,
                                     lostAfter, appearedAfter);
+        m_figures[index].checkedAddress = checkedAddress;
+        m_figures[index].lastError = alive ? QString() : error;
     }
     emit figuresChanged(index);
     return turn;

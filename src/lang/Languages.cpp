@@ -88,6 +88,8 @@ const QStringList& Languages::messageKeys() {
         // The state table's columns after Title and Address.
         QStringLiteral("ColState"), QStringLiteral("ColRoundTrip"), QStringLiteral("ColLastChange"),
         QStringLiteral("ColChecks"), QStringLiteral("ColFailures"), QStringLiteral("ColAnswered"),
+        // The tooltip of the state table's Address column.
+        QStringLiteral("CheckedAddress"), QStringLiteral("LastFailure"),
         // The tray icon's tooltip with [View] TrayStatus=1.
         QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
         QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused"),

@@ -368,6 +368,42 @@ TEST_P(CheckHostsProbeErrors, AMalformedAddressIsDownWithItsFaultAndNeverProbed)
     EXPECT_EQ(images(), (std::vector<int>{0, 1, 1, 0}));
 }
 
+// Where each check went and why it failed reach the host's figures on the main thread, from
+// the checking thread and from workers alike; an answer clears the failure.
+TEST_P(CheckHostsProbeErrors, TheFiguresCarryTheCheckedAddressAndTheLastFailure) {
+    hosts.rebuildFromLines({"Name :  name", "Port :  tcp://v6:8443", "Lost :  lost",
+                            "Bad :  tcp://db:70000", "Web :  http://10.0.0.7"});
+    probes.script("name", {Answer::Up});
+    probes.resolve("name", "10.1.2.3");
+    probes.script("v6", {Answer::Up});
+    probes.resolve("v6", "2001:db8::5");
+    probes.script("lost", {Answer::Throw});
+    probes.script("10.0.0.7", {Answer::Down});
+    probes.resolve("10.0.0.7", "10.0.0.7");
+    runPass();
+    const struct {
+        const char* checked;
+        const char* error;
+    } expected[] = {
+        {"10.1.2.3", ""},          {"[2001:db8::5]:8443", ""}, {"", "Host not found"},
+        {"", "port out of range"}, {"10.0.0.7:80", ""},  // down without a word from the probe
+    };
+    QList<hv::HostFigures> figures = hosts.figures();
+    ASSERT_EQ(figures.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(figures[i].checkedAddress, expected[i].checked);
+        EXPECT_EQ(figures[i].lastError, expected[i].error);
+    }
+
+    probes.script("lost", {Answer::Up});
+    probes.resolve("lost", "10.9.9.9");
+    runPass();
+    figures = hosts.figures();
+    EXPECT_EQ(figures[2].checkedAddress, "10.9.9.9");
+    EXPECT_EQ(figures[2].lastError, "");
+}
+
 INSTANTIATE_TEST_SUITE_P(SequentialAndParallel, CheckHostsProbeErrors, ::testing::Values(1, 3));
 
 // A cycle destroyed while its thread waits, in a hand-over the main thread never serves or in

@@ -71,6 +71,11 @@ public:
         std::lock_guard guard(m_lock);
         m_delays[host] = ms;
     }
+    // The host's tries say they went to this address, as a probe that resolved a name does.
+    void resolve(const std::string& host, const std::string& address) {
+        std::lock_guard guard(m_lock);
+        m_addresses[host] = address;
+    }
     // The most tries that were under way at one time.
     int mostAtOnce() const { return m_mostAtOnce.load(); }
 
@@ -87,7 +92,11 @@ public:
     }
 
     hv::ProbeOutcome tryTarget(const hv::ProbeTarget& target) override {
-        return hv::ProbeOutcome(answer(target.host, target.kind));
+        hv::ProbeOutcome outcome(answer(target.host, target.kind));
+        std::lock_guard guard(m_lock);
+        if (auto a = m_addresses.find(target.host); a != m_addresses.end())
+            outcome.address = a->second;
+        return outcome;
     }
 
 private:
@@ -173,6 +182,7 @@ private:
     std::map<std::string, std::vector<Answer>> m_scripts;
     std::map<std::string, std::size_t> m_used;
     std::map<std::string, int> m_delays;
+    std::map<std::string, std::string> m_addresses;
     std::atomic<int> m_atOnce{0};
     std::atomic<int> m_mostAtOnce{0};
     std::vector<ProbeCall> m_calls;

@@ -2,11 +2,13 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <QToolTip>
 
 #include "TestSupport.h"
 #include "checking/HostStateModel.h"
@@ -180,4 +182,67 @@ TEST(State, ShowStateTableHidesFirstThenShows) {
     table.miShowStateTable();  // already open: hidden, then shown and raised again
     EXPECT_TRUE(table.isVisible());
     EXPECT_EQ(events.seen, (QList<QEvent::Type>{QEvent::Hide, QEvent::Show}));
+}
+
+// The Address column shows the address as written; hovering it tells where the last check
+// went and, while the host fails, why.
+TEST(State, TheAddressTooltipTellsTheCheckedAddressAndTheLastFailure) {
+    hvtest::TempDir exe;
+    exe.write("Languages/Test.lng",
+              "[Messages]\r\nCheckedAddress=via %1\r\nLastFailure=failed: %1\r\n");
+    const QString previous = hv::Languages::instance().currentLanguage();
+    hv::Languages::instance().setExecutable(exe.file("hostvane"));
+    hv::Languages::instance().setCurrentLanguage("Test");
+
+    hv::HostList hosts;
+    StateWindow table;
+    table.attach(hosts);
+    hosts.rebuildFromLines({"Name :  name", "Bad :  tcp://db:70000", "Web :  http://w", "V6 :  ::1",
+                            "New :  10.0.0.9"});
+    const int g = hosts.generation();
+    hosts.recordCheck(0, g, true, 3, 1, 1, "10.1.2.3", "");
+    hosts.recordCheck(1, g, false, -1, 1, 1, "", "port out of range");
+    hosts.recordCheck(2, g, false, -1, 1, 1, "10.0.0.7:80", "Connection refused");
+    hosts.recordCheck(3, g, true, 1, 1, 1, "::1", "ignored: it answered");
+    table.resize(700, 300);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+
+    // What a hover over a cell shows; empty when no tooltip comes up.
+    const auto hover = [&](int row, int column) {
+        // A hidden tip lingers a moment before it goes.
+        QToolTip::hideText();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
+        QAbstractItemView* view = table.lvHostState;
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(),
+                        view->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(view->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const struct {
+        int row;
+        const char* address;
+        const char* tip;
+    } cases[] = {
+        {0, "name", "via 10.1.2.3"},
+        {1, "tcp://db:70000", "failed: port out of range"},
+        {2, "http://w", "via 10.0.0.7:80\nfailed: Connection refused"},
+        {3, "::1", "via ::1"},
+        {4, "10.0.0.9", ""},  // not checked yet
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        EXPECT_EQ(text(table, c.row, Model::Address), c.address);
+        EXPECT_EQ(hover(c.row, Model::Address), c.tip);
+    }
+    EXPECT_EQ(hover(2, Model::Title), "");
+
+    // An answer clears the failure.
+    hosts.recordCheck(2, g, true, 4, 1, 1, "10.0.0.8:80", "");
+    EXPECT_EQ(hover(2, Model::Address), "via 10.0.0.8:80");
+    QToolTip::hideText();
+
+    hv::Languages::instance().setExecutable(QString());
+    hv::Languages::instance().setCurrentLanguage(previous);
 }
