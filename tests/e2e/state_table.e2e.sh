@@ -102,6 +102,19 @@ now=$(table)
 [ "$(column Title | tr '\n' '|')" = "Loop b|Loop a|Refused|Web|" ] || fail "not in list order: $(table)"
 shot state-table
 
+# Hovering the refused host's address shows where the check went and why it failed.
+read -r x y < <("${A11Y[@]}" centre "table cell" "http://127.83.0.3" "Host status") ||
+    fail "no address cell of the refused host"
+xdotool mousemove "$x" "$y"
+sleep 0.3
+xdotool mousemove "$((x + 2))" "$y"
+sleep 1.5
+shot address-tooltip
+tip=$("${A11Y[@]}" names "tool tip" 2>&1 || true)
+xdotool mousemove 0 0
+grep -qxF "Checked at 127.83.0.3:80" <<<"$tip" || fail "no checked address in the tooltip: $tip"
+grep -qF "Connection refused." <<<"$tip" || fail "no failure in the tooltip: $tip"
+
 # A click on a column header sorts the table: by title, then by failures.
 click_header() {
     local x y
