@@ -94,6 +94,18 @@ void keepOnlyOurReplies(SocketHandle& socket, std::uint16_t identifier) {
     }
 }
 
+// A raw socket is given a copy of every ICMP message from the moment it exists; what came
+// before its filters were in place (anybody's echoes and answers, on a busy machine a queue's
+// worth while the thread waited for a processor) would fill its receive buffer and leave the
+// answer to our request no room. Dropped before the request goes out.
+void dropQueued(SocketHandle& socket) {
+    std::array<std::uint8_t, 64> scrap{};
+    for (int i = 0; i < 100000; ++i) {  // bounded by the receive buffer anyway
+        if (::recv(socket.handle(), scrap.data(), scrap.size(), MSG_DONTWAIT | MSG_TRUNC) < 0)
+            break;
+    }
+}
+
 }  // namespace
 
 IcmpClient::IcmpClient() : m_identifier(nextIdentifier()) {}
@@ -135,6 +147,7 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
             const RawCapability::Scope privileged;
             if (RawCapability::rawSocketUsable()) {
                 socket.openHandle(SOCK_RAW, raw, family);
+                if (onRawSocketCreated) onRawSocketCreated(socket.handle());
                 if (!m_v6) keepOnlyOurReplies(socket, m_identifier);
             } else {
                 m_rawRefused = true;
@@ -163,6 +176,7 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
             filter.data = ~((1u << kEchoReply) | (1u << kUnreachable) | (1u << kTimeExceeded));
             ::setsockopt(socket.handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
         }
+        if (!m_rawRefused) dropQueued(socket);
     }
     const int on = 1;
     if (m_rawRefused) {
