@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Alternates `fping -c1 -q -i 0` and `hostvane --once` over the same N answering loopback
 # hosts (127.0.x.y, ParallelChecks P) inside a network namespace of its own, and counts the
-# program's passes that took over 1 s (an echo went unanswered and its host waited for the
-# second try) or saw a host down. Needs root; sends only within its own namespace.
+# program's passes that took 2.5 s or more (an echo went unanswered and its host waited for
+# the second try), over 1 s, or saw a host down. Needs root; sends only within its own namespace.
 #
 #   bench/echo-stall.sh <build-folder> [PASSES [HOSTS [PARALLEL [FAMILY]]]]
 #                                        (default 200 500 64 4; FAMILY 6 uses 2001:db8::/64)
@@ -51,6 +51,7 @@ fping6=()
     printf '[General]\r\nLanguage=English\r\n'
 } >"$work/Hostvane.ini"
 
+stalled=0
 slow=0
 lost=0
 worst=0
@@ -62,6 +63,7 @@ for ((p = 0; p < passes; p++)); do
     up=$(grep -c '^up'$'\t' "$work/out.txt" || true)
     [ "$ms" -gt "$worst" ] && worst=$ms
     [ "$ms" -gt 1000 ] && slow=$((slow + 1))
+    [ "$ms" -ge 2500 ] && stalled=$((stalled + 1))
     [ "$up" -eq "$n" ] || lost=$((lost + 1))
 done
-echo "passes $passes hosts $n parallel $par family $fam: over 1 s $slow, with a host down $lost, slowest $worst ms"
+echo "passes $passes hosts $n parallel $par family $fam: 2.5 s or more $stalled, over 1 s $slow, with a host down $lost, slowest $worst ms"
