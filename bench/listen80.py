@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Listens on port 80 of the given loopback addresses, accepts and closes every connection.
+"""Listens on port 80 of the given loopback addresses (or on the port given after one:
+"::1 20000"), accepts and closes every connection.
 
 Prints "ready" once every socket listens; ends on SIGTERM or after --max-seconds.
 """
@@ -17,16 +18,19 @@ def main():
     parser.add_argument("addresses", nargs="*")
     args = parser.parse_args()
     addresses = args.addresses or [line.strip() for line in sys.stdin if line.strip()]
-    for a in addresses:
-        if not a.startswith("127."):
+    pairs = []
+    for line in addresses:
+        a, _, port = line.partition(" ")
+        if not (a.startswith("127.") or a == "::1"):
             sys.exit(f"refusing non-loopback address {a}")
+        pairs.append((a, int(port) if port else 80))
 
     sel = selectors.DefaultSelector()
     socks = []
-    for a in addresses:
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    for a, port in pairs:
+        s = socket.socket(socket.AF_INET6 if ":" in a else socket.AF_INET, socket.SOCK_STREAM)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind((a, 80))
+        s.bind((a, port))
         s.listen(128)
         s.setblocking(False)
         sel.register(s, selectors.EVENT_READ)

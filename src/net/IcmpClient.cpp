@@ -94,6 +94,42 @@ void keepOnlyOurReplies(SocketHandle& socket, std::uint16_t identifier) {
     }
 }
 
+// The same for ICMPv6, whose raw socket hands the filter the ICMPv6 message alone (no IPv6
+// header in front). Without it every client's socket queued every other client's answers, and
+// with 64 at once a queue filled up while its thread was not reading and dropped its own.
+void keepOnlyOurReplies6(SocketHandle& socket, std::uint16_t identifier) {
+    const std::uint32_t swapped =
+        static_cast<std::uint32_t>(((identifier & 0xFF) << 8) | (identifier >> 8));
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 0),                      // A = ICMPv6 type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply6, 3, 0),     // test the identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kUnreachable6, 5, 0),   // keep
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded6, 4, 0),  // keep
+        BPF_STMT(BPF_RET | BPF_K, 0),                               // anything else: drop
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 4),                      // A = identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, swapped, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, 0),
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
+    };
+    const sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    try {
+        socket.setHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+    } catch (const std::exception&) {
+    }
+}
+
+// A raw socket is given a copy of every ICMP message from the moment it exists; what came
+// before its filters were in place (anybody's echoes and answers, on a busy machine a queue's
+// worth while the thread waited for a processor) would fill its receive buffer and leave the
+// answer to our request no room. Dropped before the request goes out.
+void dropQueued(SocketHandle& socket) {
+    std::array<std::uint8_t, 64> scrap{};
+    for (int i = 0; i < 100000; ++i) {  // bounded by the receive buffer anyway
+        if (::recv(socket.handle(), scrap.data(), scrap.size(), MSG_DONTWAIT | MSG_TRUNC) < 0)
+            break;
+    }
+}
+
 }  // namespace
 
 IcmpClient::IcmpClient() : m_identifier(nextIdentifier()) {}
@@ -135,6 +171,7 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
             const RawCapability::Scope privileged;
             if (RawCapability::rawSocketUsable()) {
                 socket.openHandle(SOCK_RAW, raw, family);
+                if (onRawSocketCreated) onRawSocketCreated(socket.handle());
                 if (!m_v6) keepOnlyOurReplies(socket, m_identifier);
             } else {
                 m_rawRefused = true;
@@ -155,6 +192,7 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
             ICMP6_FILTER_SETPASS(kUnreachable6, &filter);
             ICMP6_FILTER_SETPASS(kTimeExceeded6, &filter);
             ::setsockopt(socket.handle(), IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+            keepOnlyOurReplies6(socket, m_identifier);
         } else if (!m_rawRefused) {
             // A raw socket sees every ICMP message that reaches the machine: let through
             // only the kinds that can answer an echo. Best effort; the parse skips the
@@ -163,6 +201,7 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
             filter.data = ~((1u << kEchoReply) | (1u << kUnreachable) | (1u << kTimeExceeded));
             ::setsockopt(socket.handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
         }
+        if (!m_rawRefused) dropQueued(socket);
     }
     const int on = 1;
     if (m_rawRefused) {

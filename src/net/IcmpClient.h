@@ -39,6 +39,9 @@ public:
     // Keeps the socket open from one echo to the next instead of closing it after each. For
     // clients used at once: sockets opened and closed beside each other's replies lose some.
     bool keepSocketOpen = false;
+    // Called with the descriptor right after a raw socket is created, before its filters: what
+    // arrives meanwhile on a busy machine (anybody's ICMP) can be delivered here by a test.
+    std::function<void(int fd)> onRawSocketCreated;
     // Called at the end of every echo that completes without error.
     std::function<void(IcmpClient& sender, const ReplyStatus& reply)> onReply;
 

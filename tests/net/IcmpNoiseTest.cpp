@@ -189,3 +189,101 @@ TEST(IcmpNoise, ShortageOfDescriptorsFailsOneTryNotTheRawSocket) {
         EXPECT_FALSE(probe.icmpClient().usesDatagramSocket());
     });
 }
+
+namespace {
+
+// Echo requests of another program (identifier 0x7777) to a loopback address: each reaches
+// every raw socket of the family, and so does the kernel's answer to it. Returns how many went.
+int floodForeignEchoes(int family, const char* address, int count) {
+    const int fd =
+        ::socket(family, SOCK_RAW, family == AF_INET ? int{IPPROTO_ICMP} : int{IPPROTO_ICMPV6});
+    if (fd < 0) return 0;
+    Bytes request{
+        static_cast<std::uint8_t>(family == AF_INET ? 8 : 128), 0, 0, 0, 0x77, 0x77, 0x01, 0x00};
+    request.resize(56, 'f');
+    sockaddr_storage to{};
+    socklen_t length = 0;
+    if (family == AF_INET) {
+        auto* sa = reinterpret_cast<sockaddr_in*>(&to);
+        sa->sin_family = AF_INET;
+        ::inet_pton(AF_INET, address, &sa->sin_addr);
+        length = sizeof *sa;
+        setChecksum(request);
+    } else {
+        auto* sa = reinterpret_cast<sockaddr_in6*>(&to);
+        sa->sin6_family = AF_INET6;
+        ::inet_pton(AF_INET6, address, &sa->sin6_addr);
+        length = sizeof *sa;  // the kernel fills in an ICMPv6 checksum
+    }
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+        if (::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                     length) > 0)
+            ++sent;
+    }
+    ::close(fd);
+    return sent;
+}
+
+struct LoopbackCase {
+    const char* address;
+    int family;
+};
+const LoopbackCase kLoopbacks[] = {{"127.0.0.1", AF_INET}, {"::1", AF_INET6}};
+
+ProbeTarget loopbackTarget(const LoopbackCase& c) {
+    ProbeTarget target = icmpTarget(c.address);
+    target.family = c.family == AF_INET ? AddressFamily::IPv4 : AddressFamily::IPv6;
+    return target;
+}
+
+}  // namespace
+
+// A raw socket sees every ICMP message from the moment it exists, before any filter of ours is
+// in place. On a busy machine (other programs pinging, a descheduled thread) that window can
+// fill its queue with foreign messages; the answer to our request then found no room and the
+// host waited for its second try.
+TEST(IcmpNoise, ForeignMessagesQueuedBeforeTheFiltersLeaveRoomForTheAnswer) {
+    SKIP_WITHOUT_NAMESPACES();
+    NetNamespace ns("q");
+    ASSERT_TRUE(ns.ok());
+    for (const LoopbackCase& c : kLoopbacks) {
+        SCOPED_TRACE(c.address);
+        ns.run([&] {
+            int flooded = 0;
+            CancelHandle cancel;
+            EchoProbe probe(cancel);
+            probe.icmpClient().onRawSocketCreated = [&](int) {
+                flooded = floodForeignEchoes(c.family, c.address, 3000);
+            };
+            const ProbeOutcome o = probe.tryTarget(loopbackTarget(c));  // one echo, one wait
+            EXPECT_EQ(flooded, 3000);  // the window really was flooded
+            EXPECT_FALSE(probe.icmpClient().usesDatagramSocket());
+            EXPECT_TRUE(o.alive) << o.error;
+        });
+    }
+}
+
+// Clients used at once keep their sockets open between echoes, and a thread that is handing a
+// result over does not read: other programs' and other clients' answers that arrive meanwhile
+// must not fill its queue (only answers carrying its identifier are let in).
+TEST(IcmpNoise, ForeignAnswersBetweenEchoesOfAnOpenSocketLeaveRoomForTheAnswer) {
+    SKIP_WITHOUT_NAMESPACES();
+    NetNamespace ns("k");
+    ASSERT_TRUE(ns.ok());
+    for (const LoopbackCase& c : kLoopbacks) {
+        SCOPED_TRACE(c.address);
+        ns.run([&] {
+            CancelHandle cancel;
+            EchoProbe probe(cancel);
+            probe.setConcurrent(true);
+            const ProbeOutcome first = probe.tryTarget(loopbackTarget(c));
+            ASSERT_TRUE(first.alive) << first.error;
+            ASSERT_TRUE(probe.icmpClient().socketAllocated());
+            EXPECT_EQ(floodForeignEchoes(c.family, c.address, 3000), 3000);
+            const ProbeOutcome second = probe.tryTarget(loopbackTarget(c));
+            EXPECT_FALSE(probe.icmpClient().usesDatagramSocket());
+            EXPECT_TRUE(second.alive) << second.error;
+        });
+    }
+}
