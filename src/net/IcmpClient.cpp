@@ -66,6 +66,20 @@ std::uint16_t nextIdentifier() {
                                       0xFFFF);
 }
 
+// The identifier as the filter's big-endian loads read it.
+std::uint32_t filterIdentifier(std::uint16_t identifier) {
+    return static_cast<std::uint32_t>(((identifier & 0xFF) << 8) | (identifier >> 8));
+}
+
+template <std::size_t N>
+void attachFilter(SocketHandle& socket, sock_filter (&code)[N]) {
+    const sock_fprog program{static_cast<unsigned short>(N), code};
+    try {
+        socket.setHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+    } catch (const std::exception&) {
+    }
+}
+
 // A raw ICMP socket is handed a copy of every ICMP datagram the host receives; with many
 // clients at once on a busy link their queues fill with each other's replies and drop their
 // own. The kernel keeps only what may concern this client: echo replies carrying its
@@ -73,8 +87,6 @@ std::uint16_t nextIdentifier() {
 // destination-unreachable and time-exceeded messages. Best effort: without the filter the
 // reply parser still tells ours from others.
 void keepOnlyOurReplies(SocketHandle& socket, std::uint16_t identifier) {
-    const std::uint32_t swapped =
-        static_cast<std::uint32_t>(((identifier & 0xFF) << 8) | (identifier >> 8));
     sock_filter code[] = {
         BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),         // X = IP header length
         BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),          // A = ICMP type
@@ -83,23 +95,17 @@ void keepOnlyOurReplies(SocketHandle& socket, std::uint16_t identifier) {
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 11, 4, 0),  // time exceeded: keep
         BPF_STMT(BPF_RET | BPF_K, 0),                   // anything else: drop
         BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),          // A = identifier
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, swapped, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, filterIdentifier(identifier), 1, 0),
         BPF_STMT(BPF_RET | BPF_K, 0),
         BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
     };
-    const sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-    try {
-        socket.setHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
-    } catch (const std::exception&) {
-    }
+    attachFilter(socket, code);
 }
 
 // The same for ICMPv6, whose raw socket hands the filter the ICMPv6 message alone (no IPv6
 // header in front). Without it every client's socket queued every other client's answers, and
 // with 64 at once a queue filled up while its thread was not reading and dropped its own.
 void keepOnlyOurReplies6(SocketHandle& socket, std::uint16_t identifier) {
-    const std::uint32_t swapped =
-        static_cast<std::uint32_t>(((identifier & 0xFF) << 8) | (identifier >> 8));
     sock_filter code[] = {
         BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 0),                      // A = ICMPv6 type
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply6, 3, 0),     // test the identifier
@@ -107,15 +113,21 @@ void keepOnlyOurReplies6(SocketHandle& socket, std::uint16_t identifier) {
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded6, 4, 0),  // keep
         BPF_STMT(BPF_RET | BPF_K, 0),                               // anything else: drop
         BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 4),                      // A = identifier
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, swapped, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, filterIdentifier(identifier), 1, 0),
         BPF_STMT(BPF_RET | BPF_K, 0),
         BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
     };
-    const sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-    try {
-        socket.setHandleOption(SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
-    } catch (const std::exception&) {
-    }
+    attachFilter(socket, code);
+}
+
+// A wait that ended without an answer: the record says so, with the family's "any" address.
+void markTimedOut(ReplyStatus& record, std::uint16_t sequence, const char* anyAddress) {
+    record.byteCount = 0;
+    record.sourceAddress = anyAddress;
+    record.icmpType = 0;
+    record.seqNumber = sequence;
+    record.replyTtl = 0;
+    record.outcome = ReplyOutcome::TimedOut;
 }
 
 // A raw socket is given a copy of every ICMP message from the moment it exists; what came
@@ -360,12 +372,7 @@ bool IcmpClient::parseReply(int count, ReplyStatus& record) const {
 bool IcmpClient::parseReply6(const std::uint8_t* data, int count, std::uint16_t sequence,
                              std::optional<std::uint16_t> identifier, ReplyStatus& record) {
     if (count == 0) {
-        record.byteCount = 0;
-        record.sourceAddress = "::";
-        record.icmpType = 0;
-        record.seqNumber = sequence;
-        record.replyTtl = 0;
-        record.outcome = ReplyOutcome::TimedOut;
+        markTimedOut(record, sequence, "::");
         return true;
     }
     if (count < 0) throw IcmpError("Not enough bytes received");
@@ -416,12 +423,7 @@ bool IcmpClient::parseReply6(const std::uint8_t* data, int count, std::uint16_t 
 bool IcmpClient::parseReply(const std::uint8_t* data, int count, std::uint16_t sequence,
                             std::optional<std::uint16_t> identifier, ReplyStatus& record) {
     if (count == 0) {
-        record.byteCount = 0;
-        record.sourceAddress = "0.0.0.0";
-        record.icmpType = 0;
-        record.seqNumber = sequence;
-        record.replyTtl = 0;
-        record.outcome = ReplyOutcome::TimedOut;
+        markTimedOut(record, sequence, "0.0.0.0");
         return true;
     }
     record.outcome = ReplyOutcome::Error;
