@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -32,9 +33,20 @@ constexpr int kBatch = rh::kMaxCount;
 // The helper answers within milliseconds; a hung one is killed after this.
 constexpr int kReplyTimeoutMs = 5000;
 
+// Below this many waiting sockets the next batch is asked for at once, without waiting for it:
+// an echo then seldom waits for the helper to start.
+constexpr std::size_t kLowWater = 4;
+
+// A helper started and asked, whose answer has not been taken yet.
+struct Pending {
+    int channel = -1;
+    pid_t pid = -1;
+};
+
 struct Pool {
     std::deque<int> fds;
     bool refused = false;
+    Pending pending;
 };
 
 std::mutex g_mutex;
@@ -96,9 +108,23 @@ bool receiveSockets(int channel, Pool& pool) {
     return true;
 }
 
-// Starts the helper for one batch. The helper gets the channel as descriptor 3, an empty
-// environment and no arguments.
-bool refill(Pool& pool, int family, const std::string& path) {
+// At exit: a helper asked in advance would outlive its parent and refuse its new one, aloud.
+void endPending() {
+    std::unique_lock lock(g_mutex, std::try_to_lock);
+    if (!lock.owns_lock()) return;  // another thread is in takeSocket: leave it alone
+    for (auto& [key, pool] : g_pools) {
+        if (pool.pending.channel < 0) continue;
+        ::kill(pool.pending.pid, SIGKILL);
+        while (::waitpid(pool.pending.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        ::close(pool.pending.channel);
+        pool.pending = {};
+    }
+}
+
+// Starts the helper for one batch and sends the request; the answer is taken by collect. The
+// helper gets the channel as descriptor 3, an empty environment and no arguments.
+bool start(Pool& pool, int family, const std::string& path) {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
     int own = pair[0], theirs = pair[1];
@@ -125,19 +151,34 @@ bool refill(Pool& pool, int family, const std::string& path) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (theirs >= 0) ::close(theirs);
-    bool ok = false;
-    if (spawned == 0) {
-        ++g_starts;
-        std::uint8_t request[rh::kRequestSize];
-        rh::encodeRequest({family == AF_INET6 ? 6 : 4, kBatch}, request);
-        if (::send(own, request, sizeof request, MSG_NOSIGNAL) == sizeof request)
-            ok = receiveSockets(own, pool);
-        if (!ok) ::kill(pid, SIGKILL);  // a helper that did not answer in time
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+    if (spawned != 0) {
+        ::close(own);
+        return false;
     }
-    ::close(own);
+    if (g_starts++ == 0) std::atexit(endPending);
+    pool.pending = {own, pid};
+    std::uint8_t request[rh::kRequestSize];
+    rh::encodeRequest({family == AF_INET6 ? 6 : 4, kBatch}, request);
+    // A failed send shows in collect: no answer comes.
+    ::send(own, request, sizeof request, MSG_NOSIGNAL);
+    return true;
+}
+
+// Takes the pending helper's answer into the pool (waiting for it when wait is set) and reaps
+// the helper; false when no sockets came.
+bool collect(Pool& pool, bool wait) {
+    Pending& p = pool.pending;
+    if (!wait) {
+        pollfd ready{p.channel, POLLIN, 0};
+        if (::poll(&ready, 1, 0) != 1) return true;  // not yet: still pending
+    }
+    const bool ok = receiveSockets(p.channel, pool);
+    if (!ok) ::kill(p.pid, SIGKILL);  // a helper that did not answer in time
+    int status = 0;
+    while (::waitpid(p.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ::close(p.channel);
+    p = {};
     return ok;
 }
 
@@ -146,21 +187,31 @@ bool refill(Pool& pool, int family, const std::string& path) {
 int takeSocket(int family) {
     const std::lock_guard lock(g_mutex);
     Pool& pool = g_pools[{namespaceId(), family}];
+    const int saved = errno;
+    if (pool.pending.channel >= 0 && !collect(pool, pool.fds.empty())) pool.refused = true;
     if (pool.fds.empty() && !pool.refused) {
         const std::string path = g_program.empty() ? defaultProgram() : g_program;
-        const int saved = errno;
-        pool.refused = path.empty() || !refill(pool, family, path);
-        errno = saved;
+        pool.refused = path.empty() || !start(pool, family, path) || !collect(pool, true);
     }
-    if (pool.fds.empty()) return -1;
-    const int fd = pool.fds.front();
-    pool.fds.pop_front();
+    int fd = -1;
+    if (!pool.fds.empty()) {
+        fd = pool.fds.front();
+        pool.fds.pop_front();
+        if (pool.fds.size() < kLowWater && !pool.refused && pool.pending.channel < 0) {
+            const std::string path = g_program.empty() ? defaultProgram() : g_program;
+            if (!start(pool, family, path)) pool.refused = true;
+        }
+    }
+    errno = saved;
     return fd;
 }
 
 void setProgram(const std::string& path) {
     const std::lock_guard lock(g_mutex);
-    for (auto& [key, pool] : g_pools) closeAll(pool.fds);
+    for (auto& [key, pool] : g_pools) {
+        if (pool.pending.channel >= 0) collect(pool, true);
+        closeAll(pool.fds);
+    }
     g_pools.clear();
     g_program = path;
 }

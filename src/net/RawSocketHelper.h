@@ -6,8 +6,10 @@ namespace hv {
 
 // Raw ICMP sockets from hostvane-icmp-helper, for a program that holds no capability itself.
 // The helper is started once per batch of sockets and exits at once; the sockets wait here,
-// queueing nothing, until an echo takes one. Sockets belong to the network namespace of the
-// thread that asked for them, so they are kept apart per namespace.
+// queueing nothing, until an echo takes one. The next batch is asked for while a few are left,
+// so that an echo seldom waits for the helper to start (only the first of a run does). Sockets
+// belong to the network namespace of the thread that asked for them, so they are kept apart per
+// namespace.
 namespace RawSocketHelper {
 
 // A raw socket of the family (AF_INET, AF_INET6) with the helper's filters, owned by the
