@@ -94,10 +94,11 @@ private:
     int receiveDatagram6();
 
     FamilySocket m_sockets[2];
-    bool m_v6 = false;             // the echo under way is ICMPv6
-    bool m_ownRawRefused = false;  // this process may not open a raw socket itself
-    bool m_helperRefused = false;  // the helper is missing or gave none
-    std::string m_target;          // address of the echo under way
+    bool m_v6 = false;                 // the echo under way is ICMPv6
+    bool m_ownRawRefused = false;      // this process may not open a raw socket itself
+    bool m_helperRefused = false;      // the helper is missing or gave none
+    std::uint32_t m_helperWaitMs = 0;  // spent waiting for the helper during this echo
+    std::string m_target;              // address of the echo under way
     std::uint16_t m_identifier = 0;
     std::array<std::uint8_t, kRequestSize> m_request{};
     std::array<std::uint8_t, kReceiveSize> m_receive{};

@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -406,4 +409,36 @@ TEST(IcmpEcho, AMissingOrSilentHelperFallsBackToTheDatagramSocket) {
             },
             true);
     }
+}
+
+// A helper slow to start (here by a second) costs the echo that waits for it that time, but
+// the round trip reported is the echo's alone, as over a raw socket of our own.
+TEST(IcmpEcho, TheHelpersStartIsNoPartOfTheRoundTrip) {
+    SKIP_WITHOUT_NAMESPACES();
+    NetNamespace ns("w");
+    ASSERT_TRUE(ns.ok());
+    ASSERT_TRUE(ns.sysctl("net.ipv4.ping_group_range=1 0"));
+    char dir[] = "/tmp/hv-slow-helper-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string script = std::string(dir) + "/slow-helper";
+    {
+        std::ofstream out(script);
+        out << "#!/bin/sh\n/bin/sleep 1\nexec " HV_BUILD_DIR "/hostvane-icmp-helper\n";
+    }
+    ::chmod(script.c_str(), 0755);
+    const UseHelper helper(script);
+    ns.run(
+        [&] {
+            IcmpClient client;
+            client.receiveTimeout = 2500;
+            client.host = "127.0.0.1";
+            const auto began = Clock::now();
+            client.runEcho("", 0);
+            EXPECT_GE(msSince(began), 1000);
+            EXPECT_FALSE(client.usesDatagramSocket());
+            EXPECT_TRUE(EchoProbe::replyMeansAlive(client.replyStatus()));
+            EXPECT_LT(client.replyStatus().roundTripMs, 900u);
+        },
+        true);
+    std::filesystem::remove_all(dir);
 }
