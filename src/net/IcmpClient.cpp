@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 
 #include "net/NetError.h"
 #include "net/RawSocketHelper.h"
@@ -191,11 +192,12 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
     // Without the privilege of its own (the usual case: the program holds no capability), the
     // helper that holds it hands over a raw socket, with the same filters as below.
     if (!opened && !m_helperRefused) {
-        const std::uint32_t asked = SocketStack::tickCount();
+        const auto asked = std::chrono::steady_clock::now();
         const int fd = RawSocketHelper::takeSocket(family);
         // The helper's start (the first echo of a run, rarely another) is no part of the
         // round trip: the figure stays what it is over a raw socket of our own.
-        m_helperWaitMs += SocketStack::tickCount() - asked;
+        m_helperWait += std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - asked);
         if (fd >= 0) {
             socket.adoptHandle(fd, SOCK_RAW, family);
             opened = true;
@@ -266,7 +268,7 @@ SocketHandle& IcmpClient::fetchSocket() {
 
 void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
     if (sequence != 0) echoSequence = sequence;
-    m_helperWaitMs = 0;
+    m_helperWait = {};
     const std::uint32_t started = SocketStack::tickCount();
 
     // Resolved before the socket is fetched: a name that does not resolve leaves none open.
@@ -278,8 +280,8 @@ void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
     fetchSocket().sendDatagramTo(m_target, port, m_request.data(), kRequestSize);
 
     ReplyStatus record = awaitReply(receiveTimeout);
-    const std::uint32_t roundTrip =
-        SocketStack::tickCount() - started - m_helperWaitMs;  // modulo 2^32
+    const auto helperMs = static_cast<std::uint32_t>(m_helperWait.count() / 1000);
+    const std::uint32_t roundTrip = SocketStack::tickCount() - started - helperMs;  // mod 2^32
     if (!keepSocketOpen) fetchSocket().shutHandle();
 
     record.roundTripMs = roundTrip;
