@@ -117,21 +117,25 @@ void closeAll(std::vector<int>& fds) {
     fds.clear();
 }
 
-// A copy of the helper that nobody may run too (the build folder may be closed to others).
-std::string openCopy() {
-    static const std::string path = [] {
+// A copy of the helper that nobody may run too (the build folder may be closed to others),
+// removed with the object.
+struct OpenCopy {
+    OpenCopy() {
         char dir[] = "/tmp/hv-helper-XXXXXX";
-        if (!::mkdtemp(dir)) return std::string();
+        if (!::mkdtemp(dir)) return;
+        folder = dir;
         ::chmod(dir, 0755);
-        const std::string copy = std::string(dir) + "/" + rh::kProgramFile;
-        std::filesystem::copy_file(kHelper, copy);
-        ::chmod(copy.c_str(), 0755);
-        return copy;
-    }();
-    return path;
-}
+        path = folder + "/" + rh::kProgramFile;
+        std::filesystem::copy_file(kHelper, path);
+        ::chmod(path.c_str(), 0755);
+    }
+    ~OpenCopy() {
+        if (!folder.empty()) std::filesystem::remove_all(folder);
+    }
+    std::string folder, path;
+};
 
-Answer callHelper(const Caller& c) {
+Answer callHelper(const Caller& c, const std::string& openCopy = {}) {
     Answer a;
     int pair[2];
     if (c.channelType == 0) {
@@ -141,7 +145,7 @@ Answer callHelper(const Caller& c) {
         return a;
     }
     const int own = pair[0], theirs = pair[1];
-    const std::string path = c.otherUser ? openCopy() : kHelper;
+    const std::string path = c.otherUser ? openCopy : kHelper;
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Only calls that are safe after fork in a program with threads.
@@ -231,6 +235,7 @@ TEST(RawHelperProgram, RefusesBadRequestsAndForeignCallers) {
     std::vector<std::uint8_t> oversized = request(4, 1);
     oversized.resize(4096, 0);
     const rh::Reply bad{rh::Status::BadRequest, 0, 0};
+    const OpenCopy copy;
     const struct {
         Caller caller;
         int exitStatus;
@@ -251,7 +256,7 @@ TEST(RawHelperProgram, RefusesBadRequestsAndForeignCallers) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caller.what);
         if (c.caller.otherUser && ::getuid() != 0) continue;  // needs root to change user
-        Answer a = callHelper(c.caller);
+        Answer a = callHelper(c.caller, copy.path);
         EXPECT_EQ(a.exitStatus, c.exitStatus);
         EXPECT_EQ(a.reply, c.reply);
         EXPECT_TRUE(a.fds.empty());
