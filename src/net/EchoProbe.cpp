@@ -1,5 +1,7 @@
 #include "net/EchoProbe.h"
 
+#include <algorithm>
+#include <chrono>
 #include <exception>
 
 #include "net/NetError.h"
@@ -25,6 +27,7 @@ bool EchoProbe::replyMeansAlive(const ReplyStatus& reply) {
 }
 
 ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
+    const auto began = std::chrono::steady_clock::now();
     ProbeOutcome outcome;
     m_hostAlive = true;
     try {
@@ -37,6 +40,12 @@ ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
     }
     outcome.alive = m_hostAlive;
     outcome.address = m_client.targetAddress();
+    // Measured as the caller measures a probe, without the wait for the helper's start.
+    if (outcome.alive && m_client.helperWait().count() > 0) {
+        const auto spent = std::chrono::steady_clock::now() - began - m_client.helperWait();
+        outcome.roundTripMs = std::max<std::int64_t>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(spent).count());
+    }
     if (!outcome.alive && outcome.error.empty()) {
         outcome.error = m_client.replyStatus().outcome == ReplyOutcome::TimedOut
                             ? "Request timed out."
