@@ -22,8 +22,6 @@ struct ColumnSpec {
     bool number;
 };
 
-QVariant none(const Row&) { return {}; }
-
 QVariant roundTrip(const Row& h) {
     return h.figures.roundTripMs < 0 ? QVariant() : QVariant(qint64(h.figures.roundTripMs));
 }

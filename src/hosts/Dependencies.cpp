@@ -67,6 +67,50 @@ DependencyMap resolveDependencies(const QStringList& titles,
     return map;
 }
 
+namespace {
+
+bool sameTitle(const QString& a, const QString& b) {
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+QString parentIn(const QList<QPair<QString, QString>>& lines, const QString& dependent) {
+    for (const auto& [d, p] : lines)
+        if (sameTitle(d, dependent)) return p;
+    return {};
+}
+
+void setParentIn(QList<QPair<QString, QString>>& lines, const QString& dependent,
+                 const QString& parent) {
+    if (parent.trimmed().isEmpty()) {
+        lines.removeIf(
+            [&](const QPair<QString, QString>& l) { return sameTitle(l.first, dependent); });
+        return;
+    }
+    for (auto& line : lines) {
+        if (sameTitle(line.first, dependent)) {
+            line = {dependent, parent};
+            return;
+        }
+    }
+    lines.append({dependent, parent});
+}
+
+void renameIn(QList<QPair<QString, QString>>& lines, const QString& oldTitle,
+              const QString& newTitle) {
+    for (auto& [d, p] : lines) {
+        if (sameTitle(d, oldTitle)) d = newTitle;
+        if (sameTitle(p, oldTitle)) p = newTitle;
+    }
+}
+
+void dropIn(QList<QPair<QString, QString>>& lines, const QString& title) {
+    lines.removeIf([&](const QPair<QString, QString>& l) {
+        return sameTitle(l.first, title) || sameTitle(l.second, title);
+    });
+}
+
 QString dependencyProblemText(const DependencyProblem& problem) {
     using enum DependencyProblem::Kind;
     QString why;
@@ -84,8 +128,9 @@ QString dependencyProblemText(const DependencyProblem& problem) {
             why = QStringLiteral("\"%1\" depends on itself through a loop").arg(problem.dependent);
             break;
     }
-    return QStringLiteral("hostvane: [Dependencies] %1=%2 is ignored: %3; \"%1\" is checked as "
-                          "a plain host")
+    return QStringLiteral(
+               "hostvane: [Dependencies] %1=%2 is ignored: %3; \"%1\" is checked as "
+               "a plain host")
         .arg(problem.dependent, problem.parent, why);
 }
 

@@ -33,6 +33,19 @@ struct DependencyMap {
 DependencyMap resolveDependencies(const QStringList& titles,
                                   const QList<QPair<QString, QString>>& lines);
 
+// Editing the lines as the host dialogs do; titles match ignoring letter case and surrounding
+// blanks. The dependent's parent, empty when it has no line.
+QString parentIn(const QList<QPair<QString, QString>>& lines, const QString& dependent);
+// Sets the dependent's line (replacing its first one in place, or added at the end); an empty
+// parent removes every line of the dependent.
+void setParentIn(QList<QPair<QString, QString>>& lines, const QString& dependent,
+                 const QString& parent);
+// A host renamed: every line naming it, on either side, names the new title.
+void renameIn(QList<QPair<QString, QString>>& lines, const QString& oldTitle,
+              const QString& newTitle);
+// A host deleted: every line naming it, on either side, goes.
+void dropIn(QList<QPair<QString, QString>>& lines, const QString& title);
+
 // One problem in English, for stderr: "hostvane: [Dependencies] ...".
 QString dependencyProblemText(const DependencyProblem& problem);
 

@@ -41,8 +41,11 @@ TEST_P(DependentHosts, AParentLostWithItsDependentsIsOneLineAndTheyTurnUnreachab
     hosts.rebuildFromLines({"Web :  10.0.0.2", "Router :  10.0.0.1", "Mail :  10.0.0.3",
                             "Files :  10.0.0.4", "Other :  10.0.0.9"});
     hosts.setDependencies({{"Web", "Router"}, {"Mail", "Router"}, {"Files", "Router"}});
-    answer({{"10.0.0.1", Answer::Up}, {"10.0.0.2", Answer::Up}, {"10.0.0.3", Answer::Up},
-            {"10.0.0.4", Answer::Up}, {"10.0.0.9", Answer::Up}});
+    answer({{"10.0.0.1", Answer::Up},
+            {"10.0.0.2", Answer::Up},
+            {"10.0.0.3", Answer::Up},
+            {"10.0.0.4", Answer::Up},
+            {"10.0.0.9", Answer::Up}});
 
     // The first pass reports every answering host, dependents included.
     runPass();
@@ -50,11 +53,14 @@ TEST_P(DependentHosts, AParentLostWithItsDependentsIsOneLineAndTheyTurnUnreachab
     EXPECT_EQ(images(), (std::vector<int>{kUp, kUp, kUp, kUp, kUp}));
 
     // All four go away at once, beside a plain host that goes too.
-    answer({{"10.0.0.1", Answer::Down}, {"10.0.0.2", Answer::Down}, {"10.0.0.3", Answer::Down},
-            {"10.0.0.4", Answer::Down}, {"10.0.0.9", Answer::Down}});
+    answer({{"10.0.0.1", Answer::Down},
+            {"10.0.0.2", Answer::Down},
+            {"10.0.0.3", Answer::Down},
+            {"10.0.0.4", Answer::Down},
+            {"10.0.0.9", Answer::Down}});
     runPass();
-    EXPECT_EQ(sink.lines.mid(5), QStringList({kLost + "Other",
-                                              kLost + "Router, 3 hosts behind it unreachable"}));
+    EXPECT_EQ(sink.lines.mid(5),
+              QStringList({kLost + "Other", kLost + "Router, 3 hosts behind it unreachable"}));
     ASSERT_EQ(sink.reports.size(), 2);
     EXPECT_EQ(sink.reports[1],
               "Lost hosts:\r\n  Router, 3 hosts behind it unreachable\r\n  Other\r\n\r\n");
@@ -81,15 +87,18 @@ TEST_P(DependentHosts, AChainFoldsUnderItsTopAndOneBehindCountsInTheSingular) {
     hosts.rebuildFromLines(
         {"Server :  10.0.0.3", "Switch :  10.0.0.2", "Gateway :  10.0.0.1", "Lab :  10.0.0.4"});
     hosts.setDependencies({{"Server", "Switch"}, {"Switch", "Gateway"}, {"Lab", "Switch"}});
-    answer({{"10.0.0.1", Answer::Up}, {"10.0.0.2", Answer::Up}, {"10.0.0.3", Answer::Up},
+    answer({{"10.0.0.1", Answer::Up},
+            {"10.0.0.2", Answer::Up},
+            {"10.0.0.3", Answer::Up},
             {"10.0.0.4", Answer::Up}});
     runPass();
 
-    answer({{"10.0.0.1", Answer::Down}, {"10.0.0.2", Answer::Down}, {"10.0.0.3", Answer::Down},
+    answer({{"10.0.0.1", Answer::Down},
+            {"10.0.0.2", Answer::Down},
+            {"10.0.0.3", Answer::Down},
             {"10.0.0.4", Answer::Down}});
     runPass();
-    EXPECT_EQ(sink.lines.mid(4),
-              QStringList({kLost + "Gateway, 3 hosts behind it unreachable"}));
+    EXPECT_EQ(sink.lines.mid(4), QStringList({kLost + "Gateway, 3 hosts behind it unreachable"}));
     EXPECT_EQ(images(), (std::vector<int>{kBehind, kBehind, kDown, kBehind}));
 
     // The top returns: the middle one answers silently, the hosts behind it that do not

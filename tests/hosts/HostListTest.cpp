@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -304,4 +305,40 @@ TEST(HostList, DependenciesFollowRebuildsAndUnreachableCountsAsDown) {
     list.rebuildFromLines({"Web :  10.0.0.2"});
     EXPECT_EQ(list.parents(), (QList<int>{-1}));
     EXPECT_EQ(list.parentOf(5), -1);
+}
+
+TEST(HostList, DependencyLinesFollowTheHostDialogsEdits) {
+    using Lines = QList<QPair<QString, QString>>;
+    const Lines start = {{"Web", "Router"}, {"Mail", "router"}, {"Router", "Gateway"}};
+    EXPECT_EQ(hv::parentIn(start, " web"), "Router");
+    EXPECT_EQ(hv::parentIn(start, "Gateway"), "");
+    const struct {
+        const char* what;
+        std::function<void(Lines&)> edit;
+        Lines after;
+    } cases[] = {
+        {"a parent renamed keeps its dependents, matched ignoring case",
+         [](Lines& l) { hv::renameIn(l, "Router", "Core"); },
+         {{"Web", "Core"}, {"Mail", "Core"}, {"Core", "Gateway"}}},
+        {"a parent deleted drops every line naming it",
+         [](Lines& l) { hv::dropIn(l, "ROUTER"); },
+         {}},
+        {"a dependent deleted drops its own line only",
+         [](Lines& l) { hv::dropIn(l, "Web"); },
+         {{"Mail", "router"}, {"Router", "Gateway"}}},
+        {"a parent chosen replaces the line in place",
+         [](Lines& l) { hv::setParentIn(l, "Mail", "Gateway"); },
+         {{"Web", "Router"}, {"Mail", "Gateway"}, {"Router", "Gateway"}}},
+        {"a new dependent goes at the end",
+         [](Lines& l) { hv::setParentIn(l, "Files", "Router"); },
+         {{"Web", "Router"}, {"Mail", "router"}, {"Router", "Gateway"}, {"Files", "Router"}}},
+        {"no parent removes the line",
+         [](Lines& l) { hv::setParentIn(l, "web", ""); },
+         {{"Mail", "router"}, {"Router", "Gateway"}}},
+    };
+    for (const auto& c : cases) {
+        Lines lines = start;
+        c.edit(lines);
+        EXPECT_EQ(lines, c.after) << c.what;
+    }
 }
