@@ -1,6 +1,7 @@
 #include "dialogs/HostEntryDialog.h"
 #include "widgets/ExecModal.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -220,6 +221,8 @@ void HostEntryDialog::updateAccessibleNames() {
     MaskEdit1->setAccessibleName(plain(lbHint));
     edHTTP->setAccessibleName(plain(lbHint));
     cbDependsOn->setAccessibleName(plain(lbDependsOn));
+    // Its drop-down list is announced by the label too.
+    cbDependsOn->view()->setAccessibleName(plain(lbDependsOn));
 }
 
 void HostEntryDialog::setParentChoices(const QStringList& titles, const QString& current) {
