@@ -1,6 +1,7 @@
 #include "checking/CheckCycle.h"
 
 #include <QDateTime>
+#include <QHash>
 
 #include <algorithm>
 #include <chrono>
@@ -272,7 +273,15 @@ bool CheckCycle::takeResult(const HostCheckResult& result, const PassRules& rule
         result.index, rules.generation, result.alive, result.roundTripMs, rules.lostAfter,
         rules.appearedAfter, checkedEndpoint(result), result.error);
     if (!turn) return false;
-    if (*turn) reportChange(result, rules.generation);
+    if (*turn) {
+        reportChange(result, rules.generation);
+    } else if (result.alive) {
+        // Unreachable while a host it depends on was down, answering now that it is up: it
+        // returns without a report, as it was never reported lost.
+        const std::optional<Host> host = m_hosts.hostAt(result.index, rules.generation);
+        if (host && host->stateImage == kImageUnreachable)
+            m_hosts.setStateImage(result.index, kImageAnswered);
+    }
     return true;
 }
 
@@ -466,25 +475,95 @@ void CheckCycle::reportChange(const HostCheckResult& result, std::uint64_t gener
     m_hosts.setLastChange(result.index, texts.now);
     if (result.alive) {
         m_hosts.setStateImage(result.index, kImageAnswered);
+        // It was never reported lost: its return is no news either.
+        if (host->stateImage == kImageUnreachable) return;
         m_report.appearedText += kLineBreak + kIndent + title;
         m_report.appearedTitles << title;
     } else {
         m_hosts.setStateImage(result.index, kImageNotAnswering);
-        m_report.lostText += kLineBreak + kIndent + title;
-        m_report.lostTitles << title;
+        if (m_hosts.parentOf(result.index) >= 0 || m_hosts.hasDependents(result.index)) {
+            m_report.pendingLost.append({result.index, title, host->address, texts.time});
+            return;
+        }
+        reportLost(result.index, title, host->address, texts.time, texts.lost, 0);
+        return;
     }
-    m_sink.appendLogLine(texts.time + QStringLiteral(". ") +
-                         (result.alive ? texts.appeared : texts.lost) + QStringLiteral(" ") +
+    m_sink.appendLogLine(texts.time + QStringLiteral(". ") + texts.appeared + QStringLiteral(" ") +
                          title);
-    m_sink.hostChanged(title, host->address, result.alive, result.alive ? result.roundTripMs : -1);
+    m_sink.hostChanged(title, host->address, true, result.roundTripMs);
+}
+
+void CheckCycle::reportLost(int index, const QString& title, const QString& address,
+                            const QString& time, const QString& lostText, int behind) {
+    QString line = title;
+    if (behind > 0) {
+        line += langMessage(behind == 1 ? QStringLiteral("BehindUnreachable1")
+                                        : QStringLiteral("BehindUnreachable"))
+                    .replace(QStringLiteral("%1"), QString::number(behind));
+    }
+    m_report.lostLines.append({index, line});
+    m_report.lostTitles.append({index, title});
+    m_sink.appendLogLine(time + QStringLiteral(". ") + lostText + QStringLiteral(" ") + line);
+    m_sink.hostChanged(title, address, false, -1);
+}
+
+void CheckCycle::settlePendingLost(std::uint64_t generation) {
+    const QList<PendingLost> pending = std::exchange(m_report.pendingLost, {});
+    if (pending.isEmpty()) return;
+    // A pass cut short by a rebuild: the indices name the old list, so no host can be folded.
+    const bool sameList = m_hosts.generation() == generation;
+    QHash<int, qsizetype> pendingAt;  // host index -> its entry
+    for (qsizetype i = 0; i < pending.size(); ++i) pendingAt.insert(pending[i].index, i);
+
+    QList<bool> unreachable(pending.size(), false);
+    QList<int> behind(pending.size(), 0);
+    if (sameList) {
+        for (qsizetype i = 0; i < pending.size(); ++i)
+            unreachable[i] = m_hosts.behindDownHost(pending[i].index);
+        // Counted at the nearest host up the chain that is reported lost in this pass; one that
+        // turned unreachable behind a host lost earlier is counted nowhere.
+        for (qsizetype i = 0; i < pending.size(); ++i) {
+            if (!unreachable[i]) continue;
+            int up = m_hosts.parentOf(pending[i].index);
+            for (qsizetype steps = 0; up >= 0 && steps < pending.size(); ++steps) {
+                const auto at = pendingAt.constFind(up);
+                if (at == pendingAt.constEnd()) break;
+                if (!unreachable[*at]) {
+                    ++behind[*at];
+                    break;
+                }
+                up = m_hosts.parentOf(up);
+            }
+        }
+        for (qsizetype i = 0; i < pending.size(); ++i) {
+            if (unreachable[i]) m_hosts.setStateImage(pending[i].index, kImageUnreachable);
+        }
+    }
+    const QString lostText = langMessage(QStringLiteral("LoseHost"));
+    for (qsizetype i = 0; i < pending.size(); ++i) {
+        if (unreachable[i]) continue;
+        const PendingLost& p = pending[i];
+        reportLost(p.index, p.title, p.address, p.time, lostText, behind[i]);
+    }
 }
 
 void CheckCycle::showSummary(std::uint64_t generation) {
-    const PassReport pass = std::exchange(m_report, {});
+    settlePendingLost(generation);
+    PassReport pass = std::exchange(m_report, {});
+    // Lost hosts settled at the summary come after the others: list order again.
+    const auto byIndex = [](const QPair<int, QString>& a, const QPair<int, QString>& b) {
+        return a.first < b.first;
+    };
+    std::stable_sort(pass.lostLines.begin(), pass.lostLines.end(), byIndex);
+    std::stable_sort(pass.lostTitles.begin(), pass.lostTitles.end(), byIndex);
+    QString lostText;
+    for (const auto& [index, line] : pass.lostLines) lostText += kLineBreak + kIndent + line;
+    QStringList lostTitles;
+    for (const auto& [index, title] : pass.lostTitles) lostTitles << title;
+
     QString report;
-    if (!isBlankText(pass.lostText)) {
-        report +=
-            langMessage(QStringLiteral("LoseHosts")) + pass.lostText + kLineBreak + kLineBreak;
+    if (!isBlankText(lostText)) {
+        report += langMessage(QStringLiteral("LoseHosts")) + lostText + kLineBreak + kLineBreak;
     }
     if (!isBlankText(pass.appearedText)) {
         report += langMessage(QStringLiteral("AppearHosts")) + pass.appearedText;
@@ -492,7 +571,7 @@ void CheckCycle::showSummary(std::uint64_t generation) {
     m_sink.passEnded(generation);
     if (report.isEmpty()) return;
     m_sink.showReport(report);
-    m_sink.reportTitles(pass.lostTitles, pass.appearedTitles);
+    m_sink.reportTitles(lostTitles, pass.appearedTitles);
 }
 
 }  // namespace hv

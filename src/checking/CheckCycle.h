@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -180,13 +182,28 @@ private:
     };
     const HandOverTexts& handOverTexts();
 
+    // A lost host with a parent or with dependents: whether it is reported lost, and how many
+    // hosts behind it turned unreachable, is known only once the whole pass is in.
+    struct PendingLost {
+        int index = 0;
+        QString title;
+        QString address;
+        QString time;  // the log line's, taken when it turned
+    };
     // The pass's changes so far, for its summary. Main thread only.
     struct PassReport {
-        QString lostText;  // CR LF, two blanks and the title, per lost host
-        QString appearedText;
-        QStringList lostTitles;  // the same titles, one per entry
+        QList<QPair<int, QString>> lostLines;  // host index, the report's line (list order)
+        QString appearedText;                  // CR LF, two blanks and the title, per appeared host
+        QList<QPair<int, QString>> lostTitles;  // host index, title
         QStringList appearedTitles;
+        QList<PendingLost> pendingLost;
     };
+    // Summary, main thread: the pending lost hosts either turn unreachable (a host they depend on
+    // is down) or are reported lost, each with the count of hosts that turned unreachable
+    // behind it.
+    void settlePendingLost(std::uint64_t generation);
+    void reportLost(int index, const QString& title, const QString& address, const QString& time,
+                    const QString& lostText, int behind);
 
     HostList& m_hosts;
     ProbeFactory m_factory;

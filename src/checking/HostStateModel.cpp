@@ -22,8 +22,6 @@ struct ColumnSpec {
     bool number;
 };
 
-QVariant none(const Row&) { return {}; }
-
 QVariant roundTrip(const Row& h) {
     return h.figures.roundTripMs < 0 ? QVariant() : QVariant(qint64(h.figures.roundTripMs));
 }
@@ -58,11 +56,18 @@ QVariant addressTip(const Row& h) {
     return lines.isEmpty() ? QVariant() : QVariant(lines.join(u'\n'));
 }
 
+// The image says answering or not; unreachable (behind a lost host) is said in words too.
+QVariant stateText(const Row& h) {
+    if (h.host.stateImage == kImageUnreachable)
+        return langMessage(QStringLiteral("StateUnreachable"));
+    return {};
+}
+
 // clang-format off
 const std::array<ColumnSpec, HostStateModel::ColumnCount> kColumns = {{
     {"Title", nullptr, [](const Row& h) { return QVariant(h.host.title); }, [](const Row& h) { return QVariant(h.host.title); }, false},
     {"Address", nullptr, [](const Row& h) { return QVariant(h.host.address); }, [](const Row& h) { return QVariant(h.host.address); }, false},
-    {nullptr, "ColState", none, [](const Row& h) { return QVariant(h.host.stateImage); }, false},
+    {nullptr, "ColState", stateText, [](const Row& h) { return QVariant(h.host.stateImage); }, false},
     {nullptr, "ColRoundTrip", roundTrip, roundTrip, true},
     {nullptr, "ColLastChange", lastChangeText, lastChangeKey, false},
     {nullptr, "ColChecks", [](const Row& h) { return QVariant(h.figures.checks); }, [](const Row& h) { return QVariant(h.figures.checks); }, true},

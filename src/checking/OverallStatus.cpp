@@ -50,6 +50,9 @@ OverallStatus OverallStatus::of(const QList<Host>& hosts, bool running, bool pas
         ++s.watched;
         if (host.stateImage == kImageAnswered)
             ++s.answering;
+        else if (host.stateImage == kImageUnreachable)
+            s.lost << langMessage(QStringLiteral("TrayUnreachable"))
+                          .replace(QStringLiteral("%1"), shown(host));
         else
             s.lost << shown(host);
     }

@@ -1,6 +1,8 @@
 #include "dialogs/HostEntryDialog.h"
 #include "widgets/ExecModal.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,7 +81,7 @@ HostEntryDialog::HostEntryDialog(QWidget* parent) : QDialog(parent) {
                    Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
     ScreenFit::install(this);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    setFixedSize(232, 142);
+    setFixedSize(232, 182);
 
     // Created in the tab order: Cancel, OK, the masked field, the plain field, the title.
     btnCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
@@ -89,10 +91,15 @@ HostEntryDialog::HostEntryDialog(QWidget* parent) : QDialog(parent) {
     lbTitle = named(new QLabel(QStringLiteral("Title"), this), "lbTitle");
     edTitle = named(new QLineEdit(this), "edTitle");
     lbHint = named(new QLabel(QStringLiteral("Input IP address of new host"), this), "lbHint");
+    lbDependsOn = named(new QLabel(QStringLiteral("Depends on:"), this), "lbDependsOn");
+    cbDependsOn = named(new QComboBox(this), "cbDependsOn");
+    cbDependsOn->addItem(QStringLiteral("(none)"));
+    lbDependsOn->setBuddy(cbDependsOn);
     setTabOrder(btnCancel, btnOK);
     setTabOrder(btnOK, MaskEdit1);
     setTabOrder(MaskEdit1, edHTTP);
     setTabOrder(edHTTP, edTitle);
+    setTabOrder(edTitle, cbDependsOn);
     lbTitle->setBuddy(edTitle);
 
     lbTitle->setGeometry(8, 4, 216, 16);
@@ -103,8 +110,10 @@ HostEntryDialog::HostEntryDialog(QWidget* parent) : QDialog(parent) {
     lbHint->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     MaskEdit1->setGeometry(8, 68, 216, 22);
     edHTTP->setGeometry(MaskEdit1->geometry());  // lies over the masked field
-    btnOK->setGeometry(68, 108, 75, 25);
-    btnCancel->setGeometry(149, 108, 75, 25);
+    lbDependsOn->setGeometry(8, 96, 216, 16);
+    cbDependsOn->setGeometry(8, 112, 216, 22);
+    btnOK->setGeometry(68, 148, 75, 25);
+    btnCancel->setGeometry(149, 148, 75, 25);
     for (QPushButton* b : {btnOK, btnCancel}) {
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -211,6 +220,34 @@ void HostEntryDialog::updateAccessibleNames() {
     edTitle->setAccessibleName(plain(lbTitle));
     MaskEdit1->setAccessibleName(plain(lbHint));
     edHTTP->setAccessibleName(plain(lbHint));
+    cbDependsOn->setAccessibleName(plain(lbDependsOn));
+    // Its drop-down list is announced by the label too.
+    cbDependsOn->view()->setAccessibleName(plain(lbDependsOn));
+}
+
+void HostEntryDialog::setParentChoices(const QStringList& titles, const QString& current) {
+    while (cbDependsOn->count() > 1) cbDependsOn->removeItem(cbDependsOn->count() - 1);
+    for (const QString& title : titles) cbDependsOn->addItem(title, title);
+    if (current.trimmed().isEmpty()) {
+        cbDependsOn->setCurrentIndex(0);
+        return;
+    }
+    int line = -1;
+    for (int i = 1; i < cbDependsOn->count() && line < 0; ++i) {
+        if (cbDependsOn->itemData(i).toString().trimmed().compare(current.trimmed(),
+                                                                  Qt::CaseInsensitive) == 0)
+            line = i;
+    }
+    // A line naming no host of the list stays as it is unless the user picks another.
+    if (line < 0) {
+        cbDependsOn->addItem(current, current);
+        line = cbDependsOn->count() - 1;
+    }
+    cbDependsOn->setCurrentIndex(line);
+}
+
+QString HostEntryDialog::dependsOn() const {
+    return cbDependsOn->currentIndex() <= 0 ? QString() : cbDependsOn->currentData().toString();
 }
 
 bool HostEntryDialog::eventFilter(QObject* watched, QEvent* event) {

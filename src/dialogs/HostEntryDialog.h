@@ -5,6 +5,7 @@
 
 #include "hosts/HostEntry.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -30,6 +31,14 @@ public:
     QLineEdit* edHTTP = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
+    QLabel* lbDependsOn = nullptr;
+    QComboBox* cbDependsOn = nullptr;  // line 0: no parent; then the other hosts' titles
+
+    // The titles a host may depend on (the list's other hosts) and the one it depends on now
+    // (empty: none). A parent that is not among them is kept as a line of its own.
+    void setParentChoices(const QStringList& titles, const QString& current);
+    // The chosen parent's title; empty for none.
+    QString dependsOn() const;
 
     // While true, every change of the address copies its value text into edTitle. Set only
     // by the new-IP mode; the first key that types into the title clears it for good.

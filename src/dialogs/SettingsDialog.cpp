@@ -293,6 +293,7 @@ void SettingsDialog::fill(const Settings& settings, bool autorun) {
     pages->setCurrentIndex(0);
     lbSettings->setCurrentRow(0);
     lbxHosts->clear();
+    m_dependencies = settings.dependencies;
     for (const auto& [title, address] : settings.hostEntries)
         lbxHosts->addItem(hostLine(title, address));
     cbAutorun->setChecked(autorun);
@@ -330,6 +331,7 @@ void SettingsDialog::apply(Settings& settings) const {
         const Host host = splitHostLine(lbxHosts->item(i)->text());
         settings.hostEntries.append({host.title, host.address});
     }
+    settings.dependencies = m_dependencies;
     settings.font = toReportFont(m_chosenFont, fontDialogColor);
     for (const SettingsKey& row : settingsKeys()) {
         if (row.control.isEmpty()) continue;
@@ -387,7 +389,11 @@ void SettingsDialog::addHost(int mode) {
     HostEntryDialog dialog(this);
     dialog.setMode(static_cast<HostEntryMode>(mode));
     dialog.otherTitles = hostTitles(-1);
-    if (runHostDialog(dialog) == HostEntryDialog::kOk) lbxHosts->addItem(dialog.hostLine());
+    dialog.setParentChoices(dialog.otherTitles, {});
+    if (runHostDialog(dialog) != HostEntryDialog::kOk) return;
+    lbxHosts->addItem(dialog.hostLine());
+    const QString title = splitHostLine(dialog.hostLine()).title;
+    if (!dialog.dependsOn().isEmpty()) setParentIn(m_dependencies, title, dialog.dependsOn());
 }
 
 void SettingsDialog::btnAddIPClick() { addHost(static_cast<int>(HostEntryMode::NewIP)); }
@@ -402,12 +408,19 @@ void SettingsDialog::btnEditClick() {
     HostEntryDialog dialog(this);
     dialog.setMode(target.mode, target.host);
     dialog.otherTitles = hostTitles(lbxHosts->row(item));
-    if (runHostDialog(dialog) == HostEntryDialog::kOk) item->setText(dialog.hostLine());
+    dialog.setParentChoices(dialog.otherTitles, parentIn(m_dependencies, target.host.title));
+    if (runHostDialog(dialog) != HostEntryDialog::kOk) return;
+    item->setText(dialog.hostLine());
+    // Its dependents keep pointing at it under its new title.
+    const QString title = splitHostLine(dialog.hostLine()).title;
+    renameIn(m_dependencies, target.host.title, title);
+    setParentIn(m_dependencies, title, dialog.dependsOn());
 }
 
 void SettingsDialog::btnDeleteClick() {
     const QList<QListWidgetItem*> selected = lbxHosts->selectedItems();
     if (selected.isEmpty()) return;
+    dropIn(m_dependencies, splitHostLine(selected.first()->text()).title);
     delete lbxHosts->takeItem(lbxHosts->row(selected.first()));
     if (lbxHosts->count() > 0)
         lbxHosts->setCurrentRow(0);

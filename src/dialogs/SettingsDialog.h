@@ -128,6 +128,8 @@ private:
     QStringList hostTitles(int exceptRow) const;
 
     QFont m_chosenFont;
+    // [Dependencies] as the host dialogs leave them; taken over by apply().
+    QList<QPair<QString, QString>> m_dependencies;
 };
 
 }  // namespace hv

@@ -86,12 +86,55 @@ void HostList::replace(QList<Host> hosts, int itemsCount) {
         m_hosts = std::move(hosts);
         m_figures = std::move(figures);
         m_itemsCount = itemsCount;
+        resolveLocked();
         ++m_generation;
     }
     // The old hosts are freed here, outside the lock; the views learn of the change only now
     // so that a slot reading the list back cannot deadlock.
     old.clear();
     emit rebuilt();
+}
+
+QList<DependencyProblem> HostList::resolveLocked() {
+    QStringList titles;
+    titles.reserve(m_hosts.size());
+    for (const Host& host : m_hosts) titles.append(host.title);
+    DependencyMap map = resolveDependencies(titles, m_dependencyLines);
+    m_parents = std::move(map.parents);
+    return map.problems;
+}
+
+QList<DependencyProblem> HostList::setDependencies(const QList<QPair<QString, QString>>& lines) {
+    std::lock_guard guard(m_lock);
+    m_dependencyLines = lines;
+    return resolveLocked();
+}
+
+int HostList::parentOf(int index) const {
+    std::lock_guard guard(m_lock);
+    return index >= 0 && index < m_parents.size() ? m_parents[index] : -1;
+}
+
+bool HostList::hasDependents(int index) const {
+    std::lock_guard guard(m_lock);
+    return index >= 0 && m_parents.contains(index);
+}
+
+QList<int> HostList::parents() const {
+    std::lock_guard guard(m_lock);
+    return m_parents;
+}
+
+bool HostList::behindDownHostLocked(int index) const {
+    if (index < 0 || index >= m_parents.size()) return false;
+    // The parent alone decides: an unreachable parent counts as down, so chains follow.
+    const int parent = m_parents[index];
+    return parent >= 0 && isDownImage(m_hosts[parent].stateImage);
+}
+
+bool HostList::behindDownHost(int index) const {
+    std::lock_guard guard(m_lock);
+    return behindDownHostLocked(index);
 }
 
 void HostList::setStateImage(int index, int image) {
@@ -122,9 +165,10 @@ std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, b
     {
         std::lock_guard guard(m_lock);
         if (generation != m_generation || index < 0 || index >= m_hosts.size()) return std::nullopt;
-        turn =
-            m_figures[index].record(alive, roundTripMs, m_hosts[index].stateImage == kImageAnswered,
-                                    lostAfter, appearedAfter);
+        const int image = m_hosts[index].stateImage;
+        const bool reportedUp =
+            image == kImageAnswered || (image == kImageUnreachable && !behindDownHostLocked(index));
+        turn = m_figures[index].record(alive, roundTripMs, reportedUp, lostAfter, appearedAfter);
         m_figures[index].checkedAddress = checkedAddress;
         m_figures[index].lastError = alive ? QString() : error;
     }

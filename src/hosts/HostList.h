@@ -9,12 +9,17 @@
 #include <mutex>
 #include <optional>
 
+#include "hosts/Dependencies.h"
 #include "hosts/HostFigures.h"
 
 namespace hv {
 
-// State images of ImageList that the host list uses.
-enum StateImage : int { kImageAnswered = 0, kImageNotAnswering = 1 };
+// State images of ImageList that the host list uses. Unreachable: not answering while a host it
+// depends on is down, so it is not reported lost by itself.
+enum StateImage : int { kImageAnswered = 0, kImageNotAnswering = 1, kImageUnreachable = 9 };
+
+// Whether a state image counts as down: not answering or unreachable.
+inline bool isDownImage(int image) { return image != kImageAnswered; }
 
 struct Host {
     QString title;
@@ -46,6 +51,17 @@ public:
     // Main thread. From the settings dialog's host lines; the count counts every line.
     void rebuildFromLines(const QStringList& lines);
 
+    // Main thread: the [Dependencies] lines (dependent title, parent title), taken against this
+    // list and every later rebuild. Returns the lines that had to be ignored.
+    QList<DependencyProblem> setDependencies(const QList<QPair<QString, QString>>& lines);
+    // The parent of the host at index: -1 for a plain host (and out of range).
+    int parentOf(int index) const;
+    // Whether some host depends on the host at index.
+    bool hasDependents(int index) const;
+    // Whether the parent of the host at index is down now (not answering or unreachable).
+    bool behindDownHost(int index) const;
+    QList<int> parents() const;
+
     // Main thread. Emits stateImageChanged.
     void setStateImage(int index, int image);
     // Main thread (Stop): every host to kImageNotAnswering; the passes counted towards a
@@ -53,9 +69,11 @@ public:
     void setAllStateImages(int image);
 
     // Main thread: counts one check of the host at index (HostFigures::record against its
-    // state image as it is now) and emits figuresChanged. Whether the reported state must turn;
-    // nothing when the list has been rebuilt since `generation`. The check's address and, when
-    // it failed, its error text become the figures' checkedAddress and lastError.
+    // state image as it is now; an unreachable host counts as answering once no host it depends
+    // on is down, so it is reported lost when it still does not answer) and emits figuresChanged.
+    // Whether the reported state must turn; nothing when the list has been rebuilt since
+    // `generation`. The check's address and, when it failed, its error text become the figures'
+    // checkedAddress and lastError.
     std::optional<bool> recordCheck(int index, std::uint64_t generation, bool alive,
                                     std::int64_t roundTripMs, int lostAfter, int appearedAfter,
                                     const QString& checkedAddress = {}, const QString& error = {});
@@ -87,10 +105,15 @@ signals:
 
 private:
     void replace(QList<Host> hosts, int itemsCount);
+    // Under the lock.
+    QList<DependencyProblem> resolveLocked();
+    bool behindDownHostLocked(int index) const;
 
     mutable std::mutex m_lock;
     QList<Host> m_hosts;
     QList<HostFigures> m_figures;  // host k's at k
+    QList<QPair<QString, QString>> m_dependencyLines;
+    QList<int> m_parents;  // host k's parent at k, -1 none
     int m_itemsCount = 0;
     bool m_keptEveryHost = true;
     std::uint64_t m_generation = 0;

@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <stdexcept>
 #include <type_traits>
 
+#include "hosts/HostEntry.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
@@ -18,6 +20,7 @@ const QString kHostList = QStringLiteral("HostList");
 const QString kView = QStringLiteral("View");
 const QString kCheckParams = QStringLiteral("CheckParams");
 const QString kGeneral = QStringLiteral("General");
+const QString kDependencies = QStringLiteral("Dependencies");
 
 struct Bounds {
     int lo;
@@ -171,6 +174,14 @@ SettingsReading readSettingsFile(const QString& path) {
         settings.hostEntries.append({title, ini.readString(kHostList, title, QString())});
     }
     for (const SettingsKey& k : settingsKeys()) k.read(ini, settings);
+    QSet<QString> dependents;  // case-folded: a repeated key reads the first one's value
+    for (const QString& dependent : ini.keys(kDependencies)) {
+        const QString folded = dependent.toCaseFolded();
+        if (dependents.contains(folded)) continue;
+        dependents.insert(folded);
+        settings.dependencies.append(
+            {dependent, trimBlanks(ini.readString(kDependencies, dependent, QString()))});
+    }
     return reading;
 }
 
@@ -208,6 +219,8 @@ void writeSettings(const QString& path, const Settings& settings) {
     // Rewritten where it stands, so the user's comments and order around it stay.
     ini.replaceSectionKeys(kHostList, settings.hostEntries);
     for (const SettingsKey& k : settingsKeys()) k.write(ini, settings);
+    // A file without the section gets none while there is no line to write.
+    ini.replaceSectionKeys(kDependencies, settings.dependencies);
     ini.save();
 }
 

@@ -39,6 +39,8 @@ struct Settings {
     int trayStatus{};      // 1: the tray icon shows the overall state and a tooltip
     int ipVersion{};       // names resolve to 4 IPv4, 6 IPv6, 0 either (the resolver's first)
     QString language;
+    // [Dependencies] in file order: dependent title, parent title. None: every host is plain.
+    QList<QPair<QString, QString>> dependencies;
     bool operator==(const Settings&) const = default;
 };
 

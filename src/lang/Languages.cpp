@@ -94,7 +94,12 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
         QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused"),
         // The host entry dialog's refusal of a title another host has.
-        QStringLiteral("TitleTaken")};
+        QStringLiteral("TitleTaken"),
+        // Hosts behind a lost host ([Dependencies]) and the lines that section had to ignore.
+        QStringLiteral("BehindUnreachable"), QStringLiteral("BehindUnreachable1"),
+        QStringLiteral("StateUnreachable"), QStringLiteral("TrayUnreachable"),
+        QStringLiteral("DependsUnknown"), QStringLiteral("DependsItself"),
+        QStringLiteral("DependsLoop")};
     return keys;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "checking/AddressKind.h"
+#include "lang/Languages.h"
 #include "monitor/AskTimer.h"
 #include "net/NetProbe.h"
 #include "platform/ProgramFiles.h"
@@ -86,6 +87,7 @@ void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how
 
     const Settings previous = m_settings;
     if (rebuild) rebuild();
+    tellDependencyProblems(m_hosts.setDependencies(next.dependencies));
     // The entries in effect, as they are saved: entries without an address gave no host.
     next.hostEntries.clear();
     for (const Host& host : m_hosts.hosts()) next.hostEntries.append({host.title, host.address});
@@ -104,6 +106,45 @@ void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how
     // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
     // way stops at the rebuild and is followed at once by a pass over the new list.
     if (rebuild && m_running && m_cycle) m_cycle->resumeForNewList();
+}
+
+void Monitor::tellDependencyProblems(const QList<DependencyProblem>& problems) {
+    for (const DependencyProblem& problem : problems) {
+        const QString text = dependencyProblemText(problem);
+        if (m_toldProblems.contains(text)) continue;
+        m_toldProblems.insert(text);
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        QString key;
+        switch (problem.kind) {
+            case DependencyProblem::Kind::UnknownDependent:
+            case DependencyProblem::Kind::UnknownParent:
+                key = QStringLiteral("DependsUnknown");
+                break;
+            case DependencyProblem::Kind::Itself:
+                key = QStringLiteral("DependsItself");
+                break;
+            case DependencyProblem::Kind::Loop:
+                key = QStringLiteral("DependsLoop");
+                break;
+        }
+        const QString unknown = problem.kind == DependencyProblem::Kind::UnknownDependent
+                                    ? problem.dependent
+                                    : problem.parent;
+        QString line = langMessage(key);
+        // One sweep: a title may itself hold "%2".
+        QString filled;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            if (line[i] == u'%' && i + 1 < line.size() && line[i + 1] >= u'1' &&
+                line[i + 1] <= u'3') {
+                const QChar n = line[++i];
+                filled += n == u'1' ? problem.dependent : n == u'2' ? problem.parent : unknown;
+            } else {
+                filled += line[i];
+            }
+        }
+        appendLogLine(timeText() + QStringLiteral(". ") + filled);
+    }
 }
 
 // --- running --------------------------------------------------------------------------

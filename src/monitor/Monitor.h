@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -127,6 +128,8 @@ signals:
 
 private:
     enum class Take { Whole, Changes };
+    // Ignored [Dependencies] lines on stderr and in the log, each the first time only.
+    void tellDependencyProblems(const QList<DependencyProblem>& problems);
     // rebuild: brings the host list to the new value's, or null to keep it.
     void take(Settings next, const std::function<void()>& rebuild, Take how);
 
@@ -143,6 +146,8 @@ private:
     // The moment the last log line's time was taken: a change carries the same one.
     QDateTime m_lastLogTime;
     QString m_report;  // between showReport and reportTitles of one summary
+    // Ignored [Dependencies] lines already told on stderr and in the log: each is told once.
+    QSet<QString> m_toldProblems;
     ChangeEvents m_changes;
     AskTimer* m_trmAsk = nullptr;
     // What the check cycle uses is declared above it: the cycle is stopped and joined first.

@@ -97,11 +97,12 @@ QByteArray csvText(const std::vector<OnceRow>& rows) {
 
 QByteArray jsonText(const std::vector<OnceRow>& rows) {
     QJsonArray hosts;
-    int up = 0, down = 0, skipped = 0;
+    int up = 0, down = 0, skipped = 0, unreachable = 0;
     for (const OnceRow& row : rows) {
         const QString state = QString::fromLatin1(row.state);
         up += state == QLatin1String("up");
         down += state == QLatin1String("down");
+        unreachable += state == QLatin1String("unreachable");
         skipped += state == QLatin1String("skipped");
         const QString error = oneLine(row.error);
         hosts.append(QJsonObject{
@@ -120,6 +121,7 @@ QByteArray jsonText(const std::vector<OnceRow>& rows) {
     const QJsonObject document{{QStringLiteral("hosts"), hosts},
                                {QStringLiteral("up"), up},
                                {QStringLiteral("down"), down},
+                               {QStringLiteral("unreachable"), unreachable},
                                {QStringLiteral("skipped"), skipped}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
@@ -170,6 +172,7 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     // Every host starts "not answering"; a running monitor checks a new list at once.
     monitor.applySettings(settings);
     const QList<Host> list = monitor.hosts().hosts();
+    const QList<int> parents = monitor.hosts().parents();
     loop.exec();
     const bool ended = cycle.hasEnded();
     const QString error = cycle.errorMessage();
@@ -203,6 +206,15 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
             }
             rows.push_back(std::move(row));
         }
+    }
+    // A down host whose parent is down too (or unreachable itself) is unreachable: the parent's
+    // line says why. Parents form no loop, so each walk up ends.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (qstrcmp(rows[i].state, "down") != 0) continue;
+        int up = i < static_cast<std::size_t>(parents.size()) ? parents[static_cast<int>(i)] : -1;
+        if (up >= 0 && qstrcmp(rows[static_cast<std::size_t>(up)].state, "up") != 0 &&
+            qstrcmp(rows[static_cast<std::size_t>(up)].state, "skipped") != 0)
+            rows[i].state = "unreachable";
     }
     QByteArray text;
     switch (format) {
@@ -257,7 +269,8 @@ QString commandLineHelp() {
         "  --once     check every host of Hostvane.ini once, without a display, and print\n"
         "             one line per host (state, title, address, probe, milliseconds),\n"
         "             then the report; exit status 0 when every checked host is up,\n"
-        "             1 when any is down, 2 on a usage error or when the settings file\n"
+        "             1 when any is down or unreachable (behind a down host of\n"
+        "             [Dependencies]), 2 on a usage error or when the settings file\n"
         "             cannot be read\n"
         "  --format=tsv|csv|json\n"
         "             with --once: tsv prints the lines above (the default); csv prints\n"

@@ -155,9 +155,21 @@ QImage settings() {
     return image;
 }
 
+// Grey, as it says nothing of the host itself: a dash, not a cross.
+QImage unreachable() {
+    QImage image = blank();
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    disc(p, QColor(0x9a, 0x9f, 0xa6), QColor(0x5c, 0x61, 0x68));
+    p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(4.6, 8.0), QPointF(11.4, 8.0));
+    return image;
+}
+
 const std::array<QImage, ImageList::kCount>& images() {
     static const std::array<QImage, ImageList::kCount> all = {
-        answered(), notAnswering(), start(), stop(), table(), log(), help(), about(), settings()};
+        answered(), notAnswering(), start(), stop(),     table(),
+        log(),      help(),         about(), settings(), unreachable()};
     return all;
 }
 

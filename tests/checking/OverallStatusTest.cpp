@@ -32,7 +32,8 @@ protected:
                   "TrayChecking=Checking the hosts...\n"
                   "TrayStopped=Checking stopped\n"
                   "TrayNoHosts=No hosts to check\n"
-                  "TrayPaused=Checking paused while Settings is open\n");
+                  "TrayPaused=Checking paused while Settings is open\n"
+                  "TrayUnreachable=%1 (unreachable)\n");
         hv::Languages::instance().setExecutable(dir.file("hostvane"));
         hv::Languages::instance().setCurrentLanguage("Test");
     }
@@ -120,6 +121,16 @@ TEST_F(OverallStatusTest, ToolTipListsFiveLostTitlesThenHowManyMore) {
         EXPECT_EQ(s.lost.size(), c.lost) << "all of them are kept, only the tooltip cuts";
         EXPECT_EQ(s.toolTip(), c.tip);
     }
+}
+
+// A host behind a lost host is no answering host either, and the tooltip says why it is down.
+TEST_F(OverallStatusTest, UnreachableHostsCountAsNotAnsweringAndSaySo) {
+    const QList<Host> hosts{up("Web"), down("Router"),
+                            Host{"Mail", "10.0.0.3", hv::kImageUnreachable}};
+    const OverallStatus s = OverallStatus::of(hosts, true, true);
+    EXPECT_EQ(s.state, OverallState::SomeLost);
+    EXPECT_EQ(s.answering, 1);
+    EXPECT_EQ(s.toolTip(), "1 of 3 hosts answering\n  Router\n  Mail (unreachable)");
 }
 
 TEST_F(OverallStatusTest, TitlesAreShownAsTheyAreOnOneLineEach) {

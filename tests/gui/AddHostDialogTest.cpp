@@ -335,7 +335,7 @@ TEST_F(AddHostTest, CancelHasTheFocusTabOrderAndClosing) {
     QStringList order;
     bool stillOpen = false;
     const int result = runModal(d, [&] {
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 6; ++i) {
             QWidget* f = d.focusWidget();
             order << (f ? f->objectName() : QString("(none)"));
             QTest::keyClick(f ? f : &d, Qt::Key_Tab);
@@ -345,8 +345,9 @@ TEST_F(AddHostTest, CancelHasTheFocusTabOrderAndClosing) {
         stillOpen = d.isVisible();
         d.close();
     });
-    // The hidden plain field is passed over.
-    EXPECT_EQ(order, QStringList({"btnCancel", "btnOK", "MaskEdit1", "edTitle", "btnCancel"}));
+    // The hidden plain field is passed over; "Depends on" comes after the title.
+    EXPECT_EQ(order, QStringList({"btnCancel", "btnOK", "MaskEdit1", "edTitle", "cbDependsOn",
+                                  "btnCancel"}));
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, 2);
 
@@ -377,7 +378,7 @@ TEST_F(AddHostTest, TabbingThroughTheTitleKeepsItFollowing) {
         title = d.edTitle->text();
         d.close();
     });
-    EXPECT_EQ(left, QStringList({"btnCancel", "MaskEdit1"}));
+    EXPECT_EQ(left, QStringList({"cbDependsOn", "MaskEdit1"}));
     EXPECT_TRUE(follows);
     EXPECT_EQ(title, "10 .1  .   .   ");
 }

@@ -512,6 +512,68 @@ TEST(SettingsDialogTest, TheHostDialogIsGivenTheOtherTitles) {
               QStringList({"LOOP TWO :  http://127.0.0.2", "Web :  http://127.0.0.3"}));
 }
 
+// "Depends on" offers the other titles with the current parent chosen; renaming a parent keeps
+// its dependents' lines pointing at it, deleting it drops them.
+TEST(SettingsDialogTest, DependsOnOffersTheOtherTitlesAndFollowsRenamesAndDeletes) {
+    hv::SettingsDialog d;
+    hv::Settings settings = hv::defaultSettings();
+    settings.hostEntries = {
+        {"Router", "http://127.0.0.2"}, {"Web", "http://127.0.0.3"}, {"Mail", "http://127.0.0.4"}};
+    settings.dependencies = {{"Web", "Router"}, {"Mail", "Router"}};
+    d.fill(settings, false);
+    QStringList offered;
+    QString chosenBefore;
+    QString typed;
+    int pick = -1;  // line of "Depends on" to choose; -1 leaves it
+    d.runAddHost = [&](hv::HostEntryDialog& h) {
+        offered.clear();
+        for (int i = 0; i < h.cbDependsOn->count(); ++i) offered << h.cbDependsOn->itemText(i);
+        chosenBefore = h.dependsOn();
+        if (!typed.isEmpty()) h.edTitle->setText(typed);
+        if (pick >= 0) h.cbDependsOn->setCurrentIndex(pick);
+        h.btnOK->click();
+        return h.result();
+    };
+    const auto applied = [&] {
+        hv::Settings out = settings;
+        d.apply(out);
+        return out.dependencies;
+    };
+    using Lines = QList<QPair<QString, QString>>;
+
+    // Web: the others offered after "(none)", Router chosen; renaming Web keeps its line.
+    d.lbxHosts->setCurrentRow(1);
+    typed = "Site";
+    d.btnEdit->click();
+    EXPECT_EQ(offered, QStringList({"(none)", "Router", "Mail"}));
+    EXPECT_EQ(chosenBefore, "Router");
+    EXPECT_EQ(applied(), (Lines{{"Site", "Router"}, {"Mail", "Router"}}));
+
+    // The parent renamed: both lines follow it.
+    d.lbxHosts->setCurrentRow(0);
+    typed = "Core";
+    d.btnEdit->click();
+    EXPECT_EQ(chosenBefore, "");
+    EXPECT_EQ(applied(), (Lines{{"Site", "Core"}, {"Mail", "Core"}}));
+
+    // Mail set to no parent, then a new host added behind Core.
+    d.lbxHosts->setCurrentRow(2);
+    typed.clear();
+    pick = 0;
+    d.btnEdit->click();
+    EXPECT_EQ(applied(), (Lines{{"Site", "Core"}}));
+    typed = "Files";
+    pick = 1;
+    d.btnAddHTTP->click();
+    EXPECT_EQ(offered.mid(1), QStringList({"Core", "Site", "Mail"}));
+    EXPECT_EQ(applied(), (Lines{{"Site", "Core"}, {"Files", "Core"}}));
+
+    // Deleting the parent drops every line naming it.
+    d.lbxHosts->setCurrentRow(0);
+    d.btnDelete->click();
+    EXPECT_TRUE(applied().isEmpty());
+}
+
 TEST(SettingsDialogTest, DeleteSelectsTheFirstLineEditAndDeleteNeedASelection) {
     hv::SettingsDialog d;
     int opened = 0;

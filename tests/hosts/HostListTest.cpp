@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -247,4 +248,97 @@ TEST(HostList, ReaderThreadSeesWholeHostsWhileMainRebuilds) {
     reader.join();
     EXPECT_EQ(torn.load(), 0);
     EXPECT_GT(reads.load(), 0);
+}
+
+TEST(HostList, DependencyLinesResolveToParentsOrAreIgnoredWithTheirReason) {
+    using Kind = hv::DependencyProblem::Kind;
+    const QStringList titles = {"Router", "Switch", "Server", "A", "B", "C", "Lone"};
+    const struct {
+        const char* what;
+        QList<QPair<QString, QString>> lines;
+        QList<int> parents;
+        QList<hv::DependencyProblem> problems;
+    } cases[] = {
+        {"none", {}, {-1, -1, -1, -1, -1, -1, -1}, {}},
+        {"chain, titles matched ignoring case and blanks",
+         {{"switch", " ROUTER"}, {"Server", "Switch"}},
+         {-1, 0, 1, -1, -1, -1, -1},
+         {}},
+        {"unknown hosts on either side",
+         {{"Server", "Nowhere"}, {"Ghost", "Router"}},
+         {-1, -1, -1, -1, -1, -1, -1},
+         {{Kind::UnknownParent, "Server", "Nowhere"}, {Kind::UnknownDependent, "Ghost", "Router"}}},
+        {"itself",
+         {{"Lone", "lone"}},
+         {-1, -1, -1, -1, -1, -1, -1},
+         {{Kind::Itself, "Lone", "lone"}}},
+        {"a loop of three, one host hanging below it keeps its parent",
+         {{"A", "B"}, {"B", "C"}, {"C", "A"}, {"Lone", "A"}},
+         {-1, -1, -1, -1, -1, -1, 3},
+         {{Kind::Loop, "A", "B"}, {Kind::Loop, "B", "C"}, {Kind::Loop, "C", "A"}}},
+    };
+    for (const auto& c : cases) {
+        const hv::DependencyMap map = hv::resolveDependencies(titles, c.lines);
+        EXPECT_EQ(map.parents, c.parents) << c.what;
+        EXPECT_EQ(map.problems, c.problems) << c.what;
+    }
+    // Every problem reads as one stderr line that names the line.
+    EXPECT_EQ(hv::dependencyProblemText({Kind::UnknownParent, "Server", "Nowhere"}),
+              "hostvane: [Dependencies] Server=Nowhere is ignored: \"Nowhere\" is not a host of "
+              "the list; \"Server\" is checked as a plain host");
+}
+
+TEST(HostList, DependenciesFollowRebuildsAndUnreachableCountsAsDown) {
+    HostList list;
+    list.rebuildFromLines({"Router :  10.0.0.1", "Web :  10.0.0.2"});
+    EXPECT_TRUE(list.setDependencies({{"Web", "Router"}}).isEmpty());
+    EXPECT_EQ(list.parentOf(1), 0);
+    EXPECT_TRUE(list.hasDependents(0));
+    EXPECT_TRUE(list.behindDownHost(1));  // every host starts not answering
+    list.setStateImage(0, hv::kImageAnswered);
+    EXPECT_FALSE(list.behindDownHost(1));
+    list.setStateImage(0, hv::kImageUnreachable);
+    EXPECT_TRUE(list.behindDownHost(1));
+    // The parent moves in the list: the line still names it.
+    list.rebuildFromLines({"Web :  10.0.0.2", "Other :  10.0.0.3", "Router :  10.0.0.1"});
+    EXPECT_EQ(list.parents(), (QList<int>{2, -1, -1}));
+    list.rebuildFromLines({"Web :  10.0.0.2"});
+    EXPECT_EQ(list.parents(), (QList<int>{-1}));
+    EXPECT_EQ(list.parentOf(5), -1);
+}
+
+TEST(HostList, DependencyLinesFollowTheHostDialogsEdits) {
+    using Lines = QList<QPair<QString, QString>>;
+    const Lines start = {{"Web", "Router"}, {"Mail", "router"}, {"Router", "Gateway"}};
+    EXPECT_EQ(hv::parentIn(start, " web"), "Router");
+    EXPECT_EQ(hv::parentIn(start, "Gateway"), "");
+    const struct {
+        const char* what;
+        std::function<void(Lines&)> edit;
+        Lines after;
+    } cases[] = {
+        {"a parent renamed keeps its dependents, matched ignoring case",
+         [](Lines& l) { hv::renameIn(l, "Router", "Core"); },
+         {{"Web", "Core"}, {"Mail", "Core"}, {"Core", "Gateway"}}},
+        {"a parent deleted drops every line naming it",
+         [](Lines& l) { hv::dropIn(l, "ROUTER"); },
+         {}},
+        {"a dependent deleted drops its own line only",
+         [](Lines& l) { hv::dropIn(l, "Web"); },
+         {{"Mail", "router"}, {"Router", "Gateway"}}},
+        {"a parent chosen replaces the line in place",
+         [](Lines& l) { hv::setParentIn(l, "Mail", "Gateway"); },
+         {{"Web", "Router"}, {"Mail", "Gateway"}, {"Router", "Gateway"}}},
+        {"a new dependent goes at the end",
+         [](Lines& l) { hv::setParentIn(l, "Files", "Router"); },
+         {{"Web", "Router"}, {"Mail", "router"}, {"Router", "Gateway"}, {"Files", "Router"}}},
+        {"no parent removes the line",
+         [](Lines& l) { hv::setParentIn(l, "web", ""); },
+         {{"Mail", "router"}, {"Router", "Gateway"}}},
+    };
+    for (const auto& c : cases) {
+        Lines lines = start;
+        c.edit(lines);
+        EXPECT_EQ(lines, c.after) << c.what;
+    }
 }

@@ -505,3 +505,33 @@ TEST(Settings, TrayStatusIsOffOrOnAndSavedOnlyWhenItMatters) {
     writeSettings(path, settings);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("FontName=MS Sans Serif\nTrayStatus=1\n"));
 }
+
+TEST(Settings, DependenciesAreReadInFileOrderAndWrittenOnlyWhenThereAreAny) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    tmp.write("Hostvane.ini",
+              "[HostList]\nRouter=10.0.0.1\nWeb=10.0.0.2\nMail=10.0.0.3\n"
+              "[Dependencies]\nWeb = Router \nmail=Router\nWEB=Mail\n; a note\n");
+    const Settings read = readSettings(path);
+    // A key repeated but for letter case reads the first one's value, so it gives no line.
+    EXPECT_EQ(read.dependencies, (Entries{{"Web", "Router"}, {"mail", "Router"}}));
+
+    // Saving keeps the section where it is, with the comment.
+    tmp.write("Hostvane.ini",
+              "[HostList]\nRouter=10.0.0.1\nWeb=10.0.0.2\nMail=10.0.0.3\n"
+              "[Dependencies]\nWeb=Router\n; a note\n");
+    Settings changed = readSettings(path);
+    changed.dependencies = {{"Web", "Mail"}};
+    writeSettings(path, changed);
+    EXPECT_EQ(readSettings(path).dependencies, (Entries{{"Web", "Mail"}}));
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("; a note"));
+    changed.dependencies.clear();
+    writeSettings(path, changed);
+    EXPECT_TRUE(readSettings(path).dependencies.isEmpty());
+
+    // A file that never had the section gets none.
+    QFile::remove(path);
+    save(path, {host("Router", "10.0.0.1")});
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("Dependencies"));
+    EXPECT_TRUE(readSettings(path).dependencies.isEmpty());
+}

@@ -505,3 +505,32 @@ TEST_F(MonitorTest, EndingDuringAPassJoinsTheCycle) {
 }
 
 }  // namespace
+
+namespace {
+
+// Ignored [Dependencies] lines are said on stderr and in the log the first time only, and are
+// kept in the settings as they were written.
+TEST_F(MonitorTest, IgnoredDependencyLinesAreToldOnceAndKept) {
+    Monitor& m = make(
+        "[HostList]\nA=127.0.0.1\nB=127.0.0.2\nC=127.0.0.3\n[CheckParams]\nCheckPeriod=0\n"
+        "[Dependencies]\nA=Nowhere\nB=b\nC=A\n");
+    m.holdTimer();
+    testing::internal::CaptureStderr();
+    m.loadSettings();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("[Dependencies] A=Nowhere is ignored"), std::string::npos) << err;
+    EXPECT_NE(err.find("[Dependencies] B=b is ignored: \"B\" names itself"), std::string::npos)
+        << err;
+    EXPECT_EQ(events(), QStringList({"Dependency ignored: A=Nowhere, there is no host \"Nowhere\"",
+                                     "Dependency ignored: B depends on itself"}));
+    EXPECT_EQ(m.hosts().parents(), (QList<int>{-1, -1, 0}));
+    EXPECT_EQ(m.settings().dependencies, (Entries{{"A", "Nowhere"}, {"B", "b"}, {"C", "A"}}));
+
+    // Taking the same settings again says nothing new.
+    testing::internal::CaptureStderr();
+    m.applySettings(m.settings());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(lines.size(), 2);
+}
+
+}  // namespace

@@ -549,3 +549,61 @@ TEST(CheckOnce, ParallelPassGivesSilentAndAnsweringHostsEachTheirOwnResult) {
     EXPECT_TRUE(out.endsWith("\n\nAppeared hosts:\n  B\n  L\n  W\n  B2\n  L2\n"))
         << out.toStdString();
 }
+
+namespace {
+
+// A loopback TCP port nobody listens on (bound, then closed), or one that listens.
+int loopbackPort(bool listening, int* fd) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) != 0 ||
+        (listening && ::listen(s, 8) != 0)) {
+        ::close(s);
+        return -1;
+    }
+    if (listening)
+        *fd = s;
+    else
+        ::close(s);
+    return ntohs(sa.sin_port);
+}
+
+}  // namespace
+
+TEST(CheckOnce, HostsBehindADownHostAreUnreachableAndIgnoredLinesAreTold) {
+    int server = -1;
+    const int open = loopbackPort(true, &server);
+    ASSERT_GT(open, 0);
+    auto at = [](int port) { return "tcp://127.0.0.1:" + QByteArray::number(port) + "\r\n"; };
+    hvtest::TempDir dir;
+    QString exe = programFolder(dir, "Inner=" + at(loopbackPort(false, nullptr)) + "Router=" +
+                                         at(loopbackPort(false, nullptr)) + "Web=" + at(open) +
+                                         "Mail=" + at(loopbackPort(false, nullptr)) +
+                                         "Self=" + at(loopbackPort(false, nullptr)));
+    // The section after the others, as a user adds it.
+    QByteArray ini = dir.read("Hostvane.ini");
+    dir.write("Hostvane.ini", ini +
+                                  "[Dependencies]\r\nInner=Mail\r\nWeb=Router\r\n"
+                                  "Mail=Router\r\nSelf=Self\r\n");
+    QByteArray out;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runCheckOnce(exe, &out, OnceFormat::Json), 1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    ::close(server);
+
+    const QJsonObject top = QJsonDocument::fromJson(out).object();
+    QStringList states;
+    for (const QJsonValue& host : top.value("hosts").toArray())
+        states << host.toObject().value("title").toString() + "=" +
+                      host.toObject().value("state").toString();
+    // A chain listed before its top, a dependent that answers, one naming itself (plain).
+    EXPECT_EQ(states, QStringList({"Inner=unreachable", "Router=down", "Web=up", "Mail=unreachable",
+                                   "Self=down"}));
+    EXPECT_EQ(top.value("unreachable").toInt(-1), 2);
+    EXPECT_EQ(top.value("down").toInt(-1), 2);
+    EXPECT_NE(err.find("[Dependencies] Self=Self is ignored"), std::string::npos) << err;
+}
