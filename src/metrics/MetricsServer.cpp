@@ -6,8 +6,10 @@
 #include <prometheus/metric_family.h>
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Error.h"
@@ -82,6 +84,15 @@ int logMessage(const mg_connection*, const char* message) {
     return 1;
 }
 
+// The exposer's handler would also take every path below and beside /metrics ("/metricsx",
+// "/metrics/a"); the metrics have one address and the rest is not found.
+int beginRequest(mg_connection* connection) {
+    const mg_request_info* info = mg_get_request_info(connection);
+    if (info && info->local_uri && std::strcmp(info->local_uri, "/metrics") == 0) return 0;
+    mg_send_http_error(connection, 404, "%s", "Not Found");
+    return 404;
+}
+
 }  // namespace
 
 MetricsServer::MetricsServer(const QString& listen) : MetricsServer(listen, Limits{}) {}
@@ -104,6 +115,7 @@ MetricsServer::MetricsServer(const QString& listen, const Limits& limits)
     static CivetCallbacks callbacks = [] {
         CivetCallbacks c;
         c.log_message = logMessage;
+        c.begin_request = beginRequest;
         return c;
     }();
     startMessage.clear();
@@ -124,7 +136,13 @@ MetricsServer::MetricsServer(const QString& listen, const Limits& limits)
     m_port = ports.empty() ? address->port : ports.front();
 }
 
-MetricsServer::~MetricsServer() = default;
+MetricsServer::~MetricsServer() {
+    // The HTTP server's stop waits for its listening thread's poll, up to 2 s: the main thread
+    // (quit, a changed address) does not wait for it. The address is free again once it has
+    // stopped; a scrape meanwhile finds the source gone and gets no hosts.
+    if (m_exposer)
+        std::thread([exposer = std::move(m_exposer)]() mutable { exposer.reset(); }).detach();
+}
 
 void MetricsServer::publish(std::shared_ptr<const MetricsSnapshot> snapshot) {
     m_source->set(std::move(snapshot));

@@ -44,7 +44,8 @@ public:
     // one-line reason when the address is malformed or cannot be bound.
     explicit MetricsServer(const QString& listen);
     MetricsServer(const QString& listen, const Limits& limits);
-    // Stops serving; waits for the requests under way (at most the request time limit).
+    // Stops serving in the background: returns at once, the address is released within about
+    // 2 s.
     ~MetricsServer();
     MetricsServer(const MetricsServer&) = delete;
     MetricsServer& operator=(const MetricsServer&) = delete;
