@@ -18,6 +18,7 @@ const QString kHostList = QStringLiteral("HostList");
 const QString kView = QStringLiteral("View");
 const QString kCheckParams = QStringLiteral("CheckParams");
 const QString kGeneral = QStringLiteral("General");
+const QString kMetrics = QStringLiteral("Metrics");
 
 struct Bounds {
     int lo;
@@ -118,6 +119,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         row(kCheckParams, "IpVersion", Integer, 4, {0, 6}, kWhenSet, "cbIpVersion", [](auto& s) -> auto& { return s.ipVersion; }),
         row(kCheckParams, "AppearedAfter", Integer, 1, {1, 100}, kWhenSet, "seAppearedAfter", [](auto& s) -> auto& { return s.appearedAfter; }),
         row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
+        row(kMetrics, "Listen", Text, QString(), kUnbounded, kWhenSet, "edMetricsListen", [](auto& s) -> auto& { return s.metricsListen; }),
     };
     // clang-format on
     return table;

@@ -39,6 +39,8 @@ struct Settings {
     int trayStatus{};      // 1: the tray icon shows the overall state and a tooltip
     int ipVersion{};       // names resolve to 4 IPv4, 6 IPv6, 0 either (the resolver's first)
     QString language;
+    // [Metrics] Listen: ADDRESS:PORT the tray program serves GET /metrics on; empty: none.
+    QString metricsListen;
     bool operator==(const Settings&) const = default;
 };
 
