@@ -115,6 +115,20 @@ int main(int argc, char** argv) {
     hv::MetricsServer server(QStringLiteral("127.0.0.1:0"), limits);
     server.publish(std::make_shared<const hv::MetricsSnapshot>(hv::snapshotOf(list, true, 1.5)));
 
+    // The text alone, without HTTP.
+    {
+        const hv::MetricsSnapshot snapshot = hv::snapshotOf(list, true, 1.5);
+        std::vector<double> renderMs;
+        for (int i = 0; i < 50; ++i) {
+            const auto t0 = Clock::now();
+            const std::string text = hv::expositionText(snapshot);
+            renderMs.push_back(ms(Clock::now() - t0));
+        }
+        const Stats r = stats(renderMs);
+        std::printf("render alone: median %.2f ms, p95 %.2f ms, max %.2f ms\n", r.median, r.p95,
+                    r.max);
+    }
+
     // Scrapes one after another, on their own.
     std::vector<double> scrapeMs;
     std::size_t bytes = 0;

@@ -94,7 +94,9 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
         QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused"),
         // The host entry dialog's refusal of a title another host has.
-        QStringLiteral("TitleTaken")};
+        QStringLiteral("TitleTaken"),
+        // The event log line when [Metrics] Listen cannot be served.
+        QStringLiteral("MetricsNotServed")};
     return keys;
 }
 

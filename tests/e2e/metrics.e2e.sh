@@ -3,7 +3,7 @@
 # non-ASCII letters passes promtool's check. Then the tray program serves [Metrics] Listen on a
 # loopback port and a real Prometheus server (own configuration and storage in $WORK) scrapes
 # it every second: its query API shows both hosts' values, also while unfinished, oversized and
-# malformed requests come in; other paths get 404.
+# malformed requests come in; other paths get 404; SIGTERM still ends the program with status 0.
 source "$(dirname "$0")/lib.sh"
 need prometheus promtool curl python3 xdotool
 need_icmp
@@ -97,4 +97,8 @@ exec {half}>&- {silent}>&-
 kill "$PROM_PID"
 wait_exit "$PROM_PID" 20
 grep -qi "metrics" "$WORK/hostvane.err" && fail "metrics trouble on stderr: $(cat "$WORK/hostvane.err")"
+# Quitting while the server runs (it stops in the background) ends the program cleanly.
+kill -TERM "$PROG_PID"
+wait_exit "$PROG_PID" 20
+[ "$RC" -eq 0 ] || fail "exit status $RC after SIGTERM: $(tail -n 3 "$WORK/hostvane.err")"
 echo "PASS"
