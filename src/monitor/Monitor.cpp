@@ -114,8 +114,11 @@ void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how
     if (how == Take::Whole || next.checkPeriod != previous.checkPeriod)
         m_trmAsk->setInterval(next.checkPeriod);
     m_settings = std::move(next);
-    if (m_settings.metricsListen.trimmed() != m_metricsListen)
-        listenForMetrics(m_settings.metricsListen.trimmed());
+    // A new address, or the same one again after it failed when the whole value is taken (the
+    // settings dialog's OK tries once more, say after the port was freed).
+    const QString listen = m_settings.metricsListen.trimmed();
+    if (listen != m_metricsListen || (how == Take::Whole && !listen.isEmpty() && !m_metrics))
+        listenForMetrics(listen);
     emit settingsChanged(previous);
 
     // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under

@@ -557,8 +557,8 @@ TEST_F(MonitorTest, MetricsFollowTheSettingsAndThePasses) {
 TEST_F(MonitorTest, MetricsAddressInUseIsLoggedAndCheckingGoesOn) {
     hv::MetricsServer::Limits limits;
     limits.anyPort = true;
-    hv::MetricsServer taken(QStringLiteral("127.0.0.1:0"), limits);
-    const QString listen = QStringLiteral("127.0.0.1:%1").arg(taken.port());
+    auto taken = std::make_unique<hv::MetricsServer>(QStringLiteral("127.0.0.1:0"), limits);
+    const QString listen = QStringLiteral("127.0.0.1:%1").arg(taken->port());
     Monitor& m = make(kTwoHosts + "[Metrics]\nListen=" + listen.toUtf8() + "\n");
     probes.script("127.0.0.1", {Answer::Up});
     m.loadSettings();
@@ -569,6 +569,18 @@ TEST_F(MonitorTest, MetricsAddressInUseIsLoggedAndCheckingGoesOn) {
         events()[0].startsWith("Metrics are not served: cannot serve metrics on " + listen + ": "))
         << events()[0].toStdString();
     EXPECT_EQ(events()[1], "Host appeared: up");
+
+    // Once the port is free, confirming the same value again serves it.
+    const quint16 port = static_cast<quint16>(taken->port());
+    taken.reset();
+    ASSERT_TRUE(hvtest::waitFor(
+        [port] {
+            QTcpServer s;
+            return s.listen(QHostAddress::LocalHost, port);
+        },
+        10000));
+    m.applySettings(m.settings());
+    EXPECT_NE(m.metricsServer(), nullptr) << events().last().toStdString();
 
     // A malformed value is told the same way.
     hv::Settings s = m.settings();
