@@ -139,9 +139,12 @@ MetricsServer::MetricsServer(const QString& listen, const Limits& limits)
 MetricsServer::~MetricsServer() {
     // The HTTP server's stop waits for its listening thread's poll, up to 2 s: the main thread
     // (quit, a changed address) does not wait for it. The address is free again once it has
-    // stopped; a scrape meanwhile finds the source gone and gets no hosts.
-    if (m_exposer)
-        std::thread([exposer = std::move(m_exposer)]() mutable { exposer.reset(); }).detach();
+    // stopped. The source goes with it, after it, so a scrape under way still renders.
+    if (!m_exposer) return;
+    std::thread([exposer = std::move(m_exposer), source = std::move(m_source)]() mutable {
+        exposer.reset();
+        source.reset();
+    }).detach();
 }
 
 void MetricsServer::publish(std::shared_ptr<const MetricsSnapshot> snapshot) {
