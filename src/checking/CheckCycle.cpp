@@ -194,9 +194,15 @@ void CheckCycle::loop() {
             if (m_terminated) return;
             passFinished = m_passFinished;
         }
+        const auto started = std::chrono::steady_clock::now();
         const std::uint64_t generation = pass();
+        const std::chrono::nanoseconds took = std::chrono::steady_clock::now() - started;
         if (terminated()) return;
-        if (!m_invoker.invoke([this, generation] { showSummary(generation); })) return;
+        if (!m_invoker.invoke([this, generation, took] {
+                m_lastPassDuration = took;
+                showSummary(generation);
+            }))
+            return;
         if (passFinished) passFinished();
 
         std::unique_lock guard(m_lock);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -126,6 +127,10 @@ public:
     bool hasEnded() const;
     QString errorMessage() const;
 
+    // Main thread: how long the last finished pass took, from its start to its last host's
+    // hand-over; zero before the first. Set before the summary's hand-over runs.
+    std::chrono::nanoseconds lastPassDuration() const { return m_lastPassDuration; }
+
     // Called on the checking thread after each checked or skipped host of a pass.
     void setHostChecked(std::function<void(const HostCheckResult&)> callback);
     // Called on the checking thread after each pass's summary.
@@ -208,8 +213,9 @@ private:
     HostList& m_hosts;
     ProbeFactory m_factory;
     CheckSink& m_sink;
-    std::optional<HandOverTexts> m_texts;  // main thread
-    PassReport m_report;                   // main thread
+    std::optional<HandOverTexts> m_texts;            // main thread
+    PassReport m_report;                             // main thread
+    std::chrono::nanoseconds m_lastPassDuration{0};  // main thread
 
     // What the thread uses lives before it, so it is destroyed only once the thread is joined.
     MainThreadInvoker m_invoker;

@@ -127,6 +127,13 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     cbAutorun =
         named(new QCheckBox(QStringLiteral("Run application on Windows load"), generalGroup),
               "cbAutorun");
+    lbMetricsListen =
+        named(new QLabel(QStringLiteral("Serve metrics on:"), generalGroup), "lbMetricsListen");
+    edMetricsListen = named(new QLineEdit(generalGroup), "edMetricsListen");
+    edMetricsListen->setPlaceholderText(QStringLiteral("127.0.0.1:9860"));
+    edMetricsListen->setToolTip(QStringLiteral(
+        "Address and port for Prometheus to read the hosts' state from, as 127.0.0.1:9860 or "
+        "[::1]:9860 (empty: none)"));
     {
         auto* heading = new QHBoxLayout;
         heading->addWidget(rule(generalGroup), 1);
@@ -135,6 +142,9 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
         auto* lay = new QVBoxLayout(generalGroup);
         lay->addLayout(heading);
         lay->addWidget(cbAutorun);
+        lay->addSpacing(8);
+        lay->addWidget(lbMetricsListen);
+        lay->addWidget(edMetricsListen);
         lay->addStretch();
     }
 
@@ -279,6 +289,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     lbIpVersion->setBuddy(cbIpVersion);
     lbLostAfter->setBuddy(seLostAfter);
     lbAppearedAfter->setBuddy(seAppearedAfter);
+    lbMetricsListen->setBuddy(edMetricsListen);
     lbPopUpStyle->setBuddy(cbPopUpStyle);
     lbSelectLang->setBuddy(cbLang);
     pages->setCurrentIndex(0);
@@ -306,6 +317,8 @@ void SettingsDialog::fill(const Settings& settings, bool autorun) {
             spin->setSpinValue(value.toInt());
         } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
             box->setChecked(value.toInt() != 0);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            edit->setText(value.toString());
         } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
             // Text: the language box's own text. Lines with data stand for their data (a value
             // no line has shows the default's); otherwise line n stands for the value n.
@@ -343,6 +356,8 @@ void SettingsDialog::apply(Settings& settings) const {
                 row.set(settings, box->isChecked());
             else
                 row.set(settings, row.clamp(box->isChecked() ? 1 : 0));
+        } else if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+            row.set(settings, edit->text().trimmed());
         } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
             if (row.type == SettingType::Text)
                 row.set(settings, combo->currentText());
@@ -368,6 +383,7 @@ void SettingsDialog::updateAccessibleNames() {
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));
     cbTrayStatus->setAccessibleName(plain(cbTrayStatus->text()));
+    edMetricsListen->setAccessibleName(plain(lbMetricsListen->text()));
     cbLang->setAccessibleName(plain(lbSelectLang->text()));
     // The combo box's own field and list are announced by the label too.
     cbLang->lineEdit()->setAccessibleName(plain(lbSelectLang->text()));

@@ -13,6 +13,7 @@ class QCheckBox;
 class QFontDialog;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QStackedWidget;
@@ -57,6 +58,8 @@ public:
     QGroupBox* generalGroup = nullptr;
     QLabel* lbAutorun = nullptr;
     QCheckBox* cbAutorun = nullptr;
+    QLabel* lbMetricsListen = nullptr;
+    QLineEdit* edMetricsListen = nullptr;  // [Metrics] Listen
 
     QGroupBox* gbCheckParams = nullptr;
     QLabel* lbPopUpDelay = nullptr;

@@ -21,6 +21,7 @@ const QString kView = QStringLiteral("View");
 const QString kCheckParams = QStringLiteral("CheckParams");
 const QString kGeneral = QStringLiteral("General");
 const QString kDependencies = QStringLiteral("Dependencies");
+const QString kMetrics = QStringLiteral("Metrics");
 
 struct Bounds {
     int lo;
@@ -121,6 +122,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         row(kCheckParams, "IpVersion", Integer, 4, {0, 6}, kWhenSet, "cbIpVersion", [](auto& s) -> auto& { return s.ipVersion; }),
         row(kCheckParams, "AppearedAfter", Integer, 1, {1, 100}, kWhenSet, "seAppearedAfter", [](auto& s) -> auto& { return s.appearedAfter; }),
         row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
+        row(kMetrics, "Listen", Text, QString(), kUnbounded, kWhenSet, "edMetricsListen", [](auto& s) -> auto& { return s.metricsListen; }),
     };
     // clang-format on
     return table;

@@ -41,6 +41,8 @@ struct Settings {
     QString language;
     // [Dependencies] in file order: dependent title, parent title. None: every host is plain.
     QList<QPair<QString, QString>> dependencies;
+    // [Metrics] Listen: ADDRESS:PORT the tray program serves GET /metrics on; empty: none.
+    QString metricsListen;
     bool operator==(const Settings&) const = default;
 };
 

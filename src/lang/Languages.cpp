@@ -99,7 +99,9 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("BehindUnreachable"), QStringLiteral("BehindUnreachable1"),
         QStringLiteral("StateUnreachable"), QStringLiteral("TrayUnreachable"),
         QStringLiteral("DependsUnknown"), QStringLiteral("DependsItself"),
-        QStringLiteral("DependsLoop")};
+        QStringLiteral("DependsLoop"),
+        // The event log line when [Metrics] Listen cannot be served.
+        QStringLiteral("MetricsNotServed")};
     return keys;
 }
 

@@ -3,13 +3,16 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <utility>
 
 #include "checking/AddressKind.h"
 #include "lang/Languages.h"
+#include "metrics/MetricsServer.h"
 #include "monitor/AskTimer.h"
 #include "net/NetProbe.h"
+#include "platform/Error.h"
 #include "platform/ProgramFiles.h"
 
 namespace hv {
@@ -33,6 +36,17 @@ Monitor::Monitor(Options options, QObject* parent)
         emit statusChanged();
     });
     connect(&m_hosts, &HostList::stateImageChanged, this, &Monitor::statusChanged);
+
+    // Between the ends of passes the metrics follow the hand-overs at a bounded rate: one
+    // snapshot per kMetricsDelayMs however many hosts a pass hands over.
+    m_metricsTimer = new QTimer(this);
+    m_metricsTimer->setSingleShot(true);
+    m_metricsTimer->setInterval(kMetricsDelayMs);
+    connect(m_metricsTimer, &QTimer::timeout, this, &Monitor::publishMetrics);
+    connect(&m_hosts, &HostList::rebuilt, this, &Monitor::scheduleMetrics);
+    connect(&m_hosts, &HostList::stateImageChanged, this, &Monitor::scheduleMetrics);
+    connect(&m_hosts, &HostList::figuresChanged, this, &Monitor::scheduleMetrics);
+    connect(this, &Monitor::runningChanged, this, &Monitor::scheduleMetrics);
 
     // The real probes unless the options bring others.
     ProbeFactory probes = options.probes ? std::move(options.probes) : ProbeFactory(makeNetProbe);
@@ -101,6 +115,11 @@ void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how
     if (how == Take::Whole || next.checkPeriod != previous.checkPeriod)
         m_trmAsk->setInterval(next.checkPeriod);
     m_settings = std::move(next);
+    // A new address, or the same one again after it failed when the whole value is taken (the
+    // settings dialog's OK tries once more, say after the port was freed).
+    const QString listen = m_settings.metricsListen.trimmed();
+    if (listen != m_metricsListen || (how == Take::Whole && !listen.isEmpty() && !m_metrics))
+        listenForMetrics(listen);
     emit settingsChanged(previous);
 
     // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
@@ -145,6 +164,38 @@ void Monitor::tellDependencyProblems(const QList<DependencyProblem>& problems) {
         }
         appendLogLine(timeText() + QStringLiteral(". ") + filled);
     }
+}
+
+// --- metrics --------------------------------------------------------------------------
+
+void Monitor::listenForMetrics(const QString& listen) {
+    m_metricsListen = listen;
+    m_metrics.reset();
+    if (listen.isEmpty()) return;
+    try {
+        m_metrics = std::make_unique<MetricsServer>(listen);
+    } catch (const Error& e) {
+        // The program goes on without metrics; the user learns why where they look.
+        std::fprintf(stderr, "hostvane: %s\n", e.message().toLocal8Bit().constData());
+        std::fflush(stderr);
+        emit logLine(timeText() + QStringLiteral(". ") +
+                     langMessage(QStringLiteral("MetricsNotServed")).arg(e.message()));
+        return;
+    }
+    publishMetrics();
+}
+
+MetricsSnapshot Monitor::metricsSnapshot() const {
+    return snapshotOf(m_hosts, m_running, m_passSeconds);
+}
+
+void Monitor::scheduleMetrics() {
+    if (m_metrics && !m_metricsTimer->isActive()) m_metricsTimer->start();
+}
+
+void Monitor::publishMetrics() {
+    m_metricsTimer->stop();
+    if (m_metrics) m_metrics->publish(std::make_shared<const MetricsSnapshot>(metricsSnapshot()));
 }
 
 // --- running --------------------------------------------------------------------------
@@ -214,6 +265,8 @@ void Monitor::hostChanged(const QString& title, const QString& address, bool app
 }
 
 void Monitor::passEnded(std::uint64_t listGeneration) {
+    if (m_cycle) m_passSeconds = std::chrono::duration<double>(m_cycle->lastPassDuration()).count();
+    publishMetrics();
     // A pass cut short by a rebuild walked the old list: the new one is still unknown.
     if (listGeneration == m_hosts.generation()) {
         m_passOver = true;

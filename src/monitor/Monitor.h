@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,11 +16,13 @@
 #include "checking/Probe.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
+#include "metrics/MetricsSnapshot.h"
 #include "platform/TimeFormat.h"
 
 namespace hv {
 
 class AskTimer;
+class MetricsServer;
 
 // The monitor without its windows: the host list, the check cycle and the check timer that
 // wakes it, Start/Stop, the settings as one value (read from and written to the settings
@@ -94,6 +97,14 @@ public:
     // The hosts' state as a whole, for the tray icon.
     OverallStatus overallStatus() const;
 
+    // The metrics server of [Metrics] Listen, or null (the key empty, or its address could not be
+    // bound: that was told on stderr and in the event log).
+    MetricsServer* metricsServer() const { return m_metrics.get(); }
+    // The hosts as the metrics tell them now. The server gets it at the end of every pass and,
+    // at most every kMetricsDelayMs, after hand-overs, Start/Stop and rebuilds between.
+    MetricsSnapshot metricsSnapshot() const;
+    static constexpr int kMetricsDelayMs = 250;
+
     // The user's regional settings changed: log lines take the new time form.
     void localeChanged();
 
@@ -133,6 +144,11 @@ private:
     // rebuild: brings the host list to the new value's, or null to keep it.
     void take(Settings next, const std::function<void()>& rebuild, Take how);
 
+    // Serves `listen` (nothing when empty); a failure is one line on stderr and in the log.
+    void listenForMetrics(const QString& listen);
+    void scheduleMetrics();
+    void publishMetrics();
+
     QString m_exePath;
     QString m_exeDir;
     Settings m_settings;
@@ -150,6 +166,10 @@ private:
     QSet<QString> m_toldProblems;
     ChangeEvents m_changes;
     AskTimer* m_trmAsk = nullptr;
+    std::unique_ptr<MetricsServer> m_metrics;
+    QString m_metricsListen;  // what m_metrics was asked to serve on
+    QTimer* m_metricsTimer = nullptr;
+    double m_passSeconds = 0;  // the last finished pass
     // What the check cycle uses is declared above it: the cycle is stopped and joined first.
     HostList m_hosts;
     std::unique_ptr<CheckCycle> m_cycle;

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <QRegularExpression>
 #include <QTimer>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include "hosts/Settings.h"
 
 #include "lang/Languages.h"
+#include "metrics/MetricsSnapshot.h"
 #include "monitor/Monitor.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsLocation.h"
@@ -142,6 +144,8 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     // One pass reports what it finds: no change waits for further passes.
     settings.lostAfter = 1;
     settings.appearedAfter = 1;
+    // The tray program's metrics server has no place in one pass.
+    settings.metricsListen.clear();
 
     // The tray program's monitor without its timer: the one pass below is all.
     Monitor monitor(Monitor::Options{executablePath, {}});
@@ -176,6 +180,7 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     loop.exec();
     const bool ended = cycle.hasEnded();
     const QString error = cycle.errorMessage();
+    const double passSeconds = std::chrono::duration<double>(cycle.lastPassDuration()).count();
     monitor.stopChecking();
 
     std::vector<OnceRow> rows;
@@ -227,6 +232,10 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
         case OnceFormat::Json:
             text = jsonText(rows);
             break;
+        case OnceFormat::Prometheus:
+            text = QByteArray::fromStdString(
+                expositionText(snapshotOf(monitor.hosts(), true, passSeconds)));
+            break;
     }
     writeOut(output, text);
     if (!output) std::fflush(stdout);
@@ -261,7 +270,7 @@ bool isQtOption(const QString& arg, bool* takesValue) {
 
 QString commandLineHelp() {
     return QStringLiteral(
-        "Usage: hostvane [--once [--format=tsv|csv|json] | --version | --help |\n"
+        "Usage: hostvane [--once [--format=tsv|csv|json|prometheus] | --version | --help |\n"
         "                 --check-language FILE]\n"
         "\n"
         "Without an option Hostvane starts in the system tray.\n"
@@ -272,12 +281,13 @@ QString commandLineHelp() {
         "             1 when any is down or unreachable (behind a down host of\n"
         "             [Dependencies]), 2 on a usage error or when the settings file\n"
         "             cannot be read\n"
-        "  --format=tsv|csv|json\n"
+        "  --format=tsv|csv|json|prometheus\n"
         "             with --once: tsv prints the lines above (the default); csv prints\n"
         "             a header row (state,title,address,kind,round_trip_ms,elapsed_ms,\n"
         "             error,ip,port) and one row per host; json prints one object with\n"
         "             a \"hosts\" array of the same fields and the \"up\", \"down\" and\n"
-        "             \"skipped\" counts\n"
+        "             \"skipped\" counts; prometheus prints the metrics the tray\n"
+        "             program serves on [Metrics] Listen, for a textfile collector\n"
         "  --check-language FILE\n"
         "             list the keys of language file FILE that would be skipped and the\n"
         "             texts it lacks; exit status 0 when there are none, 1 otherwise\n"
@@ -289,6 +299,7 @@ std::optional<OnceFormat> onceFormatFromName(const QString& name) {
     if (name == QLatin1String("tsv")) return OnceFormat::Tsv;
     if (name == QLatin1String("csv")) return OnceFormat::Csv;
     if (name == QLatin1String("json")) return OnceFormat::Json;
+    if (name == QLatin1String("prometheus")) return OnceFormat::Prometheus;
     return std::nullopt;
 }
 
@@ -357,7 +368,7 @@ std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, 
         if (mode != Mode::Once)
             problem = "--format goes with --once only";
         else if (!format)
-            problem = "unknown output format (use tsv, csv or json)";
+            problem = "unknown output format (use tsv, csv, json or prometheus)";
         if (problem) {
             std::fprintf(err, "hostvane: %s: --format=%s\n\n%s", problem,
                          formatName->toLocal8Bit().constData(),

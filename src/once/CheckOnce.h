@@ -9,8 +9,9 @@
 namespace hv {
 
 // How --once prints its results: tsv (the terminal lines and the report, also without
-// --format), csv (RFC 4180 with a header row) or json (one document).
-enum class OnceFormat { Tsv, Csv, Json };
+// --format), csv (RFC 4180 with a header row), json (one document) or prometheus (the text
+// exposition format, as the tray program serves it).
+enum class OnceFormat { Tsv, Csv, Json, Prometheus };
 
 // The --format value's format; nothing for an unknown name.
 std::optional<OnceFormat> onceFormatFromName(const QString& name);
@@ -26,7 +27,7 @@ int runCheckOnce(const QString& executablePath, QByteArray* output);
 int runCheckOnce(const QString& executablePath, QByteArray* output, OnceFormat format);
 
 // The terminal modes of the command line, for main() to call first: --once (with
-// --format=tsv|csv|json, or --format tsv), --version
+// --format=tsv|csv|json|prometheus, or --format tsv), --version
 // ("Hostvane " and the project version), --help; any other option is a usage error (status 2). Qt's
 // own single-dash options (-platform xcb, -display :1, ...) are left to the tray program. Returns
 // the exit status when a terminal mode was asked for, nothing when the tray program should start.

@@ -2,7 +2,7 @@
 # The settings dialog as a user meets it, driven through the accessibility bus as a screen
 # reader would find the controls (role and accessible name) and with real keys and clicks:
 # Settings from the tray menu; one host of each kind added by typing into the real fields;
-# the tray menu still opens while the dialog is up; OK. The hosts then stand in the "Hosts
+# the tray menu still opens while the dialog is up; a metrics address typed on General; OK. The hosts then stand in the "Hosts
 # state" submenu, the state table and Hostvane.ini. Only loopback is ever probed.
 # Screenshots of every page and of the host entry dialog in each mode go to
 # $HV_SHOTS (default: <build>/e2e-shots/settings).
@@ -111,8 +111,14 @@ sleep 1
 [ "$("${A11Y[@]}" names dialog | grep -cx Settings)" -le 1 ] || fail "a second settings dialog"
 
 # Every page.
+mport=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 for page in "Host list" General "Check parameters" View Language; do
     click_control "list item" "$page" Settings
+    if [ "$page" = General ]; then
+        # The metrics address, typed into the field its label names.
+        click_control text "Serve metrics on:" Settings
+        xdotool type --delay 20 "127.0.0.1:$mport"
+    fi
     shot "page-${page// /-}"
 done
 
@@ -122,6 +128,8 @@ grep -qxF "127.0  .0  .1=127.0.0.1" "$dir/Hostvane.ini" || fail "IP host not sav
 grep -qxF "Web=http://127.0.0.1" "$dir/Hostvane.ini" || fail "HTTP host not saved"
 grep -qxF 'Me=\\localhost' "$dir/Hostvane.ini" || fail "LAN host not saved"
 grep -qxF 'V6=\\::1' "$dir/Hostvane.ini" || fail "IPv6 LAN host not saved"
+grep -qxF "Listen=127.0.0.1:$mport" "$dir/Hostvane.ini" || fail "metrics address not saved"
+wait_until 10 curl -sf "http://127.0.0.1:$mport/metrics" || fail "OK did not start serving metrics"
 
 # The "Hosts state" submenu and the state table.
 # The submenu (Table, a separator, one item per host) is looked at on its screenshot; Qt

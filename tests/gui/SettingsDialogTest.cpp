@@ -305,6 +305,7 @@ QVariant shown(const hv::SettingsKey& k, const QWidget* control) {
         if (k.type == hv::SettingType::Boolean) return box->isChecked();
         return box->isChecked() ? 1 : 0;
     }
+    if (auto* edit = qobject_cast<const QLineEdit*>(control)) return edit->text();
     if (auto* combo = qobject_cast<const QComboBox*>(control)) {
         if (k.type == hv::SettingType::Text) return combo->currentText();
         if (combo->itemData(0).isValid()) return combo->currentData().toInt();
@@ -346,13 +347,18 @@ TEST_F(SettingsTableDialogTest, EveryRowWithAControlRoundTripsThroughIt) {
     // And the other way round: every value control of the dialog shows a row, but for the
     // autorun box, which is no key of the file (and the font dialog's own controls).
     for (QWidget* w : d.findChildren<QWidget*>()) {
+        // A text field of its own, not the one inside a spin or combo box.
+        const bool ownEdit = qobject_cast<QLineEdit*>(w) &&
+                             !qobject_cast<QAbstractSpinBox*>(w->parentWidget()) &&
+                             !qobject_cast<QComboBox*>(w->parentWidget());
         if (!qobject_cast<QAbstractSpinBox*>(w) && !qobject_cast<QCheckBox*>(w) &&
-            !qobject_cast<QComboBox*>(w))
+            !qobject_cast<QComboBox*>(w) && !ownEdit)
             continue;
         if (w == d.cbAutorun || d.fontDialog->isAncestorOf(w)) continue;
         EXPECT_TRUE(named.contains(w->objectName())) << w->objectName().toStdString();
     }
-    EXPECT_TRUE(named.contains("sePopUpInt") && named.contains("cbLang"));
+    EXPECT_TRUE(named.contains("sePopUpInt") && named.contains("cbLang") &&
+                named.contains("edMetricsListen"));
 }
 
 TEST_F(SettingsTableDialogTest, TypedNumbersComeBackWithinTheRowsBounds) {
@@ -660,11 +666,12 @@ TEST(SettingsDialogTest, EveryControlHasAnAccessibleName) {
     hv::SettingsDialog d;
     d.show();
     for (const char* name :
-         {"lbSettings",     "btnHelp",     "btnCancel",       "btnOK",         "gbHostList",
-          "lbxHosts",       "btnAddIP",    "btnAddHTTP",      "btnAddLan",     "btnEdit",
-          "btnDelete",      "gbGenaral",   "lbAutorun",       "cbAutorun",     "gbCheckParams",
-          "lbPopUpDelay",   "sePopUpInt",  "lbCheckInterval", "seCheckPeriod", "gbView",
-          "btnFontInPopUp", "gbLanguages", "lbSelectLang",    "cbLang",        "cbIpVersion"}) {
+         {"lbSettings",      "btnHelp",        "btnCancel",       "btnOK",         "gbHostList",
+          "lbxHosts",        "btnAddIP",       "btnAddHTTP",      "btnAddLan",     "btnEdit",
+          "btnDelete",       "gbGenaral",      "lbAutorun",       "cbAutorun",     "gbCheckParams",
+          "lbPopUpDelay",    "sePopUpInt",     "lbCheckInterval", "seCheckPeriod", "gbView",
+          "btnFontInPopUp",  "gbLanguages",    "lbSelectLang",    "cbLang",        "cbIpVersion",
+          "lbMetricsListen", "edMetricsListen"}) {
         auto* w = d.findChild<QWidget*>(name);
         ASSERT_NE(w, nullptr) << name;
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
@@ -675,6 +682,7 @@ TEST(SettingsDialogTest, EveryControlHasAnAccessibleName) {
     EXPECT_EQ(d.sePopUpInt->accessibleName(), "Pop-up window delay, ms");
     EXPECT_EQ(d.cbLang->accessibleName(), "Select language");
     EXPECT_EQ(d.cbIpVersion->accessibleName(), "Names resolve to");
+    EXPECT_EQ(d.edMetricsListen->accessibleName(), "Serve metrics on:");
 }
 
 // The IpVersion box: each line stands for its value, not its position; a value no line has

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
@@ -194,7 +196,11 @@ TEST(Settings, RowsAreFoundIgnoringCaseAndAMissingOneIsAnError) {
     EXPECT_EQ(k.key, "ParallelChecks");
     EXPECT_EQ(k.clamp(0), k.lo);
     EXPECT_EQ(k.clamp(k.hi + 1), k.hi);
-    EXPECT_EQ(&settingsKey("General", "Language"), &settingsKeys().back());
+    const SettingsKey& language = settingsKey("general", "LANGUAGE");
+    EXPECT_EQ(language.section, "General");
+    EXPECT_EQ(language.key, "Language");
+    EXPECT_EQ(&language, &*std::find_if(settingsKeys().begin(), settingsKeys().end(),
+                                        [](const SettingsKey& r) { return r.key == "Language"; }));
     EXPECT_THROW(settingsKey("HostList", "Mail"), std::out_of_range);
     EXPECT_THROW(settingsKey("View", "Language"), std::out_of_range);
 }
@@ -449,6 +455,33 @@ TEST(Settings, IpVersionReadsFourWhenMissingAndIsSavedOnlyWhenItMatters) {
     writeSettings(path, settings);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("IpVersion=0\n"));
     EXPECT_EQ(readSettings(path).ipVersion, 0);
+}
+
+// [Metrics] Listen: a file without it serves nothing and stays without it; the text is kept as
+// written (checking it is the server's business, which reports a bad one).
+TEST(Settings, MetricsListenIsEmptyWhenMissingAndSavedOnlyWhenSet) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    const struct {
+        QByteArray stored;
+        QString read;
+    } cases[] = {{"", ""},
+                 {"[Metrics]\nListen=\n", ""},
+                 {"[Metrics]\nListen=127.0.0.1:9860\n", "127.0.0.1:9860"},
+                 {"[metrics]\nlisten=[::1]:9860\n", "[::1]:9860"},
+                 {"[Metrics]\nListen=not an address\n", "not an address"}};
+    for (const auto& c : cases) {
+        tmp.write("Hostvane.ini", "[General]\nLanguage=English\n" + c.stored);
+        EXPECT_EQ(readSettings(path).metricsListen, c.read) << c.stored.constData();
+    }
+    QFile::remove(path);
+    Settings settings = defaultSettings();
+    writeSettings(path, settings);
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("Metrics"));
+    settings.metricsListen = QStringLiteral("[::1]:9860");
+    writeSettings(path, settings);
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("[Metrics]\nListen=[::1]:9860\n"));
+    EXPECT_EQ(readSettings(path).metricsListen, "[::1]:9860");
 }
 
 TEST(Settings, PassesToReportAreBroughtIntoRangeAndSavedOnlyWhenTheyMatter) {

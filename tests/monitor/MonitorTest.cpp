@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTcpServer>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "../checking/ScriptedProbes.h"
 #include "TestSupport.h"
 #include "lang/Languages.h"
+#include "metrics/MetricsServer.h"
 #include "monitor/AskTimer.h"
 #include "monitor/Monitor.h"
 #include "platform/Error.h"
@@ -533,4 +535,82 @@ TEST_F(MonitorTest, IgnoredDependencyLinesAreToldOnceAndKept) {
     EXPECT_EQ(lines.size(), 2);
 }
 
+// A loopback port nothing listens on (just now).
+int freePort() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort();
+}
+
 }  // namespace
+
+// The metrics server follows [Metrics] Listen, and what it serves follows the passes and
+// Start/Stop.
+TEST_F(MonitorTest, MetricsFollowTheSettingsAndThePasses) {
+    const QString listen = QStringLiteral("127.0.0.1:%1").arg(freePort());
+    Monitor& m = make(kTwoHosts + "[Metrics]\nListen=" + listen.toUtf8() + "\n");
+    probes.script("127.0.0.1", {Answer::Up});
+    m.loadSettings();
+    ASSERT_NE(m.metricsServer(), nullptr) << lines.join('\n').toStdString();
+    ASSERT_TRUE(passesDone(1));
+    auto published = m.metricsServer()->published();
+    ASSERT_EQ(published->hosts.size(), 2u);
+    EXPECT_TRUE(published->hosts[0].up);
+    EXPECT_EQ(published->hosts[0].checks, 1);
+    EXPECT_FALSE(published->hosts[1].up);
+    EXPECT_EQ(published->hosts[1].failures, 1);
+    EXPECT_TRUE(published->checking);
+    EXPECT_GT(published->passSeconds, 0);
+
+    // Stop is published within the delay, without a pass.
+    m.setRunning(false);
+    EXPECT_TRUE(hvtest::waitFor([&] { return !m.metricsServer()->published()->checking; }));
+    EXPECT_FALSE(m.metricsServer()->published()->hosts[0].up);
+
+    // An unchanged address keeps its server; an empty one ends it.
+    hv::MetricsServer* server = m.metricsServer();
+    hv::Settings s = m.settings();
+    s.popUpInterval += 1;
+    m.updateSettings(s);
+    EXPECT_EQ(m.metricsServer(), server);
+    s.metricsListen.clear();
+    m.updateSettings(s);
+    EXPECT_EQ(m.metricsServer(), nullptr);
+}
+
+// An address in use: one log line, and the monitor checks as before without metrics.
+TEST_F(MonitorTest, MetricsAddressInUseIsLoggedAndCheckingGoesOn) {
+    hv::MetricsServer::Limits limits;
+    limits.anyPort = true;
+    auto taken = std::make_unique<hv::MetricsServer>(QStringLiteral("127.0.0.1:0"), limits);
+    const QString listen = QStringLiteral("127.0.0.1:%1").arg(taken->port());
+    Monitor& m = make(kTwoHosts + "[Metrics]\nListen=" + listen.toUtf8() + "\n");
+    probes.script("127.0.0.1", {Answer::Up});
+    m.loadSettings();
+    EXPECT_EQ(m.metricsServer(), nullptr);
+    ASSERT_TRUE(passesDone(1));
+    ASSERT_GE(events().size(), 2);
+    EXPECT_TRUE(
+        events()[0].startsWith("Metrics are not served: cannot serve metrics on " + listen + ": "))
+        << events()[0].toStdString();
+    EXPECT_EQ(events()[1], "Host appeared: up");
+
+    // Once the port is free, confirming the same value again serves it.
+    const quint16 port = static_cast<quint16>(taken->port());
+    taken.reset();
+    ASSERT_TRUE(hvtest::waitFor(
+        [port] {
+            QTcpServer s;
+            return s.listen(QHostAddress::LocalHost, port);
+        },
+        10000));
+    m.applySettings(m.settings());
+    EXPECT_NE(m.metricsServer(), nullptr) << events().last().toStdString();
+
+    // A malformed value is told the same way.
+    hv::Settings s = m.settings();
+    s.metricsListen = QStringLiteral("localhost");
+    m.updateSettings(s);
+    EXPECT_TRUE(events().last().startsWith("Metrics are not served: \"localhost\" is not"))
+        << events().last().toStdString();
+}

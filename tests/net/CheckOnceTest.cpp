@@ -120,7 +120,8 @@ TEST(CommandLine, FormatIsCheckedBeforeAnyCheck) {
         const char* message;
     };
     const Case cases[] = {
-        {{"--once", "--format=xml"}, "unknown output format (use tsv, csv or json): --format=xml"},
+        {{"--once", "--format=xml"},
+         "unknown output format (use tsv, csv, json or prometheus): --format=xml"},
         {{"--once", "--format=CSV"}, "unknown output format"},
         {{"--once", "--format="}, "unknown output format"},
         {{"--format", "json", "--once", "--format", "yaml"}, "--format=yaml"},
