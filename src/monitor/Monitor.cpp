@@ -158,10 +158,10 @@ void Monitor::reportTitles(const QStringList& lost, const QStringList& appeared)
 }
 
 void Monitor::hostChanged(const QString& title, const QString& address, bool appeared,
-                          qint64 roundTripMs) {
+                          qint64 roundTripUs) {
     // The change's log line was written just before, with this moment's time.
     const QDateTime at = m_lastLogTime.isValid() ? m_lastLogTime : QDateTime::currentDateTime();
-    const ChangeEvent change{at, title, address, appeared, roundTripMs};
+    const ChangeEvent change{at, title, address, appeared, roundTripUs};
     const bool dropped = m_changes.add(change);
     if (dropped && m_changes.dropped() == 1) {
         std::fprintf(stderr,

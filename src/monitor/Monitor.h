@@ -105,7 +105,7 @@ public:
     void showReport(const QString& report) override;
     void reportTitles(const QStringList& lost, const QStringList& appeared) override;
     void hostChanged(const QString& title, const QString& address, bool appeared,
-                     qint64 roundTripMs) override;
+                     qint64 roundTripUs) override;
     void passEnded(std::uint64_t listGeneration) override;
     QString timeText() override;
 

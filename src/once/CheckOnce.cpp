@@ -18,6 +18,7 @@
 #include "checking/CheckCycle.h"
 #include "checking/CsvWriter.h"
 #include "checking/ProbeKinds.h"
+#include "checking/RoundTripText.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 
@@ -47,7 +48,7 @@ struct OnceRow {
     ProbeKind kind = ProbeKind::Skip;
     const char* state = "skipped";
     qint64 elapsedMs = 0;
-    qint64 roundTripMs = -1;  // -1: did not answer or not checked
+    qint64 roundTripUs = -1;  // -1: did not answer or not checked
     QString error;
     QString ip;    // the address checked; empty when none was reached
     int port = 0;  // a connect's port; 0 for an echo or a host not checked
@@ -88,8 +89,8 @@ QByteArray csvText(const std::vector<OnceRow>& rows) {
                    QStringLiteral("port")});
     for (const OnceRow& row : rows) {
         csv.addRecord({QString::fromLatin1(row.state), row.title, row.address, kindName(row.kind),
-                       row.roundTripMs >= 0 ? QString::number(row.roundTripMs) : QString(),
-                       QString::number(row.elapsedMs), oneLine(row.error), row.ip,
+                       roundTripMsText(row.roundTripUs), QString::number(row.elapsedMs),
+                       oneLine(row.error), row.ip,
                        row.port > 0 ? QString::number(row.port) : QString()});
     }
     return csv.bytes();
@@ -110,7 +111,7 @@ QByteArray jsonText(const std::vector<OnceRow>& rows) {
             {QStringLiteral("kind"), kindName(row.kind)},
             {QStringLiteral("state"), state},
             {QStringLiteral("round_trip_ms"),
-             row.roundTripMs >= 0 ? QJsonValue(row.roundTripMs) : QJsonValue()},
+             row.roundTripUs >= 0 ? QJsonValue(double(row.roundTripUs) / 1000.0) : QJsonValue()},
             {QStringLiteral("elapsed_ms"), row.elapsedMs},
             {QStringLiteral("error"), error.isEmpty() ? QJsonValue() : QJsonValue(error)},
             {QStringLiteral("ip"), row.ip.isEmpty() ? QJsonValue() : QJsonValue(row.ip)},
@@ -196,7 +197,7 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
             }
             if (known) {
                 row.elapsedMs = found->second.elapsedMs;
-                row.roundTripMs = found->second.alive ? found->second.roundTripMs : -1;
+                row.roundTripUs = found->second.alive ? found->second.roundTripUs : -1;
                 row.error = found->second.error;
                 row.ip = found->second.checkedAddress;
                 row.port = found->second.port;

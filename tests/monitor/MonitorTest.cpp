@@ -133,7 +133,7 @@ TEST_F(MonitorTest, PassesTellTheirChangesThroughTheSignals) {
     EXPECT_EQ(titles[1], "up / down");
     ASSERT_EQ(m.changes().events().size(), 3u);
     EXPECT_FALSE(m.changes().events()[1].appeared);
-    EXPECT_EQ(m.changes().events()[1].roundTripMs, -1);
+    EXPECT_EQ(m.changes().events()[1].roundTripUs, -1);
 
     // A pass without a change reports nothing.
     m.trmAskTimer();
