@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <chrono>
 #include <cstdio>
 
@@ -187,6 +189,9 @@ bool HistoryStore::ensureOpen() {
 
 void HistoryStore::openFile() {
     m_hostIds.clear();
+    m_lastTimes.clear();
+    // The state folder may not exist yet; a failure shows as the open's.
+    QDir().mkpath(QFileInfo(m_options.path).absolutePath());
     m_db = std::make_unique<SqliteConnection>();
     m_db->open(m_options.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
     try {
@@ -272,7 +277,12 @@ void HistoryStore::writePass(const Pass& pass) {
                                "INSERT OR REPLACE INTO samples(host, time, round_trip_us, kind)"
                                " VALUES(?, ?, ?, ?)");
         for (const Sample& s : pass) {
-            insert.reset().bind(1, hostId(s.title, s.address)).bind(2, s.timeMs);
+            const std::int64_t id = hostId(s.title, s.address);
+            // Two checks of a host in one ms (a pass right after another) stay two samples.
+            std::int64_t& last = m_lastTimes[id];
+            const std::int64_t at = std::max(s.timeMs, last + 1);
+            last = at;
+            insert.reset().bind(1, id).bind(2, at);
             if (s.roundTripUs < 0)
                 insert.bindNull(3);
             else
@@ -283,6 +293,7 @@ void HistoryStore::writePass(const Pass& pass) {
     } catch (const SqliteError&) {
         // Host rows of the rolled-back pass are gone again.
         m_hostIds.clear();
+        m_lastTimes.clear();
         m_db.reset();  // closing rolls back; the next attempt opens anew
         throw;
     }
@@ -301,8 +312,10 @@ void HistoryStore::prune(std::int64_t before) {
             "DELETE FROM hosts WHERE NOT EXISTS (SELECT 1 FROM samples WHERE host = hosts.id)");
         m_db->exec("COMMIT");
         m_hostIds.clear();
+        m_lastTimes.clear();
     } catch (const SqliteError&) {
         m_hostIds.clear();
+        m_lastTimes.clear();
         m_db.reset();
         throw;
     }

@@ -108,6 +108,7 @@ private:
     // Writer thread only.
     std::unique_ptr<SqliteConnection> m_db;
     QHash<QPair<QString, QString>, std::int64_t> m_hostIds;  // (title, address) -> hosts.id
+    QHash<std::int64_t, std::int64_t> m_lastTimes;           // hosts.id -> its last sample's time
     bool m_failing = false;
     std::int64_t m_lastPrune = 0;
     std::thread m_thread;
