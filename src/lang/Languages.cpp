@@ -94,7 +94,10 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
         QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused"),
         // The host entry dialog's refusal of a title another host has.
-        QStringLiteral("TitleTaken")};
+        QStringLiteral("TitleTaken"),
+        // The history's faults and a damaged file, in the event log.
+        QStringLiteral("HistoryWriteFailed"), QStringLiteral("HistoryWritten"),
+        QStringLiteral("HistoryDamaged")};
     return keys;
 }
 

@@ -28,9 +28,9 @@ constexpr std::int64_t kMinuteMs = 60'000;
 class TimeText {
 public:
     QString operator()(std::int64_t ms) {
-        const std::int64_t hour = ms - ms % 3'600'000;
-        if (hour != m_hour) {
-            m_hour = hour;
+        const std::int64_t hourStart = ms - ms % 3'600'000;
+        if (hourStart != m_hour) {
+            m_hour = hourStart;
             m_offsetS = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
             const int minutes = std::abs(m_offsetS) / 60;
             m_offsetText = QStringLiteral("%1%2:%3")
@@ -38,13 +38,29 @@ public:
                                .arg(minutes / 60, 2, 10, QLatin1Char('0'))
                                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
         }
-        const QDateTime local =
-            QDateTime::fromMSecsSinceEpoch(ms + std::int64_t(m_offsetS) * 1000, Qt::UTC);
-        const QDate d = local.date();
-        const QTime t = local.time();
+        // The civil date of a day count (days from 1970-01-01), without a QDateTime per
+        // sample: they cost a third of a 30-day print.
+        const std::int64_t local = ms + std::int64_t(m_offsetS) * 1000;
+        std::int64_t days = local / 86'400'000;
+        std::int64_t inDay = local % 86'400'000;
+        if (inDay < 0) {
+            inDay += 86'400'000;
+            --days;
+        }
+        const std::int64_t z = days + 719'468;
+        const std::int64_t era = (z >= 0 ? z : z - 146'096) / 146'097;
+        const std::int64_t doe = z - era * 146'097;
+        const std::int64_t yoe = (doe - doe / 1460 + doe / 36'524 - doe / 146'096) / 365;
+        const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const std::int64_t mp = (5 * doy + 2) / 153;
+        const int day = int(doy - (153 * mp + 2) / 5 + 1);
+        const int month = int(mp < 10 ? mp + 3 : mp - 9);
+        const int year = int(yoe + era * 400 + (month <= 2));
+        const int msec = int(inDay % 1000), second = int(inDay / 1000 % 60),
+                  minute = int(inDay / 60'000 % 60), hour = int(inDay / 3'600'000);
         char text[32];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", d.year(), d.month(),
-                      d.day(), t.hour(), t.minute(), t.second(), t.msec());
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", year, month, day,
+                      hour, minute, second, msec);
         return QString::fromLatin1(text) + m_offsetText;
     }
 
