@@ -19,9 +19,9 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
-#include <memory>
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -34,7 +34,8 @@ using hv::HistoryStore;
 // utime + stime of this process's thread named `name`, in seconds.
 double threadCpu(const char* name) {
     const long tick = sysconf(_SC_CLK_TCK);
-    for (const QString& tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString& tid :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(tid));
         if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != name) continue;
         QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
@@ -70,7 +71,8 @@ int write(const QString& file, int hosts, int seconds, int periodMs, bool off) {
                           HistoryStore::Kind::Icmp, (i + pass) % 10 == 0 ? -1 : 200 + i % 900);
             samples += hosts;
             ++pass;
-            QMetaObject::invokeMethod(qApp, [&store] { store.endPass(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp, [&store] { store.endPass(); }, Qt::QueuedConnection);
             next += std::chrono::milliseconds(periodMs);
             std::this_thread::sleep_until(next);
         }
@@ -108,8 +110,8 @@ int write(const QString& file, int hosts, int seconds, int periodMs, bool off) {
     std::printf("hosts %d, period %d ms, %.1f s: %ld samples\n", hosts, periodMs, wall,
                 samples.load());
     std::printf("event loop lateness: max %.2f ms, p99 %.2f ms (%zu ticks)\n",
-                late.empty() ? 0 : late.back(),
-                late.empty() ? 0 : late[late.size() * 99 / 100], late.size());
+                late.empty() ? 0 : late.back(), late.empty() ? 0 : late[late.size() * 99 / 100],
+                late.size());
     std::printf("writer thread CPU: %.2f s = %.1f %% of a core\n", writerCpu,
                 100.0 * writerCpu / wall);
     std::printf("file: %lld bytes = %.1f bytes per sample (its WAL before closing: %lld bytes)\n",

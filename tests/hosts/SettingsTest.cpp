@@ -194,7 +194,8 @@ TEST(Settings, RowsAreFoundIgnoringCaseAndAMissingOneIsAnError) {
     EXPECT_EQ(k.key, "ParallelChecks");
     EXPECT_EQ(k.clamp(0), k.lo);
     EXPECT_EQ(k.clamp(k.hi + 1), k.hi);
-    EXPECT_EQ(&settingsKey("General", "Language"), &settingsKeys().back());
+    EXPECT_EQ(settingsKey("GENERAL", "language").key, "Language");
+    EXPECT_EQ(&settingsKey("history", "KEEPDAYS"), &settingsKeys().back());
     EXPECT_THROW(settingsKey("HostList", "Mail"), std::out_of_range);
     EXPECT_THROW(settingsKey("View", "Language"), std::out_of_range);
 }
@@ -504,4 +505,22 @@ TEST(Settings, TrayStatusIsOffOrOnAndSavedOnlyWhenItMatters) {
     settings.trayStatus = 1;
     writeSettings(path, settings);
     EXPECT_TRUE(tmp.read("Hostvane.ini").contains("FontName=MS Sans Serif\nTrayStatus=1\n"));
+}
+
+// [History] KeepDays: missing is 0 (no history), and a value is brought into 0..3650.
+TEST(Settings, KeepDaysIsZeroWhenMissingAndBounded) {
+    hvtest::TempDir dir;
+    const struct {
+        const char* ini;
+        int keepDays;
+    } cases[] = {
+        {"[General]\nLanguage=English\n", 0},  {"[History]\nKeepDays=30\n", 30},
+        {"[History]\nKeepDays=99999\n", 3650}, {"[History]\nKeepDays=-5\n", 0},
+        {"[history]\nkeepdays=7\n", 7},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.write("Hostvane.ini", c.ini);
+        EXPECT_EQ(hv::readSettings(path).keepDays, c.keepDays) << c.ini;
+    }
+    EXPECT_EQ(hv::defaultSettings().keepDays, 0);
 }

@@ -124,8 +124,8 @@ TEST(CommandLine, FormatIsCheckedBeforeAnyCheck) {
         {{"--once", "--format=CSV"}, "unknown output format"},
         {{"--once", "--format="}, "unknown output format"},
         {{"--format", "json", "--once", "--format", "yaml"}, "--format=yaml"},
-        {{"--format=csv"}, "--format goes with --once only"},
-        {{"--version", "--format=json"}, "--format goes with --once only"},
+        {{"--format=csv"}, "--format goes with --once or --history only"},
+        {{"--version", "--format=json"}, "--format goes with --once or --history only"},
         {{"--once", "--format"}, "unknown or conflicting option: --format"},
     };
     for (const Case& c : cases) {
