@@ -247,7 +247,7 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
         if (outcome.alive || !target.error.empty()) break;
     }
     result.alive = outcome.alive;
-    result.roundTripMs = outcome.roundTripMs;
+    result.roundTripUs = outcome.roundTripUs;
     result.checkedAddress = QString::fromStdString(outcome.address);
     result.port = target.port;
     if (!outcome.alive) result.error = QString::fromStdString(outcome.error);
@@ -276,7 +276,7 @@ bool CheckCycle::takeResult(const HostCheckResult& result, const PassRules& rule
     // The previous state is the image as it is now: Stop may have changed it while the host
     // was probed.
     const std::optional<bool> turn = m_hosts.recordCheck(
-        result.index, rules.generation, result.alive, result.roundTripMs, rules.lostAfter,
+        result.index, rules.generation, result.alive, result.roundTripUs, rules.lostAfter,
         rules.appearedAfter, checkedEndpoint(result), result.error);
     if (!turn) return false;
     if (*turn) {
@@ -496,7 +496,7 @@ void CheckCycle::reportChange(const HostCheckResult& result, std::uint64_t gener
     }
     m_sink.appendLogLine(texts.time + QStringLiteral(". ") + texts.appeared + QStringLiteral(" ") +
                          title);
-    m_sink.hostChanged(title, host->address, true, result.roundTripMs);
+    m_sink.hostChanged(title, host->address, true, result.roundTripUs);
 }
 
 void CheckCycle::reportLost(int index, const QString& title, const QString& address,

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <array>
 
+#include "checking/RoundTripText.h"
 #include "lang/DesignedHeader.h"
 #include "lang/Languages.h"
 
@@ -22,8 +23,13 @@ struct ColumnSpec {
     bool number;
 };
 
-QVariant roundTrip(const Row& h) {
-    return h.figures.roundTripMs < 0 ? QVariant() : QVariant(qint64(h.figures.roundTripMs));
+QVariant roundTripText(const Row& h) {
+    return h.figures.roundTripUs < 0
+               ? QVariant()
+               : QVariant(roundTripDisplayText(h.figures.roundTripUs, QLocale::system()));
+}
+QVariant roundTripKey(const Row& h) {
+    return h.figures.roundTripUs < 0 ? QVariant() : QVariant(qint64(h.figures.roundTripUs));
 }
 QVariant lastChangeText(const Row& h) {
     return h.figures.lastChange.isValid()
@@ -68,7 +74,7 @@ const std::array<ColumnSpec, HostStateModel::ColumnCount> kColumns = {{
     {"Title", nullptr, [](const Row& h) { return QVariant(h.host.title); }, [](const Row& h) { return QVariant(h.host.title); }, false},
     {"Address", nullptr, [](const Row& h) { return QVariant(h.host.address); }, [](const Row& h) { return QVariant(h.host.address); }, false},
     {nullptr, "ColState", stateText, [](const Row& h) { return QVariant(h.host.stateImage); }, false},
-    {nullptr, "ColRoundTrip", roundTrip, roundTrip, true},
+    {nullptr, "ColRoundTrip", roundTripText, roundTripKey, true},
     {nullptr, "ColLastChange", lastChangeText, lastChangeKey, false},
     {nullptr, "ColChecks", [](const Row& h) { return QVariant(h.figures.checks); }, [](const Row& h) { return QVariant(h.figures.checks); }, true},
     {nullptr, "ColFailures", [](const Row& h) { return QVariant(h.figures.failures); }, [](const Row& h) { return QVariant(h.figures.failures); }, true},

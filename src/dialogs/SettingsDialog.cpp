@@ -185,6 +185,12 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     seAppearedAfter = named(new SpinEdit(gbCheckParams), "seAppearedAfter");
     seAppearedAfter->setToolTip(QStringLiteral(
         "Passes in a row a host must answer before it is reported appeared (1 to 100)"));
+    lbKeepDays =
+        named(new QLabel(QStringLiteral("Keep history, days"), gbCheckParams), "lbKeepDays");
+    seKeepDays = named(new SpinEdit(gbCheckParams), "seKeepDays");
+    seKeepDays->setToolTip(
+        QStringLiteral("Days the check history (history.sqlite) keeps every check; 0 keeps none "
+                       "and writes no file (0 to 3650)"));
     {
         auto* lay = new QVBoxLayout(gbCheckParams);
         lay->addWidget(lbPopUpDelay);
@@ -204,6 +210,9 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
         lay->addSpacing(8);
         lay->addWidget(lbAppearedAfter);
         lay->addWidget(seAppearedAfter);
+        lay->addSpacing(8);
+        lay->addWidget(lbKeepDays);
+        lay->addWidget(seKeepDays);
         lay->addStretch();
     }
 
@@ -290,6 +299,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     lbLostAfter->setBuddy(seLostAfter);
     lbAppearedAfter->setBuddy(seAppearedAfter);
     lbMetricsListen->setBuddy(edMetricsListen);
+    lbKeepDays->setBuddy(seKeepDays);
     lbPopUpStyle->setBuddy(cbPopUpStyle);
     lbSelectLang->setBuddy(cbLang);
     pages->setCurrentIndex(0);
@@ -380,6 +390,7 @@ void SettingsDialog::updateAccessibleNames() {
     cbIpVersion->view()->setAccessibleName(plain(lbIpVersion->text()));
     seLostAfter->setAccessibleName(plain(lbLostAfter->text()));
     seAppearedAfter->setAccessibleName(plain(lbAppearedAfter->text()));
+    seKeepDays->setAccessibleName(plain(lbKeepDays->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));
     cbTrayStatus->setAccessibleName(plain(cbTrayStatus->text()));

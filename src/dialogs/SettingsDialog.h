@@ -74,6 +74,8 @@ public:
     SpinEdit* seLostAfter = nullptr;  // failed passes in a row before "lost"
     QLabel* lbAppearedAfter = nullptr;
     SpinEdit* seAppearedAfter = nullptr;  // answering passes in a row before "appeared"
+    QLabel* lbKeepDays = nullptr;
+    SpinEdit* seKeepDays = nullptr;  // [History] KeepDays
 
     QGroupBox* gbView = nullptr;
     QPushButton* btnFontInPopUp = nullptr;

@@ -158,7 +158,7 @@ void HostList::setAllStateImages(int image) {
 }
 
 std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, bool alive,
-                                          std::int64_t roundTripMs, int lostAfter,
+                                          std::int64_t roundTripUs, int lostAfter,
                                           int appearedAfter, const QString& checkedAddress,
                                           const QString& error) {
     bool turn = false;
@@ -168,7 +168,7 @@ std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, b
         const int image = m_hosts[index].stateImage;
         const bool reportedUp =
             image == kImageAnswered || (image == kImageUnreachable && !behindDownHostLocked(index));
-        turn = m_figures[index].record(alive, roundTripMs, reportedUp, lostAfter, appearedAfter);
+        turn = m_figures[index].record(alive, roundTripUs, reportedUp, lostAfter, appearedAfter);
         m_figures[index].checkedAddress = checkedAddress;
         m_figures[index].lastError = alive ? QString() : error;
     }

@@ -22,6 +22,7 @@ const QString kCheckParams = QStringLiteral("CheckParams");
 const QString kGeneral = QStringLiteral("General");
 const QString kDependencies = QStringLiteral("Dependencies");
 const QString kMetrics = QStringLiteral("Metrics");
+const QString kHistory = QStringLiteral("History");
 
 struct Bounds {
     int lo;
@@ -123,6 +124,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         row(kCheckParams, "AppearedAfter", Integer, 1, {1, 100}, kWhenSet, "seAppearedAfter", [](auto& s) -> auto& { return s.appearedAfter; }),
         row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
         row(kMetrics, "Listen", Text, QString(), kUnbounded, kWhenSet, "edMetricsListen", [](auto& s) -> auto& { return s.metricsListen; }),
+        row(kHistory, "KeepDays", Integer, 0, {0, 3650}, kWhenSet, "seKeepDays", [](auto& s) -> auto& { return s.keepDays; }),
     };
     // clang-format on
     return table;

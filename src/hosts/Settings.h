@@ -43,6 +43,7 @@ struct Settings {
     QList<QPair<QString, QString>> dependencies;
     // [Metrics] Listen: ADDRESS:PORT the tray program serves GET /metrics on; empty: none.
     QString metricsListen;
+    int keepDays{};  // days the history keeps its samples; 0: no history file
     bool operator==(const Settings&) const = default;
 };
 

@@ -101,7 +101,10 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("DependsUnknown"), QStringLiteral("DependsItself"),
         QStringLiteral("DependsLoop"),
         // The event log line when [Metrics] Listen cannot be served.
-        QStringLiteral("MetricsNotServed")};
+        QStringLiteral("MetricsNotServed"),
+        // The history's faults and a damaged file, in the event log.
+        QStringLiteral("HistoryWriteFailed"), QStringLiteral("HistoryWritten"),
+        QStringLiteral("HistoryDamaged")};
     return keys;
 }
 

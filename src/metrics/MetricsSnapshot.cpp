@@ -19,7 +19,7 @@ MetricsSnapshot snapshotOf(const HostList& hosts, bool checking, double passSeco
         sample.up = list[i].stateImage == kImageAnswered;
         if (i < figures.size()) {
             const HostFigures& f = figures[i];
-            sample.roundTripMs = sample.up ? f.roundTripMs : -1;
+            sample.roundTripUs = sample.up ? f.roundTripUs : -1;
             sample.checks = f.checks;
             sample.failures = f.failures;
         }
@@ -83,8 +83,8 @@ std::vector<MetricFamily> metricFamilies(const MetricsSnapshot& snapshot) {
         const std::vector<ClientMetric::Label> labels = {{"title", host.title.toStdString()},
                                                          {"address", host.address.toStdString()}};
         up.metric.push_back(gauge(host.up ? 1 : 0, labels));
-        if (host.up && host.roundTripMs >= 0)
-            roundTrip.metric.push_back(gauge(static_cast<double>(host.roundTripMs) / 1000, labels));
+        if (host.up && host.roundTripUs >= 0)
+            roundTrip.metric.push_back(gauge(static_cast<double>(host.roundTripUs) / 1e6, labels));
         checks.metric.push_back(counter(static_cast<double>(host.checks), labels));
         failures.metric.push_back(counter(static_cast<double>(host.failures), labels));
     }

@@ -19,7 +19,7 @@ struct HostSample {
     QString title;
     QString address;
     bool up = false;                // it answered at its last check
-    std::int64_t roundTripMs = -1;  // the last answer's; -1 while it is not answering
+    std::int64_t roundTripUs = -1;  // the last answer's, in µs; -1 while it is not answering
     std::int64_t checks = 0;
     std::int64_t failures = 0;
 

@@ -40,12 +40,7 @@ ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
     }
     outcome.alive = m_hostAlive;
     outcome.address = m_client.targetAddress();
-    // Measured as the caller measures a probe, without the wait for the helper's start.
-    if (outcome.alive && m_client.helperWait().count() > 0) {
-        const auto spent = std::chrono::steady_clock::now() - began - m_client.helperWait();
-        outcome.roundTripMs = std::max<std::int64_t>(
-            0, std::chrono::duration_cast<std::chrono::milliseconds>(spent).count());
-    }
+    if (outcome.alive) outcome.roundTripUs = m_client.replyStatus().roundTripUs;
     if (!outcome.alive && outcome.error.empty()) {
         outcome.error = m_client.replyStatus().outcome == ReplyOutcome::TimedOut
                             ? "Request timed out."

@@ -4,7 +4,8 @@
 # server lost). The tray menu, driven by the keyboard, exports them; the CSV file has the
 # header and those three records, times with today's date and this zone's offset, CR LF line
 # ends, the title with a comma and quotes quoted. Keeps a screenshot of the open Log submenu
-# in $HV_E2E_SHOTS when that is set.
+# in $HV_E2E_SHOTS when that is set. The same run keeps a history (a pass a second), which a
+# second copy reads with --history while the first one writes.
 source "$(dirname "$0")/lib.sh"
 need xdotool xwininfo xprop import python3
 need_icmp
@@ -15,7 +16,7 @@ start_web_server "$web"
 
 dir=$(program_dir hostvane "$(printf '%s\n' "[HostList]" "This computer=127.0.0.1" \
     "Web, \"main\"=http://$web" "" "[CheckParams]" "CheckPeriod=1000" "PopUpInterval=1500" "" \
-    "[General]" "Language=English")")
+    "[General]" "Language=English" "" "[History]" "KeepDays=30")")
 start_own_x tray
 start_program "$dir" hostvane
 wait_until 15 tray_icon_docked || fail "the icon did not dock"
@@ -51,12 +52,26 @@ web_re="${web//./\\.}"
 expect() {
     [[ "${lines[$1]}" =~ ${time_re}$2$ ]] || fail "line $1 is '${lines[$1]}', expected time,$2"
 }
-expect 1 'This computer,127\.0\.0\.1,appeared,[0-9]+'
-expect 2 "\"Web, \"\"main\"\"\",http://${web_re},appeared,[0-9]+"
+expect 1 'This computer,127\.0\.0\.1,appeared,[0-9]+(\.[0-9]{1,3})?'
+expect 2 "\"Web, \"\"main\"\"\",http://${web_re},appeared,[0-9]+(\\.[0-9]{1,3})?"
 expect 3 "\"Web, \"\"main\"\"\",http://${web_re},lost,"
 crlf=$(grep -c $'\r$' "$WORK/changes.csv" || true)
 [ "$crlf" -eq 4 ] || fail "expected every line to end in CR LF ($crlf of 4 do)"
 [ -z "$(find "$WORK" -maxdepth 1 -name '.changes.csv.*')" ] || fail "a temporary was left behind"
+
+# --history from a second copy while the tray program writes.
+history_csv() { "$dir/hostvane" --history "This computer" --since=90m --format=csv | sed 's/\r$//'; }
+first=$(history_csv) || fail "--history failed while the program writes"
+up_re="^${day}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}${zone//+/\\+},This computer,127\.0\.0\.1,up,[0-9]+(\.[0-9]{1,3})?$"
+[ "$(head -n1 <<<"$first")" = "time,title,address,state,round_trip_ms" ] || fail "--history header: $first"
+[[ "$(sed -n 2p <<<"$first")" =~ $up_re ]] || fail "--history line: $(sed -n 2p <<<"$first")"
+more_passes() { [ "$(history_csv | wc -l)" -gt "$(wc -l <<<"$first")" ]; }
+wait_until 10 more_passes || fail "--history did not see new passes"
+"$dir/hostvane" --history "Nobody here" >/dev/null 2>&1 && fail "--history of an unknown title"
+rc=0; "$dir/hostvane" --history "This computer" --since=2w >/dev/null 2>&1 || rc=$?
+[ "$rc" -eq 2 ] || fail "--since=2w gave status $rc, not 2"
+[ "$(sqlite3 -readonly "$dir/history.sqlite" 'PRAGMA integrity_check')" = ok ] ||
+    fail "the history file is not ok while written"
 
 kill -TERM "$PROG_PID"
 wait_exit "$PROG_PID" 10

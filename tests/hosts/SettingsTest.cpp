@@ -201,6 +201,7 @@ TEST(Settings, RowsAreFoundIgnoringCaseAndAMissingOneIsAnError) {
     EXPECT_EQ(language.key, "Language");
     EXPECT_EQ(&language, &*std::find_if(settingsKeys().begin(), settingsKeys().end(),
                                         [](const SettingsKey& r) { return r.key == "Language"; }));
+    EXPECT_EQ(settingsKey("history", "KEEPDAYS").key, "KeepDays");
     EXPECT_THROW(settingsKey("HostList", "Mail"), std::out_of_range);
     EXPECT_THROW(settingsKey("View", "Language"), std::out_of_range);
 }
@@ -567,4 +568,22 @@ TEST(Settings, DependenciesAreReadInFileOrderAndWrittenOnlyWhenThereAreAny) {
     save(path, {host("Router", "10.0.0.1")});
     EXPECT_FALSE(tmp.read("Hostvane.ini").contains("Dependencies"));
     EXPECT_TRUE(readSettings(path).dependencies.isEmpty());
+}
+
+// [History] KeepDays: missing is 0 (no history), and a value is brought into 0..3650.
+TEST(Settings, KeepDaysIsZeroWhenMissingAndBounded) {
+    hvtest::TempDir dir;
+    const struct {
+        const char* ini;
+        int keepDays;
+    } cases[] = {
+        {"[General]\nLanguage=English\n", 0},  {"[History]\nKeepDays=30\n", 30},
+        {"[History]\nKeepDays=99999\n", 3650}, {"[History]\nKeepDays=-5\n", 0},
+        {"[history]\nkeepdays=7\n", 7},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.write("Hostvane.ini", c.ini);
+        EXPECT_EQ(hv::readSettings(path).keepDays, c.keepDays) << c.ini;
+    }
+    EXPECT_EQ(hv::defaultSettings().keepDays, 0);
 }

@@ -55,7 +55,7 @@ TEST(Exposition, LabelValuesAreEscaped) {
 TEST(Exposition, WholeTextOfAnUpAndADownHost) {
     MetricsSnapshot s;
     s.hosts.push_back(
-        HostSample{QStringLiteral("Gateway"), QStringLiteral("10.0.0.1"), true, 1500, 7, 2});
+        HostSample{QStringLiteral("Gateway"), QStringLiteral("10.0.0.1"), true, 1500000, 7, 2});
     s.hosts.push_back(
         HostSample{QStringLiteral("Mail"), QStringLiteral("http://mail"), false, -1, 7, 7});
     s.passSeconds = 2.5;
