@@ -175,6 +175,11 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     seAppearedAfter = named(new SpinEdit(gbCheckParams), "seAppearedAfter");
     seAppearedAfter->setToolTip(QStringLiteral(
         "Passes in a row a host must answer before it is reported appeared (1 to 100)"));
+    lbStatsMinutes = named(new QLabel(QStringLiteral("Statistics over, minutes"), gbCheckParams),
+                           "lbStatsMinutes");
+    seStatsMinutes = named(new SpinEdit(gbCheckParams), "seStatsMinutes");
+    seStatsMinutes->setToolTip(QStringLiteral(
+        "Minutes the state table's Min, Avg, Max, Jitter and Loss columns cover (1 to 1440)"));
     {
         auto* lay = new QVBoxLayout(gbCheckParams);
         lay->addWidget(lbPopUpDelay);
@@ -194,6 +199,9 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
         lay->addSpacing(8);
         lay->addWidget(lbAppearedAfter);
         lay->addWidget(seAppearedAfter);
+        lay->addSpacing(8);
+        lay->addWidget(lbStatsMinutes);
+        lay->addWidget(seStatsMinutes);
         lay->addStretch();
     }
 
@@ -279,6 +287,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     lbIpVersion->setBuddy(cbIpVersion);
     lbLostAfter->setBuddy(seLostAfter);
     lbAppearedAfter->setBuddy(seAppearedAfter);
+    lbStatsMinutes->setBuddy(seStatsMinutes);
     lbPopUpStyle->setBuddy(cbPopUpStyle);
     lbSelectLang->setBuddy(cbLang);
     pages->setCurrentIndex(0);
@@ -363,6 +372,7 @@ void SettingsDialog::updateAccessibleNames() {
     cbIpVersion->view()->setAccessibleName(plain(lbIpVersion->text()));
     seLostAfter->setAccessibleName(plain(lbLostAfter->text()));
     seAppearedAfter->setAccessibleName(plain(lbAppearedAfter->text()));
+    seStatsMinutes->setAccessibleName(plain(lbStatsMinutes->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));
     cbTrayStatus->setAccessibleName(plain(cbTrayStatus->text()));

@@ -100,8 +100,7 @@ void HostStats::add(const StatsSample& sample, int keepMinutes) {
 
     const int keep = std::clamp(keepMinutes, 1, kMaxMinutes);
     const std::int64_t newest = m_buckets.back().minute;
-    while (!m_buckets.empty() && m_buckets.front().minute <= newest - keep)
-        m_buckets.pop_front();
+    while (!m_buckets.empty() && m_buckets.front().minute <= newest - keep) m_buckets.pop_front();
 }
 
 StatsSummary HostStats::summary(std::int64_t nowMs, int minutes) const {

@@ -18,6 +18,7 @@ const QString kHostList = QStringLiteral("HostList");
 const QString kView = QStringLiteral("View");
 const QString kCheckParams = QStringLiteral("CheckParams");
 const QString kGeneral = QStringLiteral("General");
+const QString kHistory = QStringLiteral("History");
 
 struct Bounds {
     int lo;
@@ -118,6 +119,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         row(kCheckParams, "IpVersion", Integer, 4, {0, 6}, kWhenSet, "cbIpVersion", [](auto& s) -> auto& { return s.ipVersion; }),
         row(kCheckParams, "AppearedAfter", Integer, 1, {1, 100}, kWhenSet, "seAppearedAfter", [](auto& s) -> auto& { return s.appearedAfter; }),
         row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
+        row(kHistory, "StatsMinutes", Integer, 60, {1, 1440}, kWhenSet, "seStatsMinutes", [](auto& s) -> auto& { return s.statsMinutes; }),
     };
     // clang-format on
     return table;

@@ -94,7 +94,16 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("TrayAnswering"), QStringLiteral("TrayMore"), QStringLiteral("TrayChecking"),
         QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused"),
         // The host entry dialog's refusal of a title another host has.
-        QStringLiteral("TitleTaken")};
+        QStringLiteral("TitleTaken"),
+        // The state table's statistics columns and the tooltip of its last checks.
+        QStringLiteral("ColMin"), QStringLiteral("ColAvg"), QStringLiteral("ColMax"),
+        QStringLiteral("ColJitter"), QStringLiteral("ColLoss"), QStringLiteral("ColRecent"),
+        QStringLiteral("RecentTip"),
+        // The history window of a host.
+        QStringLiteral("HistoryMenu"), QStringLiteral("HistoryCaption"),
+        QStringLiteral("HistorySummary"), QStringLiteral("HistoryPoint"),
+        QStringLiteral("HistoryLostPoint"), QStringLiteral("HistoryEmpty"),
+        QStringLiteral("HistoryNotKept"), QStringLiteral("HistoryUnreadable")};
     return keys;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QWidget>
 #include <cstdio>
@@ -131,6 +132,13 @@ int StartupSequence::run(int& argc, char** argv) {
     auto frmLog = std::make_unique<LogWindow>();
     auto frmState = std::make_unique<StateWindow>();
     frmState->attach(frmMain->monitor().hosts());
+    // The table's size, column widths and sort: a file of their own beside the settings file,
+    // which only the settings dialog's OK writes.
+    frmState->restoreLayout(
+        QFileInfo(SettingsLocation::settingsFile(QFileInfo(exe).absolutePath(),
+                                                 QStringLiteral("Hostvane.ini")))
+            .dir()
+            .filePath(QStringLiteral("HostvaneLayout.ini")));
     frmMain->setWindows(frmLog.get(), frmState.get());
     if (const Skin* skin = frmMain->skin()) {
         skin->applyTo(frmLog.get(), Skin::Element::Window);
@@ -166,6 +174,7 @@ int StartupSequence::run(int& argc, char** argv) {
     frmMain->stopChecking();
     installTranslateAllForms(nullptr, nullptr, nullptr);
     frmMain->setWindows(nullptr, nullptr);
+    frmState->saveLayout();
     frmState.reset();
     frmLog.reset();
     frmMain.reset();

@@ -9,15 +9,14 @@ TEST(HistoryCsv, RoundTripsAreMillisecondsWithUpTo3DecimalsAndADot) {
     const struct {
         std::int64_t us;
         const char* want;
-    } cases[] = {{-1, ""},          {0, "0"},          {52, "0.052"}, {1500, "1.5"},
-                 {2000, "2"},       {12345, "12.345"}, {100010, "100.01"},
-                 {2500000, "2500"}};
+    } cases[] = {{-1, ""},    {0, "0"},          {52, "0.052"},      {1500, "1.5"},
+                 {2000, "2"}, {12345, "12.345"}, {100010, "100.01"}, {2500000, "2500"}};
     for (const auto& c : cases) EXPECT_EQ(hv::millisecondsField(c.us), c.want) << c.us;
 }
 
 TEST(HistoryCsv, HeaderStatesAndQuotingAsRfc4180) {
-    const std::int64_t t = QDateTime(QDate(2026, 3, 7), QTime(14, 5, 9, 250), Qt::UTC)
-                               .toMSecsSinceEpoch();
+    const std::int64_t t =
+        QDateTime(QDate(2026, 3, 7), QTime(14, 5, 9, 250), Qt::UTC).toMSecsSinceEpoch();
     const QByteArray csv =
         hv::historyCsv(QString::fromUtf8("Büro, \"main\""), "10.0.0.1", {{t, 840}, {t + 1000, -1}});
     const QList<QByteArray> lines = csv.split('\n');
