@@ -55,14 +55,14 @@ void ownPainting(const std::vector<hv::StatsSample>& samples) {
     for (int r = 0; r < kRepeat; ++r) {
         QElapsedTimer t;
         t.start();
-        auto* w = new hv::HistoryWindow(
-            "bench", "127.0.0.1",
-            [&](std::int64_t from, std::int64_t to, QString*) {
-                std::vector<hv::StatsSample> out;
-                for (const auto& s : samples)
-                    if (s.timeMs >= from && s.timeMs < to) out.push_back(s);
-                return out;
-            });
+        auto* w = new hv::HistoryWindow("bench", "127.0.0.1",
+                                        [&](std::int64_t from, std::int64_t to, QString*) {
+                                            std::vector<hv::StatsSample> out;
+                                            for (const auto& s : samples)
+                                                if (s.timeMs >= from && s.timeMs < to)
+                                                    out.push_back(s);
+                                            return out;
+                                        });
         w->setClock([] { return kNow; });
         w->resize(1000, 500);
         w->cbRange->setCurrentIndex(3);  // 30 days: reads the range again
@@ -119,8 +119,8 @@ void qtCharts(const std::vector<hv::StatsSample>& samples) {
         auto* y = new QValueAxis;
         chart->addAxis(x, Qt::AlignBottom);
         chart->addAxis(y, Qt::AlignLeft);
-        for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(series),
-                                   static_cast<QAbstractSeries*>(lost)}) {
+        for (QAbstractSeries* s :
+             {static_cast<QAbstractSeries*>(series), static_cast<QAbstractSeries*>(lost)}) {
             s->attachAxis(x);
             s->attachAxis(y);
         }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "checking/CsvWriter.h"
+#include "checking/RoundTripText.h"
 
 namespace hv {
 
@@ -27,10 +28,9 @@ QByteArray ChangeEvents::toCsv() const {
     csv.addRecord({QStringLiteral("time"), QStringLiteral("title"), QStringLiteral("address"),
                    QStringLiteral("event"), QStringLiteral("round_trip_ms")});
     for (const ChangeEvent& e : m_events) {
-        csv.addRecord(
-            {isoTime(e.time), e.title, e.address,
-             e.appeared ? QStringLiteral("appeared") : QStringLiteral("lost"),
-             e.appeared && e.roundTripMs >= 0 ? QString::number(e.roundTripMs) : QString()});
+        csv.addRecord({isoTime(e.time), e.title, e.address,
+                       e.appeared ? QStringLiteral("appeared") : QStringLiteral("lost"),
+                       e.appeared ? roundTripMsText(e.roundTripUs) : QString()});
     }
     return csv.bytes();
 }

@@ -15,7 +15,7 @@ struct ChangeEvent {
     QString title;
     QString address;
     bool appeared = false;          // false: lost
-    std::int64_t roundTripMs = -1;  // the answering try's round trip; -1 for a lost host
+    std::int64_t roundTripUs = -1;  // the answering try's round trip; -1 for a lost host
 };
 
 // The changes of this run, oldest first, for Log > Export. The log window's text is the

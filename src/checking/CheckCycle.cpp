@@ -240,7 +240,7 @@ std::optional<HostCheckResult> CheckCycle::checkHost(int index, std::uint64_t ge
         if (outcome.alive || !target.error.empty()) break;
     }
     result.alive = outcome.alive;
-    result.roundTripMs = outcome.roundTripMs;
+    result.roundTripUs = outcome.roundTripUs;
     result.checkedAddress = QString::fromStdString(outcome.address);
     result.port = target.port;
     if (!outcome.alive) result.error = QString::fromStdString(outcome.error);
@@ -269,7 +269,7 @@ bool CheckCycle::takeResult(const HostCheckResult& result, const PassRules& rule
     // The previous state is the image as it is now: Stop may have changed it while the host
     // was probed.
     const std::optional<bool> turn = m_hosts.recordCheck(
-        result.index, rules.generation, result.alive, result.roundTripMs, rules.lostAfter,
+        result.index, rules.generation, result.alive, result.roundTripUs, rules.lostAfter,
         rules.appearedAfter, checkedEndpoint(result), result.error);
     if (!turn) return false;
     if (*turn) reportChange(result, rules.generation);
@@ -476,7 +476,7 @@ void CheckCycle::reportChange(const HostCheckResult& result, std::uint64_t gener
     m_sink.appendLogLine(texts.time + QStringLiteral(". ") +
                          (result.alive ? texts.appeared : texts.lost) + QStringLiteral(" ") +
                          title);
-    m_sink.hostChanged(title, host->address, result.alive, result.alive ? result.roundTripMs : -1);
+    m_sink.hostChanged(title, host->address, result.alive, result.alive ? result.roundTripUs : -1);
 }
 
 void CheckCycle::showSummary(std::uint64_t generation) {

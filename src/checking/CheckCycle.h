@@ -39,13 +39,13 @@ public:
         (void)appeared;
     }
     // Right after a change's log line: the change itself, for a sink that keeps the changes
-    // as data. roundTripMs is the answering try's round trip, -1 for a lost host.
+    // as data. roundTripUs is the answering try's round trip, -1 for a lost host.
     virtual void hostChanged(const QString& title, const QString& address, bool appeared,
-                             qint64 roundTripMs) {
+                             qint64 roundTripUs) {
         (void)title;
         (void)address;
         (void)appeared;
-        (void)roundTripMs;
+        (void)roundTripUs;
     }
     // In every summary, before the report if there is one: the pass over the host list of
     // that generation (HostList::generation) has ended.
@@ -61,7 +61,7 @@ struct HostCheckResult {
     ProbeKind kind = ProbeKind::Skip;
     bool alive = false;
     qint64 elapsedMs = 0;     // both tries, from the first one's start
-    qint64 roundTripMs = -1;  // the answering try's round trip; -1 when down or skipped
+    qint64 roundTripUs = -1;  // the answering try's round trip; -1 when down or skipped
     QString error;            // the last failed try's message when down; may be empty
     QString checkedAddress;   // the address the last try went to; empty when none was reached
     int port = 0;             // the port a connect went to; 0 for an echo

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "checking/CsvWriter.h"
+#include "checking/RoundTripText.h"
 
 namespace hv {
 
@@ -17,15 +18,7 @@ QString isoTimeMs(std::int64_t timeMs) {
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString millisecondsField(std::int64_t roundTripUs) {
-    if (roundTripUs < 0) return {};
-    QString text = QString::number(roundTripUs / 1000);
-    int fraction = int(roundTripUs % 1000);
-    if (fraction == 0) return text;
-    QString digits = QStringLiteral("%1").arg(fraction, 3, 10, QLatin1Char('0'));
-    while (digits.endsWith(u'0')) digits.chop(1);
-    return text + u'.' + digits;
-}
+QString millisecondsField(std::int64_t roundTripUs) { return roundTripMsText(roundTripUs); }
 
 QByteArray historyCsv(const QString& title, const QString& address,
                       const std::vector<StatsSample>& samples) {

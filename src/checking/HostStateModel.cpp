@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 
+#include "checking/RoundTripText.h"
 #include "lang/DesignedHeader.h"
 #include "lang/Languages.h"
 
@@ -26,8 +27,13 @@ struct ColumnSpec {
 
 QVariant none(const Row&) { return {}; }
 
-QVariant roundTrip(const Row& h) {
-    return h.figures.roundTripMs < 0 ? QVariant() : QVariant(qint64(h.figures.roundTripMs));
+QVariant roundTripText(const Row& h) {
+    return h.figures.roundTripUs < 0
+               ? QVariant()
+               : QVariant(roundTripDisplayText(h.figures.roundTripUs, QLocale::system()));
+}
+QVariant roundTripKey(const Row& h) {
+    return h.figures.roundTripUs < 0 ? QVariant() : QVariant(qint64(h.figures.roundTripUs));
 }
 QVariant lastChangeText(const Row& h) {
     return h.figures.lastChange.isValid()
@@ -91,7 +97,7 @@ const std::array<ColumnSpec, HostStateModel::ColumnCount> kColumns = {{
     {"Title", nullptr, [](const Row& h) { return QVariant(h.host.title); }, [](const Row& h) { return QVariant(h.host.title); }, false},
     {"Address", nullptr, [](const Row& h) { return QVariant(h.host.address); }, [](const Row& h) { return QVariant(h.host.address); }, false},
     {nullptr, "ColState", none, [](const Row& h) { return QVariant(h.host.stateImage); }, false},
-    {nullptr, "ColRoundTrip", roundTrip, roundTrip, true},
+    {nullptr, "ColRoundTrip", roundTripText, roundTripKey, true},
     {nullptr, "ColLastChange", lastChangeText, lastChangeKey, false},
     {nullptr, "ColChecks", [](const Row& h) { return QVariant(h.figures.checks); }, [](const Row& h) { return QVariant(h.figures.checks); }, true},
     {nullptr, "ColFailures", [](const Row& h) { return QVariant(h.figures.failures); }, [](const Row& h) { return QVariant(h.figures.failures); }, true},
@@ -109,10 +115,12 @@ const std::array<ColumnSpec, HostStateModel::ColumnCount> kColumns = {{
 
 QString HostStateModel::millisecondsText(double us, const QLocale& locale) {
     const double ms = us / 1000.0;
+    QLocale plain = locale;
+    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     // The decimals follow the rounded value, so 9.996 ms shows as "10.0", not "10.00".
-    if (std::round(ms * 100) / 100 < 10) return locale.toString(ms, 'f', 2);
-    if (std::round(ms * 10) / 10 < 100) return locale.toString(ms, 'f', 1);
-    return locale.toString(ms, 'f', 0);
+    if (std::round(ms * 100) / 100 < 10) return plain.toString(ms, 'f', 2);
+    if (std::round(ms * 10) / 10 < 100) return plain.toString(ms, 'f', 1);
+    return plain.toString(ms, 'f', 0);
 }
 
 HostStateModel::HostStateModel(QObject* parent) : QAbstractTableModel(parent) {

@@ -18,11 +18,11 @@ ProbeOutcome tryProbe(Probe& probe, const ProbeTarget& target) {
         outcome = ProbeOutcome{false, -1, "unknown error"};
     }
     if (!outcome.alive) {
-        outcome.roundTripMs = -1;
+        outcome.roundTripUs = -1;
     } else {
         outcome.error.clear();
-        if (outcome.roundTripMs < 0) {
-            outcome.roundTripMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+        if (outcome.roundTripUs < 0) {
+            outcome.roundTripUs = std::chrono::duration_cast<std::chrono::microseconds>(
                                       std::chrono::steady_clock::now() - began)
                                       .count();
         }

@@ -12,14 +12,14 @@ namespace hv {
 
 class CancelHandle;
 
-// One try's outcome: whether the host answered and, when it did, the round trip in ms.
+// One try's outcome: whether the host answered and, when it did, the round trip in µs.
 struct ProbeOutcome {
     ProbeOutcome() = default;
     explicit ProbeOutcome(bool answered, std::int64_t roundTrip = -1, std::string why = {})
-        : alive(answered), roundTripMs(roundTrip), error(std::move(why)) {}
+        : alive(answered), roundTripUs(roundTrip), error(std::move(why)) {}
 
     bool alive = false;
-    std::int64_t roundTripMs = -1;  // -1 when the host did not answer (or the probe kept none)
+    std::int64_t roundTripUs = -1;  // -1 when the host did not answer (or the probe kept none)
     std::string error;              // why the try failed, when the probe said; UTF-8
     // The address the try went to (a name resolved), when it got that far; UTF-8.
     std::string address;

@@ -175,6 +175,12 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     seAppearedAfter = named(new SpinEdit(gbCheckParams), "seAppearedAfter");
     seAppearedAfter->setToolTip(QStringLiteral(
         "Passes in a row a host must answer before it is reported appeared (1 to 100)"));
+    lbKeepDays =
+        named(new QLabel(QStringLiteral("Keep history, days"), gbCheckParams), "lbKeepDays");
+    seKeepDays = named(new SpinEdit(gbCheckParams), "seKeepDays");
+    seKeepDays->setToolTip(
+        QStringLiteral("Days the check history (history.sqlite) keeps every check; 0 keeps none "
+                       "and writes no file (0 to 3650)"));
     lbStatsMinutes = named(new QLabel(QStringLiteral("Statistics over, minutes"), gbCheckParams),
                            "lbStatsMinutes");
     seStatsMinutes = named(new SpinEdit(gbCheckParams), "seStatsMinutes");
@@ -199,6 +205,9 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
         lay->addSpacing(8);
         lay->addWidget(lbAppearedAfter);
         lay->addWidget(seAppearedAfter);
+        lay->addSpacing(8);
+        lay->addWidget(lbKeepDays);
+        lay->addWidget(seKeepDays);
         lay->addSpacing(8);
         lay->addWidget(lbStatsMinutes);
         lay->addWidget(seStatsMinutes);
@@ -287,6 +296,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     lbIpVersion->setBuddy(cbIpVersion);
     lbLostAfter->setBuddy(seLostAfter);
     lbAppearedAfter->setBuddy(seAppearedAfter);
+    lbKeepDays->setBuddy(seKeepDays);
     lbStatsMinutes->setBuddy(seStatsMinutes);
     lbPopUpStyle->setBuddy(cbPopUpStyle);
     lbSelectLang->setBuddy(cbLang);
@@ -372,6 +382,7 @@ void SettingsDialog::updateAccessibleNames() {
     cbIpVersion->view()->setAccessibleName(plain(lbIpVersion->text()));
     seLostAfter->setAccessibleName(plain(lbLostAfter->text()));
     seAppearedAfter->setAccessibleName(plain(lbAppearedAfter->text()));
+    seKeepDays->setAccessibleName(plain(lbKeepDays->text()));
     seStatsMinutes->setAccessibleName(plain(lbStatsMinutes->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));

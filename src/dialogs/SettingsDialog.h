@@ -71,6 +71,8 @@ public:
     SpinEdit* seLostAfter = nullptr;  // failed passes in a row before "lost"
     QLabel* lbAppearedAfter = nullptr;
     SpinEdit* seAppearedAfter = nullptr;  // answering passes in a row before "appeared"
+    QLabel* lbKeepDays = nullptr;
+    SpinEdit* seKeepDays = nullptr;  // [History] KeepDays
     QLabel* lbStatsMinutes = nullptr;
     SpinEdit* seStatsMinutes = nullptr;  // minutes the state table's statistics cover
 

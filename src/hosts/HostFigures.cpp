@@ -6,7 +6,7 @@ bool HostFigures::record(bool alive, std::int64_t roundTrip, bool reportedUp, in
                          int appearedAfter) {
     ++checks;
     if (!alive) ++failures;
-    roundTripMs = alive ? roundTrip : -1;
+    roundTripUs = alive ? roundTrip : -1;
     if (alive == reportedUp) {
         disagreeingPasses = 0;
         return false;

@@ -10,7 +10,7 @@ namespace hv {
 // disagreed with the state it is reported in. Kept by the host list, changed on the main
 // thread from every check (a host with an empty address is never checked).
 struct HostFigures {
-    std::int64_t roundTripMs = -1;  // the last check's round trip; -1: it did not answer, or none
+    std::int64_t roundTripUs = -1;  // the last check's round trip; -1: it did not answer, or none
     QDateTime lastChange;           // the last lost/appeared report; invalid: none yet
     int checks = 0;
     int failures = 0;

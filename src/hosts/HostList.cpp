@@ -121,7 +121,7 @@ void HostList::setAllStateImages(int image) {
 }
 
 std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, bool alive,
-                                          std::int64_t roundTripMs, int lostAfter,
+                                          std::int64_t roundTripUs, int lostAfter,
                                           int appearedAfter, const QString& checkedAddress,
                                           const QString& error) {
     bool turn = false;
@@ -129,12 +129,12 @@ std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, b
         std::lock_guard guard(m_lock);
         if (generation != m_generation || index < 0 || index >= m_hosts.size()) return std::nullopt;
         turn =
-            m_figures[index].record(alive, roundTripMs, m_hosts[index].stateImage == kImageAnswered,
+            m_figures[index].record(alive, roundTripUs, m_hosts[index].stateImage == kImageAnswered,
                                     lostAfter, appearedAfter);
         m_figures[index].checkedAddress = checkedAddress;
         // An answer that came without a round trip has no figure to add.
-        if (!alive || roundTripMs >= 0)
-            m_stats[index].add({m_clock(), alive ? roundTripMs * 1000 : -1}, m_statsMinutes);
+        if (!alive || roundTripUs >= 0)
+            m_stats[index].add({m_clock(), alive ? roundTripUs : -1}, m_statsMinutes);
         m_figures[index].lastError = alive ? QString() : error;
     }
     emit figuresChanged(index);

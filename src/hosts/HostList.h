@@ -59,7 +59,7 @@ public:
     // nothing when the list has been rebuilt since `generation`. The check's address and, when
     // it failed, its error text become the figures' checkedAddress and lastError.
     std::optional<bool> recordCheck(int index, std::uint64_t generation, bool alive,
-                                    std::int64_t roundTripMs, int lostAfter, int appearedAfter,
+                                    std::int64_t roundTripUs, int lostAfter, int appearedAfter,
                                     const QString& checkedAddress = {}, const QString& error = {});
     // Main thread: the time of the host's last lost/appeared report; emits figuresChanged.
     void setLastChange(int index, const QDateTime& when);

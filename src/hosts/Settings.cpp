@@ -119,6 +119,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         row(kCheckParams, "IpVersion", Integer, 4, {0, 6}, kWhenSet, "cbIpVersion", [](auto& s) -> auto& { return s.ipVersion; }),
         row(kCheckParams, "AppearedAfter", Integer, 1, {1, 100}, kWhenSet, "seAppearedAfter", [](auto& s) -> auto& { return s.appearedAfter; }),
         row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
+        row(kHistory, "KeepDays", Integer, 0, {0, 3650}, kWhenSet, "seKeepDays", [](auto& s) -> auto& { return s.keepDays; }),
         row(kHistory, "StatsMinutes", Integer, 60, {1, 1440}, kWhenSet, "seStatsMinutes", [](auto& s) -> auto& { return s.statsMinutes; }),
     };
     // clang-format on

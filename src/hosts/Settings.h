@@ -39,6 +39,7 @@ struct Settings {
     int trayStatus{};      // 1: the tray icon shows the overall state and a tooltip
     int ipVersion{};       // names resolve to 4 IPv4, 6 IPv6, 0 either (the resolver's first)
     QString language;
+    int keepDays{};      // days the history keeps its samples; 0: no history file
     int statsMinutes{};  // the state table's statistics cover this many minutes
     bool operator==(const Settings&) const = default;
 };

@@ -95,6 +95,9 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("TrayStopped"), QStringLiteral("TrayNoHosts"), QStringLiteral("TrayPaused"),
         // The host entry dialog's refusal of a title another host has.
         QStringLiteral("TitleTaken"),
+        // The history's faults and a damaged file, in the event log.
+        QStringLiteral("HistoryWriteFailed"), QStringLiteral("HistoryWritten"),
+        QStringLiteral("HistoryDamaged"),
         // The state table's statistics columns and the tooltip of its last checks.
         QStringLiteral("ColMin"), QStringLiteral("ColAvg"), QStringLiteral("ColMax"),
         QStringLiteral("ColJitter"), QStringLiteral("ColLoss"), QStringLiteral("ColRecent"),

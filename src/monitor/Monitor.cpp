@@ -1,5 +1,6 @@
 #include "monitor/Monitor.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <utility>
 
 #include "checking/AddressKind.h"
+#include "history/HistoryLocation.h"
+#include "lang/Languages.h"
 #include "monitor/AskTimer.h"
 #include "net/NetProbe.h"
 #include "platform/ProgramFiles.h"
@@ -19,7 +22,9 @@ Monitor::Monitor(Options options, QObject* parent)
                                                  : options.executablePath),
       m_exeDir(QFileInfo(m_exePath).absolutePath()),
       m_settings(defaultSettings()),
-      m_timeFormat(TimeFormat::fromLocale(QLocale::system())) {
+      m_timeFormat(TimeFormat::fromLocale(QLocale::system())),
+      m_historyClock(std::move(options.historyClock)),
+      m_keepHistory(options.keepHistory) {
     // Created enabled with 3000 ms; the settings give the check period.
     m_trmAsk = new AskTimer(3000, true, this);
     m_trmAsk->setObjectName(QStringLiteral("trmAsk"));
@@ -36,6 +41,16 @@ Monitor::Monitor(Options options, QObject* parent)
     // The real probes unless the options bring others.
     ProbeFactory probes = options.probes ? std::move(options.probes) : ProbeFactory(makeNetProbe);
     m_cycle = std::make_unique<CheckCycle>(m_hosts, std::move(probes), *this);
+    // Every checked host of a pass goes to the history as the pass hands it over, and the pass
+    // is one transaction (ended in passEnded); the checking thread only queues, the writer
+    // thread writes.
+    m_cycle->setHostChecked([this](const HostCheckResult& r) {
+        HistoryStore* history = m_historyFeed.load();
+        if (!history || r.kind == ProbeKind::Skip) return;
+        history->add(r.title, r.address,
+                     r.kind == ProbeKind::Tcp ? HistoryStore::Kind::Tcp : HistoryStore::Kind::Icmp,
+                     r.alive ? r.roundTripUs : -1);
+    });
     m_cycle->start();
 }
 
@@ -46,6 +61,53 @@ void Monitor::stopChecking() {
     m_trmAsk->setEnabled(false);
     m_cycle->stop();
     m_cycle.reset();
+}
+
+QString Monitor::historyPath() const {
+    return historyFilePath(settingsFilePath(m_exeDir), m_exeDir);
+}
+
+void Monitor::applyHistory(int keepDays) {
+    if (m_history) {
+        m_history->setKeepDays(keepDays);
+        return;
+    }
+    // 0 from the start: no history, and no file.
+    if (keepDays <= 0 || !m_keepHistory) return;
+    HistoryStore::Options options;
+    options.path = historyPath();
+    options.keepDays = keepDays;
+    options.nowMs = m_historyClock;
+    options.notify = [this](const HistoryNotice& notice) {
+        QMetaObject::invokeMethod(
+            this, [this, notice] { historyNotice(notice); }, Qt::QueuedConnection);
+    };
+    m_history = std::make_unique<HistoryStore>(std::move(options));
+    m_historyFeed.store(m_history.get());
+}
+
+void Monitor::historyNotice(const HistoryNotice& notice) {
+    const QString file = QDir::toNativeSeparators(notice.path);
+    QString text;
+    switch (notice.kind) {
+        case HistoryNotice::Kind::WriteFailed:
+            text = langMessage(QStringLiteral("HistoryWriteFailed"))
+                       .replace(QStringLiteral("%1"), file)
+                       .replace(QStringLiteral("%2"), notice.message);
+            break;
+        case HistoryNotice::Kind::Written:
+            text =
+                langMessage(QStringLiteral("HistoryWritten")).replace(QStringLiteral("%1"), file);
+            break;
+        case HistoryNotice::Kind::Damaged:
+            text = langMessage(QStringLiteral("HistoryDamaged"))
+                       .replace(QStringLiteral("%1"), file)
+                       .replace(QStringLiteral("%2"), QDir::toNativeSeparators(notice.file));
+            break;
+    }
+    std::fprintf(stderr, "hostvane: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+    appendLogLine(timeText() + QStringLiteral(". ") + text);
 }
 
 // --- settings -------------------------------------------------------------------------
@@ -100,6 +162,7 @@ void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how
     if (how == Take::Whole || next.checkPeriod != previous.checkPeriod)
         m_trmAsk->setInterval(next.checkPeriod);
     m_settings = std::move(next);
+    applyHistory(m_settings.keepDays);
     emit settingsChanged(previous);
 
     // A stopped monitor stays stopped: the new list is checked at the next Start. A pass under
@@ -159,10 +222,10 @@ void Monitor::reportTitles(const QStringList& lost, const QStringList& appeared)
 }
 
 void Monitor::hostChanged(const QString& title, const QString& address, bool appeared,
-                          qint64 roundTripMs) {
+                          qint64 roundTripUs) {
     // The change's log line was written just before, with this moment's time.
     const QDateTime at = m_lastLogTime.isValid() ? m_lastLogTime : QDateTime::currentDateTime();
-    const ChangeEvent change{at, title, address, appeared, roundTripMs};
+    const ChangeEvent change{at, title, address, appeared, roundTripUs};
     const bool dropped = m_changes.add(change);
     if (dropped && m_changes.dropped() == 1) {
         std::fprintf(stderr,
@@ -174,6 +237,9 @@ void Monitor::hostChanged(const QString& title, const QString& address, bool app
 }
 
 void Monitor::passEnded(std::uint64_t listGeneration) {
+    // Every host of the pass went over before its summary: hand the pass to the writer (a
+    // move under a lock, never a write).
+    if (m_history) m_history->endPass();
     // A pass cut short by a rebuild walked the old list: the new one is still unknown.
     if (listGeneration == m_hosts.generation()) {
         m_passOver = true;

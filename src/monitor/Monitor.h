@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "checking/CheckCycle.h"
 #include "checking/OverallStatus.h"
 #include "checking/Probe.h"
+#include "history/HistoryStore.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
 #include "platform/TimeFormat.h"
@@ -34,6 +36,10 @@ public:
         QString executablePath;
         // The real ICMP and TCP probes when empty.
         ProbeFactory probes;
+        // The history's clock; the system's when empty.
+        std::function<std::int64_t()> historyClock;
+        // False: no history is written whatever [History] KeepDays says (--once).
+        bool keepHistory = true;
     };
 
     // Creates the check cycle, suspended, and the check timer "trmAsk" (enabled, 3000 ms until
@@ -51,6 +57,10 @@ public:
     // Null once stopChecking() has run.
     CheckCycle* checkCycle() const { return m_cycle.get(); }
     AskTimer* askTimer() const { return m_trmAsk; }
+    // The history being written; null while [History] KeepDays has been 0 all along.
+    HistoryStore* history() const { return m_history.get(); }
+    // Where the history is kept.
+    QString historyPath() const;
 
     // The settings in effect. Their host entries are the host list's hosts (title, address)
     // and every number is within its range, so saving writes what is in effect.
@@ -105,7 +115,7 @@ public:
     void showReport(const QString& report) override;
     void reportTitles(const QStringList& lost, const QStringList& appeared) override;
     void hostChanged(const QString& title, const QString& address, bool appeared,
-                     qint64 roundTripMs) override;
+                     qint64 roundTripUs) override;
     void passEnded(std::uint64_t listGeneration) override;
     QString timeText() override;
 
@@ -129,6 +139,10 @@ private:
     enum class Take { Whole, Changes };
     // rebuild: brings the host list to the new value's, or null to keep it.
     void take(Settings next, const std::function<void()>& rebuild, Take how);
+    // Starts, or changes, the history as [History] KeepDays says.
+    void applyHistory(int keepDays);
+    // A notice of the history's writer, on the main thread: stderr and the event log.
+    void historyNotice(const HistoryNotice& notice);
 
     QString m_exePath;
     QString m_exeDir;
@@ -147,6 +161,12 @@ private:
     AskTimer* m_trmAsk = nullptr;
     // What the check cycle uses is declared above it: the cycle is stopped and joined first.
     HostList m_hosts;
+    std::function<std::int64_t()> m_historyClock;
+    bool m_keepHistory = true;
+    // Created on the main thread the first time KeepDays is above 0 and kept until the end; the
+    // checking thread reaches it through the atomic pointer.
+    std::unique_ptr<HistoryStore> m_history;
+    std::atomic<HistoryStore*> m_historyFeed{nullptr};
     std::unique_ptr<CheckCycle> m_cycle;
 };
 

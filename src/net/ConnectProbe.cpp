@@ -27,6 +27,7 @@ ProbeOutcome ConnectProbe::tryTarget(const ProbeTarget& target) {
     // Whether or not the open failed: a probe never leaves a connection open.
     if (m_client.isConnected()) m_client.closeConnection();
     outcome.address = m_client.resolvedAddress();
+    if (outcome.alive) outcome.roundTripUs = m_client.connectUs();
     return outcome;
 }
 

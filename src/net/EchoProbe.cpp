@@ -37,6 +37,7 @@ ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
     }
     outcome.alive = m_hostAlive;
     outcome.address = m_client.targetAddress();
+    if (outcome.alive) outcome.roundTripUs = m_client.replyStatus().roundTripUs;
     if (!outcome.alive && outcome.error.empty()) {
         outcome.error = m_client.replyStatus().outcome == ReplyOutcome::TimedOut
                             ? "Request timed out."

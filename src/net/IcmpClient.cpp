@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 
 #include "net/NetError.h"
 #include "net/SocketStack.h"
@@ -262,10 +263,17 @@ void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
     m_target = peer.text;
     m_v6 = peer.family == AddressFamily::IPv6;
     buildEchoRequest(payload);
-    fetchSocket().sendDatagramTo(m_target, port, m_request.data(), kRequestSize);
+    SocketHandle& socket = fetchSocket();
+    // Only the send and the wait are timed: resolving and opening are not the network's.
+    const auto sent = std::chrono::steady_clock::now();
+    socket.sendDatagramTo(m_target, port, m_request.data(), kRequestSize);
 
     ReplyStatus record = awaitReply(receiveTimeout);
+    const auto answered = std::chrono::steady_clock::now();
     const std::uint32_t roundTrip = SocketStack::tickCount() - started;  // modulo 2^32
+    if (record.byteCount > 0)
+        record.roundTripUs =
+            std::chrono::duration_cast<std::chrono::microseconds>(answered - sent).count();
     if (!keepSocketOpen) fetchSocket().shutHandle();
 
     record.roundTripMs = roundTrip;

@@ -20,6 +20,8 @@ struct ReplyStatus {
     std::uint8_t icmpType = 0;
     std::uint16_t seqNumber = 0;
     std::uint32_t roundTripMs = 0;
+    // Steady clock from the send to the matching datagram, in µs; -1 when none came.
+    std::int64_t roundTripUs = -1;
     std::uint8_t replyTtl = 0;
     ReplyOutcome outcome = ReplyOutcome::EchoReply;
 };

@@ -3,6 +3,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <chrono>
+
 #include "net/NetError.h"
 #include "net/SocketStack.h"
 
@@ -23,6 +25,7 @@ void TcpClient::openConnection(int timeoutMs) {
             binding->reset();
         m_closed = false;
         m_resolved.clear();
+        m_connectUs = -1;
 
         // Resolved first: the name decides the socket's family.
         const ResolvedAddress peer = stack().resolveAddress(host, family, cancelFd);
@@ -40,11 +43,16 @@ void TcpClient::openConnection(int timeoutMs) {
         binding->bindLocal();
         binding->peerAddress = peer.text;
         binding->peerPort = port;
+        // Only the connect is timed: resolving and opening are not the network's.
+        const auto began = std::chrono::steady_clock::now();
         if (timeoutMs == -1 || timeoutMs == 0) {
             stack().checkSocketCall(binding->connectPeer());
         } else {
             connectWithDeadline(timeoutMs);
         }
+        m_connectUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - began)
+                          .count();
     } catch (...) {
         closeSocket();
         throw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,8 @@ public:
     SocketIoHandler* ioHandler() const { return m_ioHandler.get(); }
     // The address the last open went to, once its host was resolved; empty before.
     const std::string& resolvedAddress() const { return m_resolved; }
+    // How long the last open's connect took, in µs; -1 when it did not connect.
+    std::int64_t connectUs() const { return m_connectUs; }
 
 private:
     void connectWithDeadline(int timeoutMs);
@@ -40,6 +43,7 @@ private:
     bool m_freeIoHandlerOnClose = false;
     bool m_closed = false;
     std::string m_resolved;
+    std::int64_t m_connectUs = -1;
 };
 
 }  // namespace hv

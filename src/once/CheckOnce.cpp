@@ -18,8 +18,10 @@
 #include "checking/CheckCycle.h"
 #include "checking/CsvWriter.h"
 #include "checking/ProbeKinds.h"
+#include "checking/RoundTripText.h"
 #include "hosts/HostList.h"
 #include "hosts/Settings.h"
+#include "once/HistoryCommand.h"
 
 #include "lang/Languages.h"
 #include "monitor/Monitor.h"
@@ -47,7 +49,7 @@ struct OnceRow {
     ProbeKind kind = ProbeKind::Skip;
     const char* state = "skipped";
     qint64 elapsedMs = 0;
-    qint64 roundTripMs = -1;  // -1: did not answer or not checked
+    qint64 roundTripUs = -1;  // -1: did not answer or not checked
     QString error;
     QString ip;    // the address checked; empty when none was reached
     int port = 0;  // a connect's port; 0 for an echo or a host not checked
@@ -88,8 +90,8 @@ QByteArray csvText(const std::vector<OnceRow>& rows) {
                    QStringLiteral("port")});
     for (const OnceRow& row : rows) {
         csv.addRecord({QString::fromLatin1(row.state), row.title, row.address, kindName(row.kind),
-                       row.roundTripMs >= 0 ? QString::number(row.roundTripMs) : QString(),
-                       QString::number(row.elapsedMs), oneLine(row.error), row.ip,
+                       roundTripMsText(row.roundTripUs), QString::number(row.elapsedMs),
+                       oneLine(row.error), row.ip,
                        row.port > 0 ? QString::number(row.port) : QString()});
     }
     return csv.bytes();
@@ -110,7 +112,7 @@ QByteArray jsonText(const std::vector<OnceRow>& rows) {
             {QStringLiteral("kind"), kindName(row.kind)},
             {QStringLiteral("state"), state},
             {QStringLiteral("round_trip_ms"),
-             row.roundTripMs >= 0 ? QJsonValue(row.roundTripMs) : QJsonValue()},
+             row.roundTripUs >= 0 ? QJsonValue(double(row.roundTripUs) / 1000.0) : QJsonValue()},
             {QStringLiteral("elapsed_ms"), row.elapsedMs},
             {QStringLiteral("error"), error.isEmpty() ? QJsonValue() : QJsonValue(error)},
             {QStringLiteral("ip"), row.ip.isEmpty() ? QJsonValue() : QJsonValue(row.ip)},
@@ -142,7 +144,11 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
     settings.appearedAfter = 1;
 
     // The tray program's monitor without its timer: the one pass below is all.
-    Monitor monitor(Monitor::Options{executablePath, {}});
+    // It reads no history and writes none: the tray program keeps it.
+    Monitor::Options options;
+    options.executablePath = executablePath;
+    options.keepHistory = false;
+    Monitor monitor(options);
     monitor.holdTimer();
     CheckCycle& cycle = *monitor.checkCycle();
     // What the pass would show: the report only; log lines have no place in this output.
@@ -196,7 +202,7 @@ int runPass(const QString& executablePath, QByteArray* output, OnceFormat format
             }
             if (known) {
                 row.elapsedMs = found->second.elapsedMs;
-                row.roundTripMs = found->second.alive ? found->second.roundTripMs : -1;
+                row.roundTripUs = found->second.alive ? found->second.roundTripUs : -1;
                 row.error = found->second.error;
                 row.ip = found->second.checkedAddress;
                 row.port = found->second.port;
@@ -249,8 +255,9 @@ bool isQtOption(const QString& arg, bool* takesValue) {
 
 QString commandLineHelp() {
     return QStringLiteral(
-        "Usage: hostvane [--once [--format=tsv|csv|json] | --version | --help |\n"
-        "                 --check-language FILE]\n"
+        "Usage: hostvane [--once [--format=tsv|csv|json] |\n"
+        "                 --history TITLE [--since=DURATION] [--format=tsv|csv|json] |\n"
+        "                 --version | --help | --check-language FILE]\n"
         "\n"
         "Without an option Hostvane starts in the system tray.\n"
         "\n"
@@ -260,11 +267,21 @@ QString commandLineHelp() {
         "             1 when any is down, 2 on a usage error or when the settings file\n"
         "             cannot be read\n"
         "  --format=tsv|csv|json\n"
+        "             with --history: a header row, then tab-separated lines (tsv),\n"
+        "             RFC 4180 rows (csv) or one array of objects (json)\n"
         "             with --once: tsv prints the lines above (the default); csv prints\n"
         "             a header row (state,title,address,kind,round_trip_ms,elapsed_ms,\n"
         "             error,ip,port) and one row per host; json prints one object with\n"
         "             a \"hosts\" array of the same fields and the \"up\", \"down\" and\n"
         "             \"skipped\" counts\n"
+        "  --history TITLE\n"
+        "             print the stored checks of every host titled TITLE, oldest first:\n"
+        "             time (ISO 8601 with milliseconds and offset), title, address,\n"
+        "             state (up/down) and round_trip_ms (empty when lost); works while\n"
+        "             the tray program writes; exit status 0, 1 when there is no such\n"
+        "             title or no history is kept, 2 on a usage error\n"
+        "  --since=DURATION\n"
+        "             with --history: how far back, as 90m, 24h (the default) or 7d\n"
         "  --check-language FILE\n"
         "             list the keys of language file FILE that would be skipped and the\n"
         "             texts it lacks; exit status 0 when there are none, 1 otherwise\n"
@@ -295,10 +312,12 @@ int runCheckOnce(const QString& executablePath, QByteArray* output, OnceFormat f
 }
 
 std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err) {
-    enum class Mode { Tray, Once, Version, Help };
+    enum class Mode { Tray, Once, Version, Help, History };
     Mode mode = Mode::Tray;
     QString bad;
     std::optional<QString> formatName;  // --format's value, when given
+    std::optional<QString> sinceText;   // --since's value, when given
+    QString historyTitle;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         Mode wanted = Mode::Tray;
@@ -310,7 +329,26 @@ std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, 
             formatName = arg.mid(9);
             continue;
         }
-        if (arg == QLatin1String("--once")) {
+        if (arg == QLatin1String("--since") && i + 1 < arguments.size()) {
+            sinceText = arguments[++i];
+            continue;
+        }
+        if (arg.startsWith(QLatin1String("--since="))) {
+            sinceText = arg.mid(8);
+            continue;
+        }
+        if (arg == QLatin1String("--history") || arg.startsWith(QLatin1String("--history="))) {
+            wanted = Mode::History;
+            if (arg.size() > 9) {
+                historyTitle = arg.mid(10);
+            } else if (i + 1 < arguments.size()) {
+                historyTitle = arguments[++i];
+            }
+            if (historyTitle.isEmpty()) {
+                bad = arg;  // the title is not optional
+                break;
+            }
+        } else if (arg == QLatin1String("--once")) {
             wanted = Mode::Once;
         } else if (arg == QLatin1String("--version")) {
             wanted = Mode::Version;
@@ -341,8 +379,8 @@ std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, 
     if (formatName) {
         format = onceFormatFromName(*formatName);
         const char* problem = nullptr;
-        if (mode != Mode::Once)
-            problem = "--format goes with --once only";
+        if (mode != Mode::Once && mode != Mode::History)
+            problem = "--format goes with --once or --history only";
         else if (!format)
             problem = "unknown output format (use tsv, csv or json)";
         if (problem) {
@@ -352,9 +390,36 @@ std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, 
             return 2;
         }
     }
+    HistoryQuery query;
+    if (sinceText) {
+        const std::optional<std::int64_t> since = historyDurationMs(*sinceText);
+        const char* problem = nullptr;
+        if (mode != Mode::History)
+            problem = "--since goes with --history only";
+        else if (!since)
+            problem = "a duration is minutes, hours or days, as in 90m, 24h or 7d";
+        if (problem) {
+            std::fprintf(err, "hostvane: %s: --since=%s\n\n%s", problem,
+                         sinceText->toLocal8Bit().constData(),
+                         commandLineHelp().toLocal8Bit().constData());
+            return 2;
+        }
+        query.sinceMs = *since;
+    }
     switch (mode) {
         case Mode::Tray:
             return std::nullopt;
+        case Mode::History: {
+            query.title = historyTitle;
+            query.format = *format;
+            QByteArray text;
+            QString error;
+            const int status = runHistory(query, ProgramFiles::executablePath(), &text, &error);
+            std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), out);
+            std::fflush(out);
+            if (status != 0) std::fprintf(err, "hostvane: %s\n", error.toLocal8Bit().constData());
+            return status;
+        }
         case Mode::Version:
             std::fprintf(out, "%s\n", kVersionText);
             return 0;

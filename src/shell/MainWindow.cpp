@@ -128,7 +128,10 @@ MainWindow::MainWindow(Options options)
     }
 
     // formCreate 3: the monitor with its check cycle, suspended, and the check timer.
-    m_monitor = std::make_unique<Monitor>(Monitor::Options{m_exePath, std::move(options.probes)});
+    Monitor::Options monitorOptions;
+    monitorOptions.executablePath = m_exePath;
+    monitorOptions.probes = std::move(options.probes);
+    m_monitor = std::make_unique<Monitor>(std::move(monitorOptions));
     connectMonitor();
 }
 

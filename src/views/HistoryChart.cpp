@@ -148,8 +148,7 @@ void HistoryChart::paintEvent(QPaintEvent*) {
     valueLabel(topMs, yOf(std::int64_t(topMs * 1000)));
     valueLabel(topMs / 2, yOf(std::int64_t(topMs * 500)));
     const bool days = m_viewTo - m_viewFrom > 36LL * 3600 * 1000;
-    const QString timeFormat =
-        days ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("HH:mm:ss");
+    const QString timeFormat = days ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("HH:mm:ss");
     const int labelTop = plot.bottom() + 3;
     const int labelHeight = fontMetrics().height();
     const auto timeLabel = [&](std::int64_t t, Qt::Alignment align, int x) {
@@ -271,8 +270,8 @@ void HistoryChart::keyPressEvent(QKeyEvent* event) {
                 // The cursor walks the checks shown, one at a time.
                 const auto [first, last] = visibleRange();
                 if (first == last) break;
-                std::ptrdiff_t next = m_pointed < 0 ? std::ptrdiff_t(dir < 0 ? last - 1 : first)
-                                                    : m_pointed + dir;
+                std::ptrdiff_t next =
+                    m_pointed < 0 ? std::ptrdiff_t(dir < 0 ? last - 1 : first) : m_pointed + dir;
                 next = std::clamp(next, std::ptrdiff_t(first), std::ptrdiff_t(last) - 1);
                 point(next);
             } else {

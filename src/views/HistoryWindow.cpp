@@ -43,11 +43,9 @@ QString msText(double us) {
 
 HistoryWindow::HistoryWindow(const QString& title, const QString& address, Loader loader,
                              QWidget* parent)
-    : QWidget(parent),
-      m_title(title),
-      m_address(address),
-      m_loader(std::move(loader)),
-      m_clock([] { return QDateTime::currentMSecsSinceEpoch(); }) {
+    : QWidget(parent), m_title(title), m_address(address), m_loader(std::move(loader)), m_clock([] {
+          return QDateTime::currentMSecsSinceEpoch();
+      }) {
     setWindowFlags(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmHistory"));
@@ -90,9 +88,8 @@ HistoryWindow::HistoryWindow(const QString& title, const QString& address, Loade
     connect(cbRange, &QComboBox::currentIndexChanged, this, [this] { reload(); });
     connect(btnResetZoom, &QPushButton::clicked, pbChart, &HistoryChart::resetZoom);
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(btnExport, &QPushButton::clicked, this, [this] {
-        btnExportClick(QCoreApplication::applicationDirPath());
-    });
+    connect(btnExport, &QPushButton::clicked, this,
+            [this] { btnExportClick(QCoreApplication::applicationDirPath()); });
     connect(pbChart, &HistoryChart::viewChanged, this, [this] {
         showSummary();
         btnResetZoom->setEnabled(pbChart->zoomed());
@@ -125,9 +122,9 @@ void HistoryWindow::reload() {
 }
 
 void HistoryWindow::retranslate() {
-    setWindowTitle(langMessage(QStringLiteral("HistoryCaption"))
-                       .replace(QStringLiteral("%1"), m_title + QStringLiteral(" (") + m_address +
-                                                          u')'));
+    setWindowTitle(
+        langMessage(QStringLiteral("HistoryCaption"))
+            .replace(QStringLiteral("%1"), m_title + QStringLiteral(" (") + m_address + u')'));
     const auto plain = [](QString text) { return text.remove(QLatin1Char('&')); };
     cbRange->setAccessibleName(plain(lbRange->text()));
     pbChart->setAccessibleName(windowTitle());
@@ -154,9 +151,9 @@ void HistoryWindow::showSummary() {
             const QLocale locale;
             QString text = langMessage(QStringLiteral("HistorySummary"));
             const QString values[] = {
-                locale.toString(s.checks),       msText(double(s.minUs)), msText(s.avgUs),
-                msText(double(s.maxUs)),         msText(s.jitterUs),
-                locale.toString(s.lossPercent(), 'f', 1)};
+                locale.toString(s.checks), msText(double(s.minUs)),
+                msText(s.avgUs),           msText(double(s.maxUs)),
+                msText(s.jitterUs),        locale.toString(s.lossPercent(), 'f', 1)};
             // One pass, so a value that holds "%2" is never replaced again.
             QString out;
             for (qsizetype i = 0; i < text.size(); ++i) {
@@ -188,9 +185,8 @@ void HistoryWindow::showPoint(std::ptrdiff_t sample) {
             langMessage(QStringLiteral("HistoryLostPoint")).replace(QStringLiteral("%1"), when));
     else
         lbPoint->setText(langMessage(QStringLiteral("HistoryPoint"))
-                             .replace(QStringLiteral("%2"),
-                                      HostStateModel::millisecondsText(double(s.roundTripUs),
-                                                                       QLocale()))
+                             .replace(QStringLiteral("%2"), HostStateModel::millisecondsText(
+                                                                double(s.roundTripUs), QLocale()))
                              .replace(QStringLiteral("%1"), when));
     lbPoint->setAccessibleName(lbPoint->text());
 }

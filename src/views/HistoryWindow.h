@@ -40,7 +40,7 @@ public:
     QLabel* lbNotice = nullptr;  // why the chart may show less than the range
 
     static constexpr std::int64_t kRangesMs[] = {3600LL * 1000, 24LL * 3600 * 1000,
-                                                  7LL * 24 * 3600 * 1000, 30LL * 24 * 3600 * 1000};
+                                                 7LL * 24 * 3600 * 1000, 30LL * 24 * 3600 * 1000};
 
     const QString& hostTitle() const { return m_title; }
     const QString& hostAddress() const { return m_address; }

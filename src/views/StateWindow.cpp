@@ -179,9 +179,8 @@ HistoryWindow* StateWindow::openHistory(int listRow) {
     }
     HistoryWindow::Loader loader;
     QString notice;
-    if (m_historySource) {
-        loader = m_historySource(host.title, host.address);
-    } else {
+    if (m_historySource) loader = m_historySource(host.title, host.address);
+    if (!loader) {
         // The host's last checks, found again by title and address: the list may be rebuilt
         // while the window is open.
         loader = [hosts = QPointer<HostList>(m_hosts), host](std::int64_t from, std::int64_t to,

@@ -48,8 +48,9 @@ public:
     // The width that shows every column without a horizontal scroll bar.
     int fullWidth() const;
 
-    // Where a host's history window reads its checks. Without a source (no history kept) it
-    // shows the host's last checks since the start, from the host list, and says so.
+    // Where a host's history window reads its checks. Without a source, or when it gives no
+    // loader (no history kept), the window shows the host's last checks since the start, from
+    // the host list, and says so.
     using HistorySource =
         std::function<HistoryWindow::Loader(const QString& title, const QString& address)>;
     void setHistorySource(HistorySource source) { m_historySource = std::move(source); }

@@ -112,13 +112,15 @@ TEST(ChangeEvents, CsvHasTheHeaderThenOneRecordPerChange) {
     EXPECT_EQ(events.toCsv(), "time,title,address,event,round_trip_ms\r\n");
     const QDateTime at(QDate(2026, 12, 10), QTime(8, 15, 2), Qt::UTC);
     events.add({at, "Mail, main", "10.0.0.5", false, -1});
-    events.add({at.addSecs(60), "Web \"new\"", "http://web", true, 12});
+    events.add({at.addSecs(60), "Web \"new\"", "http://web", true, 12'000});
     events.add({at.addSecs(61), "Zero", "z", true, 0});
+    events.add({at.addSecs(62), "Near", "n", true, 52});  // 52 µs
     EXPECT_EQ(events.toCsv(),
               "time,title,address,event,round_trip_ms\r\n"
               "2026-12-10T09:15:02+01:00,\"Mail, main\",10.0.0.5,lost,\r\n"
               "2026-12-10T09:16:02+01:00,\"Web \"\"new\"\"\",http://web,appeared,12\r\n"
-              "2026-12-10T09:16:03+01:00,Zero,z,appeared,0\r\n");
+              "2026-12-10T09:16:03+01:00,Zero,z,appeared,0\r\n"
+              "2026-12-10T09:16:04+01:00,Near,n,appeared,0.052\r\n");
 }
 
 TEST(ChangeEvents, AFullListDropsTheOldestAndCountsThem) {
@@ -182,7 +184,7 @@ TEST(ProbeOutcome, CarriesTheFailedTrysMessage) {
     const hv::ProbeOutcome up = hv::tryProbe(probes, {hv::ProbeKind::Tcp, "up"});
     EXPECT_TRUE(up.alive);
     EXPECT_TRUE(up.error.empty());
-    EXPECT_GE(up.roundTripMs, 0);
+    EXPECT_GE(up.roundTripUs, 0);
 }
 
 // Whatever a probe throws fails the try with a message; a probe's own round trip is kept.
@@ -191,7 +193,7 @@ TEST(ProbeOutcome, AnyExceptionFailsTheTryAndARoundTripGivenIsKept) {
     const struct {
         const char* host;
         bool alive;
-        std::int64_t roundTripMs;  // -2: measured, so only known to be 0 or more
+        std::int64_t roundTripUs;  // -2: measured, so only known to be 0 or more
         const char* error;
     } cases[] = {
         {"throws std", false, -1, "Route lost"},
@@ -204,10 +206,10 @@ TEST(ProbeOutcome, AnyExceptionFailsTheTryAndARoundTripGivenIsKept) {
         EXPECT_NO_THROW(o = hv::tryProbe(probes, {hv::ProbeKind::Tcp, c.host})) << c.host;
         EXPECT_EQ(o.alive, c.alive) << c.host;
         EXPECT_EQ(o.error, c.error) << c.host;
-        if (c.roundTripMs == -2)
-            EXPECT_GE(o.roundTripMs, 0) << c.host;
+        if (c.roundTripUs == -2)
+            EXPECT_GE(o.roundTripUs, 0) << c.host;
         else
-            EXPECT_EQ(o.roundTripMs, c.roundTripMs) << c.host;
+            EXPECT_EQ(o.roundTripUs, c.roundTripUs) << c.host;
     }
 }
 
@@ -218,12 +220,12 @@ public:
     struct Change {
         QString title, address;
         bool appeared;
-        qint64 roundTripMs;
+        qint64 roundTripUs;
         int linesBefore;  // log lines written when the change came
     };
     void hostChanged(const QString& title, const QString& address, bool appeared,
-                     qint64 roundTripMs) override {
-        changes.push_back({title, address, appeared, roundTripMs, int(lines.size())});
+                     qint64 roundTripUs) override {
+        changes.push_back({title, address, appeared, roundTripUs, int(lines.size())});
     }
     std::vector<Change> changes;
 };
@@ -254,11 +256,11 @@ TEST_P(ChangeHandOver, EveryReportedChangeReachesTheSinkWithItsRoundTrip) {
     EXPECT_EQ(sink.changes[0].title, "Slow, far");
     EXPECT_EQ(sink.changes[0].address, "10.0.0.1");
     EXPECT_TRUE(sink.changes[0].appeared);
-    EXPECT_GE(sink.changes[0].roundTripMs, 40);
+    EXPECT_GE(sink.changes[0].roundTripUs, 40'000);
     EXPECT_EQ(sink.changes[0].linesBefore, 1);  // its own log line is written first
     EXPECT_EQ(sink.changes[1].title, "Gone");
     EXPECT_TRUE(sink.changes[1].appeared);
-    EXPECT_GE(sink.changes[1].roundTripMs, 0);
+    EXPECT_GE(sink.changes[1].roundTripUs, 0);
     EXPECT_EQ(sink.changes[1].linesBefore, 2);
 
     // A lost host has no round trip; the host that stays down says nothing, and its result
@@ -269,7 +271,7 @@ TEST_P(ChangeHandOver, EveryReportedChangeReachesTheSinkWithItsRoundTrip) {
     EXPECT_EQ(sink.changes[2].title, "Gone");
     EXPECT_EQ(sink.changes[2].address, "http://gone");
     EXPECT_FALSE(sink.changes[2].appeared);
-    EXPECT_EQ(sink.changes[2].roundTripMs, -1);
+    EXPECT_EQ(sink.changes[2].roundTripUs, -1);
     std::lock_guard guard(lock);
     ASSERT_EQ(results.size(), 6u);
     EXPECT_EQ(results[4].error, "Host not found");

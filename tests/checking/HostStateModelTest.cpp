@@ -63,13 +63,14 @@ TEST_F(StateModel, RowsMirrorTheListAndItsFigures) {
 
     int changed = 0;
     QObject::connect(&model, &QAbstractItemModel::dataChanged, [&] { ++changed; });
-    check(1, true, 12);
+    check(1, true, 12'000);
     check(1, false, -1);
-    check(1, true, 7, 2);
+    check(1, true, 7'250, 2);  // µs
     hosts.setStateImage(1, hv::kImageAnswered);
     hosts.setLastChange(1, QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9)));
     EXPECT_EQ(changed, 6);
-    EXPECT_EQ(model.index(1, Model::RoundTrip).data(), 7);
+    EXPECT_EQ(model.index(1, Model::RoundTrip).data().toString(),
+              QLocale::system().toString(7.25, 'f', 2));
     EXPECT_EQ(model.index(1, Model::Checks).data(), 4);
     EXPECT_EQ(model.index(1, Model::Failures).data(), 1);
     EXPECT_EQ(model.index(1, Model::AnsweredPercent).data().toString(),

@@ -51,8 +51,8 @@ web_re="${web//./\\.}"
 expect() {
     [[ "${lines[$1]}" =~ ${time_re}$2$ ]] || fail "line $1 is '${lines[$1]}', expected time,$2"
 }
-expect 1 'This computer,127\.0\.0\.1,appeared,[0-9]+'
-expect 2 "\"Web, \"\"main\"\"\",http://${web_re},appeared,[0-9]+"
+expect 1 'This computer,127\.0\.0\.1,appeared,[0-9]+(\.[0-9]{1,3})?'
+expect 2 "\"Web, \"\"main\"\"\",http://${web_re},appeared,[0-9]+(\\.[0-9]{1,3})?"
 expect 3 "\"Web, \"\"main\"\"\",http://${web_re},lost,"
 crlf=$(grep -c $'\r$' "$WORK/changes.csv" || true)
 [ "$crlf" -eq 4 ] || fail "expected every line to end in CR LF ($crlf of 4 do)"

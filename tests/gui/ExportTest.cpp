@@ -159,7 +159,7 @@ TEST_F(ExportTest, ExportWritesThisRunsChangesAsCsvBesideTheProgram) {
         EXPECT_TRUE(iso.match(r[0]).hasMatch()) << r[0].toStdString();
         EXPECT_EQ(r.mid(1, 3), want[i]);
         bool number = false;
-        r[4].toInt(&number);
+        r[4].toDouble(&number);
         EXPECT_EQ(number, want[i][2] == "appeared") << r[4].toStdString();
     }
     // Each change carries the time of its log line (hours with or without their leading zero,

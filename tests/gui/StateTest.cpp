@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTableView>
 #include <QTest>
 #include <QToolTip>
@@ -99,10 +100,10 @@ TEST(State, RowsMirrorTheHostListWhileHidden) {
     EXPECT_TRUE(hasImage(table, 1, 1));
 
     hosts.setStateImage(1, hv::kImageAnswered);
-    hosts.recordCheck(1, hosts.generation(), true, 42, 1, 1);
+    hosts.recordCheck(1, hosts.generation(), true, 42'000, 1, 1);  // µs
     EXPECT_TRUE(hasImage(table, 0, 1));
     EXPECT_TRUE(hasImage(table, 1, 0));
-    EXPECT_EQ(text(table, 1, Model::RoundTrip), "42");
+    EXPECT_EQ(text(table, 1, Model::RoundTrip), QLocale::system().toString(42.0, 'f', 1));
     EXPECT_EQ(text(table, 1, Model::Checks), "1");
     hosts.setAllStateImages(hv::kImageNotAnswering);
     EXPECT_TRUE(hasImage(table, 1, 1));

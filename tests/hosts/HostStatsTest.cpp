@@ -124,13 +124,13 @@ TEST(HostList, StatisticsFollowTheChecksAndSurviveARebuildLikeTheFigures) {
     hosts.setClock([&now] { return now; });
     hosts.rebuildFromEntries({{"a", "127.0.0.1"}, {"b", "127.0.0.2"}});
     std::uint64_t g = hosts.generation();
-    hosts.recordCheck(0, g, true, 3, 1, 1);
+    hosts.recordCheck(0, g, true, 3000, 1, 1);
     now += 1000;
     hosts.recordCheck(0, g, false, -1, 1, 1);
     now += 1000;
-    hosts.recordCheck(0, g, true, 7, 1, 1);
+    hosts.recordCheck(0, g, true, 7000, 1, 1);
     // A check of a list rebuilt since counts nowhere.
-    hosts.recordCheck(1, g - 1, true, 5, 1, 1);
+    hosts.recordCheck(1, g - 1, true, 5000, 1, 1);
 
     auto a = hosts.statsAt(0, g);
     ASSERT_TRUE(a);

@@ -12,6 +12,7 @@
 
 #include "../checking/ScriptedProbes.h"
 #include "TestSupport.h"
+#include "history/HistoryReader.h"
 #include "lang/Languages.h"
 #include "monitor/AskTimer.h"
 #include "monitor/Monitor.h"
@@ -133,7 +134,7 @@ TEST_F(MonitorTest, PassesTellTheirChangesThroughTheSignals) {
     EXPECT_EQ(titles[1], "up / down");
     ASSERT_EQ(m.changes().events().size(), 3u);
     EXPECT_FALSE(m.changes().events()[1].appeared);
-    EXPECT_EQ(m.changes().events()[1].roundTripMs, -1);
+    EXPECT_EQ(m.changes().events()[1].roundTripUs, -1);
 
     // A pass without a change reports nothing.
     m.trmAskTimer();
@@ -502,6 +503,57 @@ TEST_F(MonitorTest, EndingDuringAPassJoinsTheCycle) {
         EXPECT_TRUE(lines.isEmpty());
         probes.clearCalls();
     }
+}
+
+// Every checked host of every pass goes into the history beside the program's settings, one
+// sample per check with its round trip or none; a host without an address is not stored.
+TEST_F(MonitorTest, KeepDaysWritesEveryCheckIntoTheHistoryAndZeroWritesNoFile) {
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep);
+        QFile::remove(dir.file("history.sqlite"));
+        Monitor& m = make(kTwoHosts + (keep ? "[History]\nKeepDays=30\n" : ""));
+        passes = 0;
+        probes.script("127.0.0.1", {Answer::Up, Answer::Up});
+        m.loadSettings();
+        ASSERT_TRUE(passesDone(1));
+        m.trmAskTimer();
+        ASSERT_TRUE(passesDone(2));
+        EXPECT_EQ(m.history() != nullptr, keep);
+        EXPECT_EQ(m.historyPath(), dir.file("history.sqlite"));
+        if (!keep) {
+            EXPECT_FALSE(QFile::exists(dir.file("history.sqlite")));
+            continue;
+        }
+        ASSERT_TRUE(m.history()->flush(10'000));
+        QString error;
+        const auto reader = hv::HistoryReader::open(dir.file("history.sqlite"), &error);
+        ASSERT_TRUE(reader) << error.toStdString();
+        const auto up = reader->samples("up", "127.0.0.1", 0, std::numeric_limits<qint64>::max());
+        const auto down =
+            reader->samples("down", "127.0.0.2", 0, std::numeric_limits<qint64>::max());
+        ASSERT_EQ(up.size(), 2u);
+        ASSERT_EQ(down.size(), 2u);
+        EXPECT_GE(up[0].roundTripUs, 0);
+        EXPECT_LT(up[0].timeMs, up[1].timeMs);
+        EXPECT_EQ(down[0].roundTripUs, -1);
+        EXPECT_TRUE(reader->hostsWithTitle("blank").isEmpty());
+        monitor.reset();
+    }
+}
+
+// A damaged history file is moved aside and the event log says so; checking goes on.
+TEST_F(MonitorTest, ADamagedHistoryIsToldInTheEventLog) {
+    dir.write("history.sqlite", QByteArray("not a database at all\n").repeated(100));
+    Monitor& m = make(kTwoHosts + "[History]\nKeepDays=30\n");
+    m.loadSettings();
+    ASSERT_TRUE(passesDone(1));
+    ASSERT_TRUE(m.history()->flush(10'000));
+    ASSERT_TRUE(hvtest::waitFor([&] { return !events().filter("history").isEmpty(); }, 5'000));
+    const QString told = events().filter("history").join('\n');
+    EXPECT_TRUE(told.contains(dir.file("history.sqlite.damaged-"))) << told.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList({"history.sqlite.damaged-*"}).size(), 1);
+    m.trmAskTimer();
+    EXPECT_TRUE(passesDone(2));
 }
 
 }  // namespace
