@@ -50,7 +50,7 @@ constexpr ColumnWidth kWidths[] = {
     {HostStateModel::Title, 135, "Title"},
     {HostStateModel::Address, 220, "Address"},
     {HostStateModel::RoundTrip, 90, "RoundTrip"},
-    {HostStateModel::LastChange, 130, "LastChange"},
+    {HostStateModel::LastChange, 138, "LastChange"},
     {HostStateModel::Checks, 58, "Checks"},
     {HostStateModel::Failures, 60, "Failures"},
     {HostStateModel::AnsweredPercent, 82, "Answered"},
