@@ -1,7 +1,9 @@
 #include "checking/HostStateModel.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "checking/RoundTripText.h"
 #include "lang/DesignedHeader.h"
@@ -49,6 +51,32 @@ QVariant answeredKey(const Row& h) {
     return p < 0 ? QVariant() : QVariant(p);
 }
 
+QVariant usText(double us) {
+    return us < 0 ? QVariant() : QVariant(HostStateModel::millisecondsText(us, QLocale::system()));
+}
+QVariant usKey(double us) { return us < 0 ? QVariant() : QVariant(us); }
+QVariant lossText(const Row& h) {
+    const double p = h.stats.summary.lossPercent();
+    return p < 0 ? QVariant() : QVariant(QLocale::system().toString(p, 'f', 1));
+}
+QVariant lossKey(const Row& h) {
+    const double p = h.stats.summary.lossPercent();
+    return p < 0 ? QVariant() : QVariant(p);
+}
+// The bars sort by how many of them are red.
+QVariant recentKey(const Row& h) {
+    if (h.stats.recent.empty()) return {};
+    return qlonglong(std::count_if(h.stats.recent.begin(), h.stats.recent.end(),
+                                   [](const StatsSample& s) { return s.roundTripUs < 0; }));
+}
+QVariant recentTip(const Row& h) {
+    if (h.stats.recent.empty()) return {};
+    const auto answered = h.stats.recent.size() - recentKey(h).toULongLong();
+    return langMessage(QStringLiteral("RecentTip"))
+        .replace(QStringLiteral("%1"), QString::number(answered))
+        .replace(QStringLiteral("%2"), QString::number(h.stats.recent.size()));
+}
+
 // The column shows the address as written; where the check went and why it failed last
 // (a name resolved, a malformed address told) are one hover away.
 QVariant addressTip(const Row& h) {
@@ -79,10 +107,26 @@ const std::array<ColumnSpec, HostStateModel::ColumnCount> kColumns = {{
     {nullptr, "ColChecks", [](const Row& h) { return QVariant(h.figures.checks); }, [](const Row& h) { return QVariant(h.figures.checks); }, true},
     {nullptr, "ColFailures", [](const Row& h) { return QVariant(h.figures.failures); }, [](const Row& h) { return QVariant(h.figures.failures); }, true},
     {nullptr, "ColAnswered", answeredText, answeredKey, true},
+    {nullptr, "ColMin", [](const Row& h) { return usText(double(h.stats.summary.minUs)); }, [](const Row& h) { return usKey(double(h.stats.summary.minUs)); }, true},
+    {nullptr, "ColAvg", [](const Row& h) { return usText(h.stats.summary.avgUs); }, [](const Row& h) { return usKey(h.stats.summary.avgUs); }, true},
+    {nullptr, "ColMax", [](const Row& h) { return usText(double(h.stats.summary.maxUs)); }, [](const Row& h) { return usKey(double(h.stats.summary.maxUs)); }, true},
+    {nullptr, "ColJitter", [](const Row& h) { return usText(h.stats.summary.jitterUs); }, [](const Row& h) { return usKey(h.stats.summary.jitterUs); }, true},
+    {nullptr, "ColLoss", lossText, lossKey, true},
+    {nullptr, "ColRecent", none, recentKey, false},
 }};
 // clang-format on
 
 }  // namespace
+
+QString HostStateModel::millisecondsText(double us, const QLocale& locale) {
+    const double ms = us / 1000.0;
+    QLocale plain = locale;
+    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    // The decimals follow the rounded value, so 9.996 ms shows as "10.0", not "10.00".
+    if (std::round(ms * 100) / 100 < 10) return plain.toString(ms, 'f', 2);
+    if (std::round(ms * 10) / 10 < 100) return plain.toString(ms, 'f', 1);
+    return plain.toString(ms, 'f', 0);
+}
 
 HostStateModel::HostStateModel(QObject* parent) : QAbstractTableModel(parent) {
     for (const ColumnSpec& c : kColumns)
@@ -121,7 +165,8 @@ void HostStateModel::reload() {
         const QList<Host> hosts = m_hosts->hosts();
         const QList<HostFigures> figures = m_hosts->figures();
         for (qsizetype i = 0; i < hosts.size() && i < figures.size(); ++i)
-            m_rows.append({hosts[i], figures[i]});
+            m_rows.append({hosts[i], figures[i],
+                           m_hosts->statsAt(int(i), m_generation).value_or(HostList::StatsView{})});
     }
     endResetModel();
 }
@@ -130,9 +175,10 @@ void HostStateModel::reloadRow(int row) {
     if (!m_hosts || row < 0 || row >= m_rows.size()) return;
     const std::optional<Host> host = m_hosts->hostAt(row, m_generation);
     const std::optional<HostFigures> figures = m_hosts->figuresAt(row, m_generation);
+    std::optional<HostList::StatsView> stats = m_hosts->statsAt(row, m_generation);
     // A signal of a list rebuilt since: the reset that follows brings the rows.
-    if (!host || !figures) return;
-    m_rows[row] = {*host, *figures};
+    if (!host || !figures || !stats) return;
+    m_rows[row] = {*host, *figures, std::move(*stats)};
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
@@ -157,7 +203,16 @@ QVariant HostStateModel::data(const QModelIndex& index, int role) const {
         case StateImageRole:
             return row.host.stateImage;
         case Qt::ToolTipRole:
-            return index.column() == Address ? addressTip(row) : QVariant();
+        case Qt::AccessibleTextRole:
+            if (index.column() == Recent) return recentTip(row);
+            return role == Qt::ToolTipRole && index.column() == Address ? addressTip(row)
+                                                                        : QVariant();
+        case RecentRole: {
+            QList<qint64> bars;
+            bars.reserve(qsizetype(row.stats.recent.size()));
+            for (const StatsSample& s : row.stats.recent) bars.append(s.roundTripUs);
+            return QVariant::fromValue(bars);
+        }
         case Qt::TextAlignmentRole:
             return column.number ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
         default:

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QLocale>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -27,11 +28,18 @@ public:
         Checks,
         Failures,
         AnsweredPercent,
+        MinRoundTrip,  // the statistics over [History] StatsMinutes
+        AvgRoundTrip,
+        MaxRoundTrip,
+        Jitter,
+        LossPercent,
+        Recent,  // the last checks (RecentRole), drawn as bars
         ColumnCount
     };
     enum Role : int {
         StateImageRole = Qt::UserRole + 1,  // every column: the row's state image (int)
-        SortRole,  // the column's value for sorting: a number or text; none sorts last
+        SortRole,    // the column's value for sorting: a number or text; none sorts last
+        RecentRole,  // the last checks' round trips in µs, oldest first, -1 lost (QList<qint64>)
     };
 
     explicit HostStateModel(QObject* parent = nullptr);
@@ -50,12 +58,17 @@ public:
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role = Qt::EditRole) override;
 
-    // One row: the host and its figures.
+    // One row: the host, its figures and its statistics.
     struct Row {
         Host host;
         HostFigures figures;
+        HostList::StatsView stats;
     };
     const Row& rowAt(int row) const { return m_rows.at(row); }
+
+    // A round trip in µs as the table shows it in ms: 2 decimals below 10 ms, 1 below 100 ms,
+    // whole above, with the locale's separator.
+    static QString millisecondsText(double us, const QLocale& locale);
 
 private:
     void reload();

@@ -191,6 +191,11 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     seKeepDays->setToolTip(
         QStringLiteral("Days the check history (history.sqlite) keeps every check; 0 keeps none "
                        "and writes no file (0 to 3650)"));
+    lbStatsMinutes = named(new QLabel(QStringLiteral("Statistics over, minutes"), gbCheckParams),
+                           "lbStatsMinutes");
+    seStatsMinutes = named(new SpinEdit(gbCheckParams), "seStatsMinutes");
+    seStatsMinutes->setToolTip(QStringLiteral(
+        "Minutes the state table's Min, Avg, Max, Jitter and Loss columns cover (1 to 1440)"));
     {
         auto* lay = new QVBoxLayout(gbCheckParams);
         lay->addWidget(lbPopUpDelay);
@@ -213,6 +218,9 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
         lay->addSpacing(8);
         lay->addWidget(lbKeepDays);
         lay->addWidget(seKeepDays);
+        lay->addSpacing(8);
+        lay->addWidget(lbStatsMinutes);
+        lay->addWidget(seStatsMinutes);
         lay->addStretch();
     }
 
@@ -300,6 +308,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     lbAppearedAfter->setBuddy(seAppearedAfter);
     lbMetricsListen->setBuddy(edMetricsListen);
     lbKeepDays->setBuddy(seKeepDays);
+    lbStatsMinutes->setBuddy(seStatsMinutes);
     lbPopUpStyle->setBuddy(cbPopUpStyle);
     lbSelectLang->setBuddy(cbLang);
     pages->setCurrentIndex(0);
@@ -391,6 +400,7 @@ void SettingsDialog::updateAccessibleNames() {
     seLostAfter->setAccessibleName(plain(lbLostAfter->text()));
     seAppearedAfter->setAccessibleName(plain(lbAppearedAfter->text()));
     seKeepDays->setAccessibleName(plain(lbKeepDays->text()));
+    seStatsMinutes->setAccessibleName(plain(lbStatsMinutes->text()));
     cbPopUpStyle->setAccessibleName(plain(lbPopUpStyle->text()));
     cbPopUpStyle->view()->setAccessibleName(plain(lbPopUpStyle->text()));
     cbTrayStatus->setAccessibleName(plain(cbTrayStatus->text()));

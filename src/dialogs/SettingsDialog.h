@@ -76,6 +76,8 @@ public:
     SpinEdit* seAppearedAfter = nullptr;  // answering passes in a row before "appeared"
     QLabel* lbKeepDays = nullptr;
     SpinEdit* seKeepDays = nullptr;  // [History] KeepDays
+    QLabel* lbStatsMinutes = nullptr;
+    SpinEdit* seStatsMinutes = nullptr;  // minutes the state table's statistics cover
 
     QGroupBox* gbView = nullptr;
     QPushButton* btnFontInPopUp = nullptr;

@@ -1,6 +1,8 @@
 #include "hosts/HostList.h"
 
+#include <QDateTime>
 #include <QHash>
+#include <algorithm>
 
 #include "hosts/HostEntry.h"
 
@@ -37,7 +39,8 @@ Host splitHostLine(const QString& line) {
     return host;
 }
 
-HostList::HostList(QObject* parent) : QObject(parent) {}
+HostList::HostList(QObject* parent)
+    : QObject(parent), m_clock([] { return QDateTime::currentMSecsSinceEpoch(); }) {}
 
 void HostList::rebuildFromEntries(const QList<QPair<QString, QString>>& entries) {
     QList<Host> hosts;
@@ -72,12 +75,14 @@ void HostList::replace(QList<Host> hosts, int itemsCount) {
         for (qsizetype i = m_hosts.size() - 1; i >= 0; --i)
             unclaimed.insert({m_hosts[i].title, m_hosts[i].address}, i);
         QList<HostFigures> figures(hosts.size());
+        std::vector<HostStats> stats(hosts.size());
         qsizetype kept = 0;
         for (qsizetype k = 0; k < hosts.size(); ++k) {
             const auto it = unclaimed.find({hosts[k].title, hosts[k].address});
             if (it == unclaimed.end()) continue;
             hosts[k].stateImage = m_hosts[it.value()].stateImage;
             figures[k] = m_figures[it.value()];
+            stats[k] = std::move(m_stats[it.value()]);
             unclaimed.erase(it);
             ++kept;
         }
@@ -85,6 +90,7 @@ void HostList::replace(QList<Host> hosts, int itemsCount) {
         old.swap(m_hosts);
         m_hosts = std::move(hosts);
         m_figures = std::move(figures);
+        m_stats = std::move(stats);
         m_itemsCount = itemsCount;
         resolveLocked();
         ++m_generation;
@@ -170,6 +176,9 @@ std::optional<bool> HostList::recordCheck(int index, std::uint64_t generation, b
             image == kImageAnswered || (image == kImageUnreachable && !behindDownHostLocked(index));
         turn = m_figures[index].record(alive, roundTripUs, reportedUp, lostAfter, appearedAfter);
         m_figures[index].checkedAddress = checkedAddress;
+        // An answer that came without a round trip has no figure to add.
+        if (!alive || roundTripUs >= 0)
+            m_stats[index].add({m_clock(), alive ? roundTripUs : -1}, m_statsMinutes);
         m_figures[index].lastError = alive ? QString() : error;
     }
     emit figuresChanged(index);
@@ -183,6 +192,38 @@ void HostList::setLastChange(int index, const QDateTime& when) {
         m_figures[index].lastChange = when;
     }
     emit figuresChanged(index);
+}
+
+void HostList::setStatsMinutes(int minutes) {
+    std::lock_guard guard(m_lock);
+    m_statsMinutes = std::clamp(minutes, 1, HostStats::kMaxMinutes);
+}
+
+int HostList::statsMinutes() const {
+    std::lock_guard guard(m_lock);
+    return m_statsMinutes;
+}
+
+void HostList::setClock(std::function<std::int64_t()> clock) {
+    std::lock_guard guard(m_lock);
+    m_clock = std::move(clock);
+}
+
+void HostList::addStoredChecks(int index, std::uint64_t generation,
+                               const std::vector<StatsSample>& samples) {
+    {
+        std::lock_guard guard(m_lock);
+        if (generation != m_generation || index < 0 || index >= m_hosts.size()) return;
+        for (const StatsSample& s : samples) m_stats[index].add(s, m_statsMinutes);
+    }
+    emit figuresChanged(index);
+}
+
+std::optional<HostList::StatsView> HostList::statsAt(int index, std::uint64_t generation) const {
+    std::lock_guard guard(m_lock);
+    if (generation != m_generation || index < 0 || index >= m_hosts.size()) return std::nullopt;
+    const HostStats& stats = m_stats[index];
+    return StatsView{stats.summary(m_clock(), m_statsMinutes), stats.recent()};
 }
 
 bool HostList::keptEveryHost() const {

@@ -6,11 +6,13 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 
 #include "hosts/Dependencies.h"
 #include "hosts/HostFigures.h"
+#include "hosts/HostStats.h"
 
 namespace hv {
 
@@ -98,6 +100,25 @@ public:
     std::optional<Host> hostAt(int index, std::uint64_t generation) const;
     std::optional<HostFigures> figuresAt(int index, std::uint64_t generation) const;
 
+    // The statistics: every check recordCheck counts goes in, stamped by the clock; they cover
+    // the last statsMinutes minutes ([History] StatsMinutes) and are kept across a rebuild like
+    // the figures.
+    struct StatsView {
+        StatsSummary summary;
+        std::vector<StatsSample> recent;  // the last checks, oldest first
+    };
+    // Main thread.
+    void setStatsMinutes(int minutes);
+    int statsMinutes() const;
+    // The clock of the statistics (ms since the epoch); the system clock unless a test sets one.
+    void setClock(std::function<std::int64_t()> clock);
+    // Main thread: stored checks of the host at index, read at start, go into its statistics
+    // before the live ones. Emits figuresChanged.
+    void addStoredChecks(int index, std::uint64_t generation,
+                         const std::vector<StatsSample>& samples);
+    // Any thread: the host's statistics now, or nothing as figuresAt.
+    std::optional<StatsView> statsAt(int index, std::uint64_t generation) const;
+
 signals:
     void rebuilt();
     void stateImageChanged(int index, int image);
@@ -113,7 +134,10 @@ private:
     QList<Host> m_hosts;
     QList<HostFigures> m_figures;  // host k's at k
     QList<QPair<QString, QString>> m_dependencyLines;
-    QList<int> m_parents;  // host k's parent at k, -1 none
+    QList<int> m_parents;            // host k's parent at k, -1 none
+    std::vector<HostStats> m_stats;  // host k's at k
+    int m_statsMinutes = 60;
+    std::function<std::int64_t()> m_clock;
     int m_itemsCount = 0;
     bool m_keptEveryHost = true;
     std::uint64_t m_generation = 0;

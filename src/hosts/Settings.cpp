@@ -125,6 +125,7 @@ const std::vector<SettingsKey>& settingsKeys() {
         row(kGeneral, "Language", Text, QStringLiteral("English"), kUnbounded, kAlways, "cbLang", [](auto& s) -> auto& { return s.language; }),
         row(kMetrics, "Listen", Text, QString(), kUnbounded, kWhenSet, "edMetricsListen", [](auto& s) -> auto& { return s.metricsListen; }),
         row(kHistory, "KeepDays", Integer, 0, {0, 3650}, kWhenSet, "seKeepDays", [](auto& s) -> auto& { return s.keepDays; }),
+        row(kHistory, "StatsMinutes", Integer, 60, {1, 1440}, kWhenSet, "seStatsMinutes", [](auto& s) -> auto& { return s.statsMinutes; }),
     };
     // clang-format on
     return table;

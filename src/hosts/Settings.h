@@ -43,7 +43,8 @@ struct Settings {
     QList<QPair<QString, QString>> dependencies;
     // [Metrics] Listen: ADDRESS:PORT the tray program serves GET /metrics on; empty: none.
     QString metricsListen;
-    int keepDays{};  // days the history keeps its samples; 0: no history file
+    int keepDays{};      // days the history keeps its samples; 0: no history file
+    int statsMinutes{};  // the state table's statistics cover this many minutes
     bool operator==(const Settings&) const = default;
 };
 

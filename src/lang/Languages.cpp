@@ -104,7 +104,16 @@ const QStringList& Languages::messageKeys() {
         QStringLiteral("MetricsNotServed"),
         // The history's faults and a damaged file, in the event log.
         QStringLiteral("HistoryWriteFailed"), QStringLiteral("HistoryWritten"),
-        QStringLiteral("HistoryDamaged")};
+        QStringLiteral("HistoryDamaged"),
+        // The state table's statistics columns and the tooltip of its last checks.
+        QStringLiteral("ColMin"), QStringLiteral("ColAvg"), QStringLiteral("ColMax"),
+        QStringLiteral("ColJitter"), QStringLiteral("ColLoss"), QStringLiteral("ColRecent"),
+        QStringLiteral("RecentTip"),
+        // The history window of a host.
+        QStringLiteral("HistoryMenu"), QStringLiteral("HistoryCaption"),
+        QStringLiteral("HistorySummary"), QStringLiteral("HistoryPoint"),
+        QStringLiteral("HistoryLostPoint"), QStringLiteral("HistoryEmpty"),
+        QStringLiteral("HistoryNotKept"), QStringLiteral("HistoryUnreadable")};
     return keys;
 }
 

@@ -167,6 +167,7 @@ void Monitor::take(Settings next, const std::function<void()>& rebuild, Take how
     next.hostEntries.clear();
     for (const Host& host : m_hosts.hosts()) next.hostEntries.append({host.title, host.address});
 
+    m_hosts.setStatsMinutes(next.statsMinutes);
     if (m_cycle) {
         m_cycle->setParallelChecks(next.parallelChecks);
         m_cycle->setPassesToReport(next.lostAfter, next.appearedAfter);

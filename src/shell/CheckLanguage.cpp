@@ -17,6 +17,7 @@
 #include "translation/FormTranslator.h"
 #include "translation/WidgetProperties.h"
 #include "views/AboutWindow.h"
+#include "views/HistoryWindow.h"
 #include "views/LogWindow.h"
 #include "views/StateWindow.h"
 
@@ -120,6 +121,10 @@ const QList<CheckLanguage::Window>& CheckLanguage::windows() {
         {QStringLiteral("frmAddHost"),
          [] { return std::unique_ptr<QWidget>(new HostEntryDialog(nullptr)); },
          {QStringLiteral("frmAddHost"), QStringLiteral("lbHint")}},
+        {QStringLiteral("frmHistory"),
+         [] { return std::unique_ptr<QWidget>(new HistoryWindow(QString(), QString(), {})); },
+         {QStringLiteral("frmHistory"), QStringLiteral("lbSummary"), QStringLiteral("lbPoint"),
+          QStringLiteral("lbNotice")}},
         {QStringLiteral("frmAbout"),
          [] { return std::unique_ptr<QWidget>(new AboutWindow(nullptr, nullptr)); },
          {QStringLiteral("lbProgName"), QStringLiteral("lbVer"), QStringLiteral("Label6"),

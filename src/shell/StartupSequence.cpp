@@ -1,7 +1,9 @@
 #include "shell/StartupSequence.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QWidget>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <memory>
 
 #include "help/HelpSystem.h"
+#include "history/HistoryReader.h"
 #include "lang/Languages.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/InstanceLock.h"
@@ -23,6 +26,32 @@
 #include "widgets/ErrorBox.h"
 
 namespace hv {
+
+namespace {
+
+// Each host's stored checks of the last [History] StatsMinutes go into its statistics, so the
+// table's figures go on where the last run left them. A history that cannot be read leaves the
+// statistics to the live checks (the history's own faults are told where it is written).
+void fillStatsFromHistory(Monitor& monitor) {
+    if (monitor.settings().keepDays <= 0) return;
+    QString error;
+    const std::unique_ptr<HistoryReader> reader =
+        HistoryReader::open(monitor.historyPath(), &error);
+    if (!reader) return;
+    HostList& hosts = monitor.hosts();
+    const std::uint64_t generation = hosts.generation();
+    const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+    const std::int64_t from = now - std::int64_t(hosts.statsMinutes()) * 60000;
+    const QList<Host> list = hosts.hosts();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        std::vector<StatsSample> samples;
+        for (const HistorySample& s : reader->samples(list[i].title, list[i].address, from, now))
+            samples.push_back({s.timeMs, s.roundTripUs});
+        if (!samples.empty()) hosts.addStoredChecks(int(i), generation, samples);
+    }
+}
+
+}  // namespace
 
 namespace {
 
@@ -131,7 +160,31 @@ int StartupSequence::run(int& argc, char** argv) {
     auto frmLog = std::make_unique<LogWindow>();
     auto frmState = std::make_unique<StateWindow>();
     frmState->attach(frmMain->monitor().hosts());
+    // The table's size, column widths and sort: a file of their own beside the settings file,
+    // which only the settings dialog's OK writes.
+    frmState->restoreLayout(
+        QFileInfo(SettingsLocation::settingsFile(QFileInfo(exe).absolutePath(),
+                                                 QStringLiteral("Hostvane.ini")))
+            .dir()
+            .filePath(QStringLiteral("HostvaneLayout.ini")));
     frmMain->setWindows(frmLog.get(), frmState.get());
+    // A history window reads the history file while one is kept; a reader of its own each
+    // time, so the tray program's writer is never held up.
+    frmState->setHistorySource(
+        [monitor = &frmMain->monitor()](const QString& title, const QString& address) {
+            HistoryWindow::Loader loader;
+            if (monitor->settings().keepDays <= 0) return loader;
+            loader = [path = monitor->historyPath(), title, address](
+                         std::int64_t from, std::int64_t to, QString* error) {
+                std::vector<StatsSample> out;
+                const std::unique_ptr<HistoryReader> reader = HistoryReader::open(path, error);
+                if (!reader) return out;
+                for (const HistorySample& s : reader->samples(title, address, from, to))
+                    out.push_back({s.timeMs, s.roundTripUs});
+                return out;
+            };
+            return loader;
+        });
     if (const Skin* skin = frmMain->skin()) {
         skin->applyTo(frmLog.get(), Skin::Element::Window);
         skin->applyTo(frmState.get(), Skin::Element::Window);
@@ -149,6 +202,8 @@ int StartupSequence::run(int& argc, char** argv) {
 
     // 8. The settings: the first pass starts now.
     ErrorBox::guard([&] { frmMain->monitor().loadSettings(); });
+    // The statistics of the minutes before this start, from the history when one is kept.
+    fillStatsFromHistory(frmMain->monitor());
     // 9. The language again, translating the three windows.
     ErrorBox::guard([&] { languages.loadLanguage(true); });
 
@@ -166,6 +221,7 @@ int StartupSequence::run(int& argc, char** argv) {
     frmMain->stopChecking();
     installTranslateAllForms(nullptr, nullptr, nullptr);
     frmMain->setWindows(nullptr, nullptr);
+    frmState->saveLayout();
     frmState.reset();
     frmLog.reset();
     frmMain.reset();

@@ -163,6 +163,20 @@ void LogWindow::miExportLogClick(const QString& executableDir, const ChangeEvent
     ErrorBox::guard([&] { exportTo(path, changes); });
 }
 
+bool LogWindow::exportCsv(const QString& executableDir, const QString& title,
+                          const QString& objectName, const std::function<QByteArray()>& bytes) {
+    const QString chosen = chooseFile(executableDir, title, objectName,
+                                      QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (chosen.isEmpty()) return false;
+    const QString path = withCsvExtension(chosen);
+    bool written = false;
+    ErrorBox::guard([&] {
+        writeFile(path, bytes());
+        written = true;
+    });
+    return written;
+}
+
 QString LogWindow::headerLine(const QDate& date) {
     return QStringLiteral("  *** ") + date.toString(QStringLiteral("MM.dd.yyyy")) +
            QStringLiteral(" ***");

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class QPlainTextEdit;
 
@@ -47,6 +48,12 @@ public:
     void saveTo(const QString& path) const;
     // Writes changes.toCsv() the same way, with the same errors.
     static void exportTo(const QString& path, const ChangeEvents& changes);
+
+    // Export of other windows (the history's): the save dialog with the rules of Log > Export
+    // under its own title and object name, then bytes() written as exportTo writes; errors go
+    // to the error box. Whether a file was written.
+    static bool exportCsv(const QString& executableDir, const QString& title,
+                          const QString& objectName, const std::function<QByteArray()>& bytes);
 
 private:
     // The save dialog of Save and Export; the chosen path, or nothing when cancelled.

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+
+#include "views/HistoryWindow.h"
 
 class QLabel;
 class QStatusBar;
@@ -37,13 +40,43 @@ public:
     // The column titles that come from messages, read again: part of translating the window.
     void retranslateColumns();
 
+    // The window's size, column widths and sort are kept in a file of their own (`path`, an
+    // INI file beside the settings file): read now, written whenever the window is hidden and
+    // at saveLayout(). A missing or damaged value keeps the opening layout.
+    void restoreLayout(const QString& path);
+    void saveLayout() const;
+    // The width that shows every column without a horizontal scroll bar.
+    int fullWidth() const;
+
+    // Where a host's history window reads its checks. Without a source, or when it gives no
+    // loader (no history kept), the window shows the host's last checks since the start, from
+    // the host list, and says so.
+    using HistorySource =
+        std::function<HistoryWindow::Loader(const QString& title, const QString& address)>;
+    void setHistorySource(HistorySource source) { m_historySource = std::move(source); }
+    // The history window of the host at `listRow` of the host list, opened (or brought to the
+    // front when it is open already); nullptr for no such row.
+    HistoryWindow* openHistory(int listRow);
+
+signals:
+    // A double click, Enter or "History..." on a row: the host at `listRow` of the host list.
+    void historyRequested(int listRow);
+
 protected:
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     HostList* m_hosts = nullptr;
     HostStateModel* m_model = nullptr;
     HostStateSortProxy* m_sorted = nullptr;
+    QString m_layoutPath;
+    bool m_sizeRestored = false;
+    QList<int> m_restoredColumns;  // the user's widths, which a language change leaves alone
+    HistorySource m_historySource;
+
+    void requestHistory(const QModelIndex& viewIndex);
+    void showRowMenu(const QPoint& pos);
 };
 
 }  // namespace hv

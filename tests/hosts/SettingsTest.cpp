@@ -62,6 +62,7 @@ TEST(Settings, SaveWritesEverySectionAndReadsBack) {
     saved.appearedAfter = 1;
     saved.ipVersion = 4;
     saved.language = "German";
+    saved.statsMinutes = 60;
     writeSettings(path, saved);
     EXPECT_EQ(tmp.read("Hostvane.ini"),
               "[HostList]\nMail server=10.0.0.5\nWeb=http://localhost\n\n"
@@ -97,6 +98,7 @@ TEST(Settings, EveryKeyOfTheTableRoundTrips) {
     changed.appearedAfter = 100;
     changed.trayStatus = 1;
     changed.language = "Y";
+    changed.statsMinutes = 30;
     hvtest::TempDir tmp;
     const QString path = tmp.file("Hostvane.ini");
     writeSettings(path, changed);
@@ -202,6 +204,7 @@ TEST(Settings, RowsAreFoundIgnoringCaseAndAMissingOneIsAnError) {
     EXPECT_EQ(&language, &*std::find_if(settingsKeys().begin(), settingsKeys().end(),
                                         [](const SettingsKey& r) { return r.key == "Language"; }));
     EXPECT_EQ(settingsKey("history", "KEEPDAYS").key, "KeepDays");
+    EXPECT_EQ(settingsKey("history", "STATSMINUTES").key, "StatsMinutes");
     EXPECT_THROW(settingsKey("HostList", "Mail"), std::out_of_range);
     EXPECT_THROW(settingsKey("View", "Language"), std::out_of_range);
 }
@@ -586,4 +589,30 @@ TEST(Settings, KeepDaysIsZeroWhenMissingAndBounded) {
         EXPECT_EQ(hv::readSettings(path).keepDays, c.keepDays) << c.ini;
     }
     EXPECT_EQ(hv::defaultSettings().keepDays, 0);
+}
+
+TEST(Settings, StatsMinutesIsBroughtIntoRangeAndSavedOnlyWhenItMatters) {
+    hvtest::TempDir tmp;
+    const QString path = tmp.file("Hostvane.ini");
+    const struct {
+        QByteArray stored;  // the History line, empty for none
+        int read;
+    } cases[] = {{"", 60},
+                 {"StatsMinutes=15\n", 15},
+                 {"StatsMinutes=0\n", 1},
+                 {"StatsMinutes=1440\n", 1440},
+                 {"StatsMinutes=1441\n", 1440},
+                 {"StatsMinutes=soon\n", 60}};
+    for (const auto& c : cases) {
+        tmp.write("Hostvane.ini", "[History]\n" + c.stored);
+        EXPECT_EQ(readSettings(path).statsMinutes, c.read) << c.stored.constData();
+    }
+    // The default leaves a file without the key (or the section) as it was.
+    QFile::remove(path);
+    Settings settings = defaultSettings();
+    writeSettings(path, settings);
+    EXPECT_FALSE(tmp.read("Hostvane.ini").contains("History"));
+    settings.statsMinutes = 30;
+    writeSettings(path, settings);
+    EXPECT_TRUE(tmp.read("Hostvane.ini").contains("[History]\nStatsMinutes=30\n"));
 }
