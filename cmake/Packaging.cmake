@@ -5,6 +5,8 @@ set(HV_PKG ${CMAKE_SOURCE_DIR}/packaging)
 set(HV_PKG_OUT ${CMAKE_BINARY_DIR}/packaging)
 
 install(TARGETS hostvane RUNTIME DESTINATION ${HV_LIBDIR})
+# The one file the package grants cap_net_raw (postinst).
+install(TARGETS hostvane_icmp_helper RUNTIME DESTINATION ${HV_LIBDIR})
 install(TARGETS hostvane_gui LIBRARY DESTINATION ${HV_LIBDIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(DIRECTORY ${HV_DIST}/Languages ${HV_DIST}/skins DESTINATION ${HV_LIBDIR})

@@ -6,7 +6,7 @@ set -euo pipefail
 run_pkgs=(cmake ninja-build g++ qt6-base-dev libxcb1-dev libchm-dev fp-utils libsqlite3-dev)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libgmock-dev xvfb xauth trayer xdotool x11-utils
            dbus-x11 dbus-daemon at-spi2-core python3-pyatspi imagemagick iproute2 util-linux mount
-           clang libclang-rt-14-dev clang-format openbox tint2 sqlite3)
+           clang libclang-rt-14-dev clang-format openbox tint2 libcap2-bin sqlite3)
 
 # The package build and its checks (dpkg-shlibdeps, lintian, the desktop entry and metainfo
 # validators, setcap for the installed copy's test).

@@ -8,7 +8,9 @@ tools/install-deps.sh test
 tools/install-deps.sh package
 
 jobs=$(nproc)
-stage() { printf '\n==== %s\n' "$*"; }
+start_time=$(date +%s)
+# Each stage says when it began (minutes into the run), so a slow one shows.
+stage() { printf '\n==== %s (at %d min)\n' "$*" $(( ($(date +%s) - start_time) / 60 )); }
 failed=()
 
 stage "format (.clang-format)"
@@ -111,29 +113,46 @@ if [ -f fuzz/CMakeLists.txt ]; then
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
         -DHOSTVANE_GUI=OFF -DHOSTVANE_TESTS=OFF -DHOSTVANE_FUZZ=ON >/dev/null
     cmake --build build-fuzz -j"$jobs"
-    # Every target there is, whoever added it, each for a bounded time (FUZZ_SECONDS, 20).
-    for f in build-fuzz/fuzz/fuzz_*; do
-        [ -f "$f" ] && [ -x "$f" ] || continue
+    # Every target there is, whoever added it, each for a bounded time (FUZZ_SECONDS, 20), as
+    # many at once as there are cores: each fuzzer runs on one.
+    fuzz_one() {
+        local f=$1 name corpus artifacts log rc=0
         name=$(basename "$f")
         corpus=$(mktemp -d)
         [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
-        echo "-- $name"
         # Findings (crash-*, timeout-*) stay in the build folder, never in the source tree.
         artifacts="$PWD/build-fuzz/artifacts/$name"
         rm -rf "$artifacts"
         mkdir -p "$artifacts"
         log=$(mktemp)
-        if ! timeout $(( ${FUZZ_SECONDS:-20} + 60 )) "$f" -max_total_time="${FUZZ_SECONDS:-20}" \
-            -timeout=25 -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1; then
-            failed+=("$name")
-            grep -aE 'ERROR|SUMMARY|^Base64|read back' "$log" | head -n 20 || true
-            echo "findings of $name: $artifacts/"
-            ls -1 "$artifacts" || true
-        fi
-        grep -aE '^Done|average_exec_per_sec' "$log" || true
+        timeout $(( ${FUZZ_SECONDS:-20} + 60 )) "$f" -max_total_time="${FUZZ_SECONDS:-20}" \
+            -timeout=25 -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1 \
+            || rc=$?
+        # One block per target, written at once so that parallel runs do not interleave.
+        local block
+        block=$(
+            echo "-- $name"
+            if [ $rc -ne 0 ]; then
+                echo "FUZZ FAILED: $name"
+                grep -aE 'ERROR|SUMMARY|^Base64|read back' "$log" | head -n 20 || true
+                echo "findings of $name: $artifacts/"
+                ls -1 "$artifacts" || true
+            fi
+            grep -aE '^Done|average_exec_per_sec' "$log" || true
+        )
+        printf '%s\n' "$block"
         rm -f "$log"
         rm -rf "$corpus"
-    done
+        return $rc
+    }
+    export -f fuzz_one
+    fuzz_out=$(mktemp)
+    find build-fuzz/fuzz -maxdepth 1 -name 'fuzz_*' -type f -perm -u+x -print0 | sort -z \
+        | xargs -0 -r -n1 -P"$jobs" bash -c 'fuzz_one "$1"' _ >"$fuzz_out" 2>&1 || true
+    cat "$fuzz_out"
+    while read -r name; do failed+=("$name"); done \
+        < <(sed -n 's/^FUZZ FAILED: //p' "$fuzz_out")
+    rm -f "$fuzz_out"
 fi
 
 # The Debian package as a user gets it: built with lintian's check, then installed, used by a

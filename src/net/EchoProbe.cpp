@@ -37,6 +37,8 @@ ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
     }
     outcome.alive = m_hostAlive;
     outcome.address = m_client.targetAddress();
+    // Timed from the send to the reply: opening the socket (and the helper's start, which
+    // hands it over) comes before and is no part of it.
     if (outcome.alive) outcome.roundTripUs = m_client.replyStatus().roundTripUs;
     if (!outcome.alive && outcome.error.empty()) {
         outcome.error = m_client.replyStatus().outcome == ReplyOutcome::TimedOut

@@ -14,8 +14,8 @@
 #include <chrono>
 
 #include "net/NetError.h"
+#include "net/RawSocketHelper.h"
 #include "net/SocketStack.h"
-#include "platform/RawCapability.h"
 
 namespace hv {
 
@@ -177,25 +177,37 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
     SocketHandle& socket = s.socket;
     const int family = m_v6 ? AF_INET6 : AF_INET;
     const int raw = m_v6 ? IPPROTO_ICMPV6 : protocol;
-    // A failed change of the capability sets gives up the raw socket for the whole run.
-    if (!RawCapability::rawSocketUsable()) m_rawRefused = true;
-    if (!m_rawRefused) {
+    bool opened = false;
+    if (!m_ownRawRefused) {
         try {
-            const RawCapability::Scope privileged;
-            if (RawCapability::rawSocketUsable()) {
-                socket.openHandle(SOCK_RAW, raw, family);
-                if (onRawSocketCreated) onRawSocketCreated(socket.handle());
-                if (!m_v6) keepOnlyOurReplies(socket, m_identifier);
-            } else {
-                m_rawRefused = true;
-            }
+            socket.openHandle(SOCK_RAW, raw, family);
+            opened = true;
         } catch (const InvalidSocketError& e) {
             // Only a missing privilege lasts; a shortage of descriptors or buffers fails
             // this try alone, and the next one asks for a raw socket again.
             if (e.systemError() != EPERM && e.systemError() != EACCES) throw;
-            m_rawRefused = true;
+            m_ownRawRefused = true;
         }
-        if (!m_rawRefused && m_v6) {
+    }
+    // Without the privilege of its own (the usual case: the program holds no capability), the
+    // helper that holds it hands over a raw socket, with the same filters as below.
+    if (!opened && !m_helperRefused) {
+        const auto asked = std::chrono::steady_clock::now();
+        const int fd = RawSocketHelper::takeSocket(family);
+        // The helper's start (the first echo of a run, rarely another) is no part of the
+        // round trip: the figure stays what it is over a raw socket of our own.
+        m_helperWait += std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - asked);
+        if (fd >= 0) {
+            socket.adoptHandle(fd, SOCK_RAW, family);
+            opened = true;
+        } else {
+            m_helperRefused = true;
+        }
+    }
+    if (opened) {
+        if (onRawSocketCreated) onRawSocketCreated(socket.handle());
+        if (m_v6) {
             // Every ICMPv6 message reaches a raw socket: neighbour discovery, router
             // advertisements, other programs' echoes. Before anything is sent, let through only
             // the kinds that can answer an echo; the parse skips the rest anyway.
@@ -206,7 +218,8 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
             ICMP6_FILTER_SETPASS(kTimeExceeded6, &filter);
             ::setsockopt(socket.handle(), IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
             keepOnlyOurReplies6(socket, m_identifier);
-        } else if (!m_rawRefused) {
+        } else {
+            keepOnlyOurReplies(socket, m_identifier);
             // A raw socket sees every ICMP message that reaches the machine: let through
             // only the kinds that can answer an echo. Best effort; the parse skips the
             // rest anyway.
@@ -214,10 +227,10 @@ void IcmpClient::openRawOrDatagram(FamilySocket& s) {
             filter.data = ~((1u << kEchoReply) | (1u << kUnreachable) | (1u << kTimeExceeded));
             ::setsockopt(socket.handle(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
         }
-        if (!m_rawRefused) dropQueued(socket);
+        dropQueued(socket);
     }
     const int on = 1;
-    if (m_rawRefused) {
+    if (!opened) {
         // Without CAP_NET_RAW: the datagram socket that net.ipv4.ping_group_range allows (for
         // both families). It throws "Cannot allocate socket." when that is refused too.
         socket.openHandle(SOCK_DGRAM, m_v6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP}, family);
@@ -255,6 +268,7 @@ SocketHandle& IcmpClient::fetchSocket() {
 
 void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
     if (sequence != 0) echoSequence = sequence;
+    m_helperWait = {};
     const std::uint32_t started = SocketStack::tickCount();
 
     // Resolved before the socket is fetched: a name that does not resolve leaves none open.
@@ -270,7 +284,8 @@ void IcmpClient::runEcho(const std::string& payload, std::uint16_t sequence) {
 
     ReplyStatus record = awaitReply(receiveTimeout);
     const auto answered = std::chrono::steady_clock::now();
-    const std::uint32_t roundTrip = SocketStack::tickCount() - started;  // modulo 2^32
+    const auto helperMs = static_cast<std::uint32_t>(m_helperWait.count() / 1000);
+    const std::uint32_t roundTrip = SocketStack::tickCount() - started - helperMs;  // mod 2^32
     if (record.byteCount > 0)
         record.roundTripUs =
             std::chrono::duration_cast<std::chrono::microseconds>(answered - sent).count();

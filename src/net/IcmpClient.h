@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -76,6 +77,8 @@ public:
     }
     // The socket in use (or last used) is the unprivileged datagram kind.
     bool usesDatagramSocket() const { return current().datagram; }
+    // Time the echo under way or last sent waited for the raw-socket helper to start.
+    std::chrono::microseconds helperWait() const { return m_helperWait; }
     // The address of the echo under way or last sent; empty when its host did not resolve.
     const std::string& targetAddress() const { return m_target; }
 
@@ -94,9 +97,11 @@ private:
     int receiveDatagram6();
 
     FamilySocket m_sockets[2];
-    bool m_v6 = false;  // the echo under way is ICMPv6
-    bool m_rawRefused = false;
-    std::string m_target;  // address of the echo under way
+    bool m_v6 = false;                          // the echo under way is ICMPv6
+    bool m_ownRawRefused = false;               // this process may not open a raw socket itself
+    bool m_helperRefused = false;               // the helper is missing or gave none
+    std::chrono::microseconds m_helperWait{0};  // spent waiting for the helper this echo
+    std::string m_target;                       // address of the echo under way
     std::uint16_t m_identifier = 0;
     std::array<std::uint8_t, kRequestSize> m_request{};
     std::array<std::uint8_t, kReceiveSize> m_receive{};

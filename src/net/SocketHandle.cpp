@@ -126,6 +126,14 @@ void SocketHandle::openHandle(int type, int protocol, int family) {
     m_allocated = true;
 }
 
+void SocketHandle::adoptHandle(int fd, int type, int family) {
+    shutHandle();
+    m_handle = fd;
+    m_type = type;
+    m_family = family;
+    m_allocated = true;
+}
+
 void SocketHandle::shutHandle() {
     if (!m_allocated) return;
     m_allocated = false;

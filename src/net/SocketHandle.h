@@ -23,6 +23,8 @@ public:
     // Shuts any socket held, then opens a new one (InvalidSocketError when refused). The
     // addresses below are of the socket's family: dotted IPv4, or IPv6 text with "%zone".
     void openHandle(int type, int protocol, int family = AF_INET);
+    // Shuts any socket held, then takes over fd, a socket opened elsewhere.
+    void adoptHandle(int fd, int type, int family);
     // shutdown for sending, then close; results ignored; nothing when not allocated.
     void shutHandle();
     // Forgets the socket (shut first when open) and both addresses.

@@ -1,5 +1,4 @@
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -10,26 +9,9 @@
 #include <string>
 
 #include "once/CheckOnce.h"
-#include "platform/RawCapability.h"
 #include "shell/GuiModule.h"
 
 namespace {
-
-// With a file capability the module must be as safe from the user as the executable: owned by
-// root in a folder owned by root, neither writable by anyone else. Otherwise a user could swap
-// in code that runs with CAP_NET_RAW.
-bool trustedInSecureMode(const std::string& file, std::string& why) {
-    const std::string folder = file.substr(0, file.rfind('/'));
-    for (const std::string& path : {file, folder.empty() ? std::string("/") : folder}) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) return true;  // dlopen says what is missing
-        if (st.st_uid != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-            why = path + " is not owned by root or is writable by others";
-            return false;
-        }
-    }
-    return true;
-}
 
 int runGui(int argc, char** argv) {
     char exe[PATH_MAX];
@@ -43,11 +25,6 @@ int runGui(int argc, char** argv) {
     std::string module(exe);
     module = module.substr(0, module.rfind('/') + 1) + HV_GUI_MODULE_FILE;
 
-    std::string why;
-    if (hv::RawCapability::secureMode() && !trustedInSecureMode(module, why)) {
-        std::fprintf(stderr, "hostvane: refusing to load %s: %s\n", module.c_str(), why.c_str());
-        return 1;
-    }
     void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         std::fprintf(stderr, "hostvane: cannot load the program's windows (%s): %s\n",
@@ -68,8 +45,6 @@ int runGui(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    hv::RawCapability::restrictAtStart();
-
     // --once, --version, --help and usage errors need no display and no widgets.
     if (argc < 2 || std::strcmp(argv[1], "--check-language") != 0) {
         if (const std::optional<int> status = hv::runCommandLine(argc, argv)) return *status;

@@ -38,6 +38,7 @@ program_dir() {
     mkdir -p "$dir"
     cp "$BUILD_DIR/hostvane" "$dir/$name"
     cp "$BUILD_DIR/hostvane-gui.so" "$dir/"
+    [ ! -e "$BUILD_DIR/hostvane-icmp-helper" ] || cp "$BUILD_DIR/hostvane-icmp-helper" "$dir/"
     cp -r "$BUILD_DIR/Languages" "$BUILD_DIR/skins" "$BUILD_DIR/help" "$dir/"
     if [ $# -ge 2 ]; then printf '%s\n' "$2" >"$dir/Hostvane.ini"; else cp "$BUILD_DIR/Hostvane.ini" "$dir/"; fi
     echo "$dir"

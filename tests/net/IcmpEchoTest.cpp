@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,17 +12,22 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "NetNamespace.h"
 #include "NetTestSupport.h"
+#include "checking/Probe.h"
 #include "net/EchoProbe.h"
 #include "net/IcmpClient.h"
 #include "net/NetError.h"
+#include "net/RawSocketHelper.h"
 #include "net/SocketStack.h"
 #include "platform/CancelHandle.h"
-#include "platform/RawCapability.h"
 
 using namespace hv;
 using hvtest::Clock;
@@ -224,83 +230,11 @@ TEST(IcmpEcho, SendFailureKeepsSequenceAndSocketForTheNextEcho) {
     });
 }
 
-namespace {
-
-constexpr unsigned kRawBit = 1u << CAP_NET_RAW;
-
-// CAP_NET_RAW out of the calling thread's effective set, still permitted (as after start-up);
-// false when it is not permitted at all.
-bool lowerRawKeepPermitted() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-    if (::syscall(SYS_capget, &header, data) != 0 || !(data[0].permitted & kRawBit)) return false;
-    data[0].effective &= ~kRawBit;
-    return ::syscall(SYS_capset, &header, data) == 0;
-}
-
-int failEveryCapset(void*, void*) {
-    errno = EPERM;
-    return -1;
-}
-
-int failLowering(void* header, void* data) {
-    if (!(static_cast<__user_cap_data_struct*>(data)[0].effective & kRawBit)) {
-        errno = EPERM;
-        return -1;
-    }
-    return static_cast<int>(::syscall(SYS_capset, header, data));
-}
-
-}  // namespace
-
-// A change of the capability sets that fails gives up the raw socket: the echo goes through
-// the datagram socket at once when raising fails, from the next echo on when lowering fails.
-TEST(IcmpEcho, AFailedCapsetFallsBackToTheDatagramSocket) {
-    SKIP_WITHOUT_NAMESPACES();
-    NetNamespace ns("cap");
-    ASSERT_TRUE(ns.ok());
-    ASSERT_TRUE(ns.sysctl("net.ipv4.ping_group_range=0 2147483647"));
-    const struct {
-        const char* what;
-        int (*capset)(void*, void*);
-        std::vector<bool> datagram;  // per echo
-        int lines;                   // said on stderr
-    } cases[] = {
-        {"capset works", nullptr, {false, false}, 0},
-        {"raising fails", failEveryCapset, {true, true}, 1},
-        {"lowering fails", failLowering, {false, true}, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        RawCapability::TestHooks hooks;
-        hooks.capset = c.capset;
-        RawCapability::setTestHooks(hooks);
-        bool permitted = false;
-        std::vector<bool> datagram, alive;
-        testing::internal::CaptureStderr();
-        ns.run([&] {
-            permitted = lowerRawKeepPermitted();
-            if (!permitted) return;
-            IcmpClient client;
-            client.receiveTimeout = 2500;
-            client.host = "127.0.0.1";
-            for (std::size_t i = 0; i < c.datagram.size(); ++i) {
-                client.runEcho("", 0);
-                datagram.push_back(client.usesDatagramSocket());
-                alive.push_back(EchoProbe::replyMeansAlive(client.replyStatus()));
-            }
-        });
-        const std::string err = testing::internal::GetCapturedStderr();
-        RawCapability::setTestHooks({});
-        if (!permitted) GTEST_SKIP() << "skipped: CAP_NET_RAW is not permitted";
-        EXPECT_EQ(datagram, c.datagram);
-        EXPECT_EQ(alive, std::vector<bool>(c.datagram.size(), true));
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.lines) << err;
-        if (c.lines > 0) {
-            EXPECT_EQ(err.rfind("hostvane: ", 0), 0u) << err;
-        }
-    }
-}
+// Sets the raw-socket helper for a test's life, then back to the default.
+struct UseHelper {
+    explicit UseHelper(const std::string& path) { RawSocketHelper::setProgram(path); }
+    ~UseHelper() { RawSocketHelper::setProgram({}); }
+};
 
 // The probe in namespace a (198.51.100.1); b (198.51.100.2) answers echoes and routes
 // 198.51.100.128/25: .128-.191 back towards a (so a TTL of 1 expires at b), .192-.255 nowhere.
@@ -342,10 +276,10 @@ protected:
         return out;
     }
 
-    void expectAnswers(bool dropRaw) {
+    void expectAnswers(bool dropRaw, bool datagram) {
         const Outcome up = echo("198.51.100.2", 128, dropRaw);
         EXPECT_TRUE(up.alive) << up.error;
-        EXPECT_EQ(up.datagram, dropRaw);
+        EXPECT_EQ(up.datagram, datagram);
         EXPECT_EQ(up.reply.sourceAddress, "198.51.100.2");
         EXPECT_EQ(up.reply.outcome, ReplyOutcome::EchoReply);
         EXPECT_GT(up.reply.replyTtl, 0);
@@ -369,11 +303,19 @@ protected:
     std::unique_ptr<NetNamespace> a, b;
 };
 
-TEST_F(RoutedEcho, RawSocketUpUnreachableAndExpired) { expectAnswers(false); }
+TEST_F(RoutedEcho, RawSocketUpUnreachableAndExpired) { expectAnswers(false, false); }
 
 TEST_F(RoutedEcho, DatagramSocketWithoutRawCapability) {
     ASSERT_TRUE(a->sysctl("net.ipv4.ping_group_range=0 2147483647"));
-    expectAnswers(true);
+    expectAnswers(true, true);
+}
+
+// Without a raw socket of its own and with the datagram socket barred, the helper's raw
+// socket gives the same answers, router messages included.
+TEST_F(RoutedEcho, RawSocketFromTheHelperWithoutCapability) {
+    ASSERT_TRUE(a->sysctl("net.ipv4.ping_group_range=1 0"));
+    const UseHelper helper(HV_BUILD_DIR "/hostvane-icmp-helper");
+    expectAnswers(true, false);
 }
 
 TEST_F(RoutedEcho, NeitherSocketAllowedCannotAllocate) {
@@ -381,4 +323,125 @@ TEST_F(RoutedEcho, NeitherSocketAllowedCannotAllocate) {
     const Outcome refused = echo("198.51.100.2", 128, true);
     EXPECT_FALSE(refused.alive);
     EXPECT_EQ(refused.error, "Cannot allocate socket.");
+}
+
+// An unprivileged caller where datagram ICMP is barred: 127.0.0.1 and ::1 answer through the
+// helper's raw sockets, whose requests on the wire are the raw socket's 52 bytes. One start of
+// the helper serves a batch of echoes of a family, and the next batch is asked for before the
+// last one runs out.
+TEST(IcmpEcho, LoopbackAnswersThroughTheHelper) {
+    SKIP_WITHOUT_NAMESPACES();
+    NetNamespace ns("h");
+    ASSERT_TRUE(ns.ok());
+    ASSERT_TRUE(ns.sysctl("net.ipv4.ping_group_range=1 0"));
+    const UseHelper helper(HV_BUILD_DIR "/hostvane-icmp-helper");
+    std::unique_ptr<RawListener> listener;
+    ns.run([&] { listener = std::make_unique<RawListener>(); });
+    ASSERT_TRUE(listener->ok());
+    const int startsBefore = RawSocketHelper::starts();
+    std::uint16_t identifier = 0;
+    ns.run(
+        [&] {
+            const struct {
+                const char* host;
+                AddressFamily family;
+                int echoes;
+            } cases[] = {{"127.0.0.1", AddressFamily::IPv4, 14}, {"::1", AddressFamily::IPv6, 3}};
+            for (const auto& [host, family, echoes] : cases) {
+                SCOPED_TRACE(host);
+                IcmpClient client;
+                client.receiveTimeout = 2500;
+                client.host = host;
+                client.family = family;
+                if (family == AddressFamily::IPv4) identifier = client.identifier();
+                for (int i = 0; i < echoes; ++i) {
+                    client.runEcho("", 0);
+                    EXPECT_FALSE(client.usesDatagramSocket());
+                    EXPECT_TRUE(EchoProbe::replyMeansAlive(client.replyStatus()));
+                    EXPECT_EQ(client.replyStatus().sourceAddress, host);
+                }
+            }
+        },
+        true);
+    // IPv4: the first batch of 16, and the next one asked for with 3 left; IPv6: one batch.
+    EXPECT_EQ(RawSocketHelper::starts() - startsBefore, 3);
+    const auto seen = listener->requests(identifier);
+    ASSERT_EQ(seen.size(), 14u);
+    for (const auto& r : seen) {
+        ASSERT_EQ(r.icmp.size(), 52u);
+        EXPECT_EQ(IcmpClient::checksum(r.icmp.data(), r.icmp.size()), 0);
+        EXPECT_EQ(std::string(r.icmp.begin() + 20, r.icmp.end()), std::string(32, 'E'));
+    }
+    EXPECT_EQ(seen.front().icmp[6], 0xA1);  // 3489, least significant byte first
+    EXPECT_EQ(seen.front().icmp[7], 0x0D);
+}
+
+// A helper that is missing or answers nothing leaves the datagram socket, as before there was
+// one: it answers where it is allowed, and the try fails to allocate where it is barred.
+TEST(IcmpEcho, AMissingOrSilentHelperFallsBackToTheDatagramSocket) {
+    SKIP_WITHOUT_NAMESPACES();
+    NetNamespace ns("f");
+    ASSERT_TRUE(ns.ok());
+    const struct {
+        const char* helper;
+        const char* range;
+        bool alive;
+        std::string error;
+    } cases[] = {
+        {"/nonexistent/hostvane-icmp-helper", "0 2147483647", true, ""},
+        {"/bin/true", "0 2147483647", true, ""},
+        {"/nonexistent/hostvane-icmp-helper", "1 0", false, "Cannot allocate socket."},
+        {"/bin/true", "1 0", false, "Cannot allocate socket."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.helper) + ", ping_group_range " + c.range);
+        ASSERT_TRUE(ns.sysctl(QString("net.ipv4.ping_group_range=") + c.range));
+        const UseHelper helper(c.helper);
+        ns.run(
+            [&] {
+                CancelHandle cancel;
+                EchoProbe probe(cancel);
+                const ProbeOutcome o = probe.tryTarget(icmpTarget("127.0.0.1"));
+                EXPECT_EQ(o.alive, c.alive);
+                EXPECT_EQ(o.error, c.error);
+                if (c.alive) {
+                    EXPECT_TRUE(probe.icmpClient().usesDatagramSocket());
+                }
+            },
+            true);
+    }
+}
+
+// A helper slow to start (here by a second) costs the echo that waits for it that time, but
+// the round trip reported is the echo's alone, as over a raw socket of our own.
+TEST(IcmpEcho, TheHelpersStartIsNoPartOfTheRoundTrip) {
+    SKIP_WITHOUT_NAMESPACES();
+    NetNamespace ns("w");
+    ASSERT_TRUE(ns.ok());
+    ASSERT_TRUE(ns.sysctl("net.ipv4.ping_group_range=1 0"));
+    char dir[] = "/tmp/hv-slow-helper-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string script = std::string(dir) + "/slow-helper";
+    {
+        std::ofstream out(script);
+        out << "#!/bin/sh\n/bin/sleep 1\nexec " HV_BUILD_DIR "/hostvane-icmp-helper\n";
+    }
+    ::chmod(script.c_str(), 0755);
+    const UseHelper helper(script);
+    ns.run(
+        [&] {
+            CancelHandle cancel;
+            EchoProbe probe(cancel);
+            const auto began = Clock::now();
+            const ProbeOutcome o = tryProbe(probe, icmpTarget("127.0.0.1"));
+            EXPECT_GE(msSince(began), 1000);
+            EXPECT_TRUE(o.alive) << o.error;
+            EXPECT_FALSE(probe.icmpClient().usesDatagramSocket());
+            // The figure shown and kept, and the echo record's own.
+            EXPECT_GE(o.roundTripUs, 0);
+            EXPECT_LT(o.roundTripUs, 900'000);
+            EXPECT_LT(probe.icmpClient().replyStatus().roundTripMs, 900u);
+        },
+        true);
+    std::filesystem::remove_all(dir);
 }

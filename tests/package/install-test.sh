@@ -29,7 +29,16 @@ pass "installed $(basename "$deb")"
 for f in Languages/English.lng skins/hostvane.skn Hostvane.ini; do
     [ -f "/usr/lib/hostvane/$f" ] || fail "missing /usr/lib/hostvane/$f"
 done
-echo "capability: $(getcap /usr/lib/hostvane/hostvane 2>/dev/null || echo none)"
+# The helper is the one file of the package with a capability (when the file system takes
+# one): the program and its windows' module carry none.
+caps=$(while read -r path; do
+    if [ -f "$path" ] && [ ! -L "$path" ]; then getcap "$path"; fi
+done <"$listed")
+echo "capabilities: ${caps:-none}"
+case "$caps" in
+"/usr/lib/hostvane/hostvane-icmp-helper cap_net_raw=ep" | "") ;;
+*) fail "capabilities other than cap_net_raw on the helper: $caps" ;;
+esac
 
 desktop-file-validate /usr/share/applications/org.example.Hostvane.desktop || fail "desktop entry"
 appstreamcli validate --no-net /usr/share/metainfo/org.example.Hostvane.metainfo.xml >/dev/null ||
@@ -51,6 +60,34 @@ grep -qP '^up\tThis computer\t127\.0\.0\.1\ticmp' <<<"$out" ||
 [ -f "$home/.config/Hostvane/Hostvane.ini" ] || fail "no settings file under ~/.config/Hostvane"
 [ "$(stat -c %U "$home/.config/Hostvane/Hostvane.ini")" = "$user" ] || fail "settings file owner"
 pass "the installed --once as $user, settings in ~/.config/Hostvane"
+
+# Where datagram ICMP is barred, only the installed helper can make 127.0.0.1 answer.
+if [ -n "$caps" ] && command -v unshare >/dev/null; then
+    out=$(unshare -n -- sh -c 'ip link set lo up && sysctl -qw net.ipv4.ping_group_range="1 0" &&
+          exec runuser -u "$0" -- env -i HOME="$1" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 \
+              timeout 60 hostvane --once' "$user" "$home") || true
+    grep -qP '^up\tThis computer\t127\.0\.0\.1\ticmp' <<<"$out" ||
+        fail "127.0.0.1 did not answer through the installed helper: $out"
+    pass "127.0.0.1 answers $user through the installed helper"
+fi
+
+# The installed tray program, started by the new user, holds no capability at all.
+runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 \
+    QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$home" timeout 60 hostvane >/dev/null 2>&1 &
+tray=""
+for _ in $(seq 1 100); do
+    tray=$(pgrep -u "$user" -x hostvane | head -n 1) && [ -n "$tray" ] && break
+    sleep 0.2
+done
+[ -n "$tray" ] || fail "the installed tray program did not start as $user"
+sleep 1
+sets=$(grep -E '^Cap(Inh|Prm|Eff|Amb):' "/proc/$tray/status")
+kill "$tray" 2>/dev/null || true
+wait || true
+echo "$sets"
+[ "$(awk '$2 == "0000000000000000"' <<<"$sets" | wc -l)" -eq 4 ] ||
+    fail "the installed tray program holds capabilities"
+pass "the installed tray program runs as $user without capabilities"
 
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq hostvane >/dev/null
 left=0
