@@ -1,7 +1,5 @@
 #include "net/EchoProbe.h"
 
-#include <algorithm>
-#include <chrono>
 #include <exception>
 
 #include "net/NetError.h"
@@ -27,7 +25,6 @@ bool EchoProbe::replyMeansAlive(const ReplyStatus& reply) {
 }
 
 ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
-    const auto began = std::chrono::steady_clock::now();
     ProbeOutcome outcome;
     m_hostAlive = true;
     try {
@@ -40,6 +37,8 @@ ProbeOutcome EchoProbe::tryTarget(const ProbeTarget& target) {
     }
     outcome.alive = m_hostAlive;
     outcome.address = m_client.targetAddress();
+    // Timed from the send to the reply: opening the socket (and the helper's start, which
+    // hands it over) comes before and is no part of it.
     if (outcome.alive) outcome.roundTripUs = m_client.replyStatus().roundTripUs;
     if (!outcome.alive && outcome.error.empty()) {
         outcome.error = m_client.replyStatus().outcome == ReplyOutcome::TimedOut

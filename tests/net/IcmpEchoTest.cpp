@@ -439,7 +439,7 @@ TEST(IcmpEcho, TheHelpersStartIsNoPartOfTheRoundTrip) {
             EXPECT_FALSE(probe.icmpClient().usesDatagramSocket());
             // The figure shown and kept, and the echo record's own.
             EXPECT_GE(o.roundTripUs, 0);
-            EXPECT_LT(o.roundTripUs, 900000);
+            EXPECT_LT(o.roundTripUs, 900'000);
             EXPECT_LT(probe.icmpClient().replyStatus().roundTripMs, 900u);
         },
         true);
