@@ -25,6 +25,8 @@ struct ColumnSpec {
     bool number;
 };
 
+QVariant none(const Row&) { return {}; }
+
 QVariant roundTripText(const Row& h) {
     return h.figures.roundTripUs < 0
                ? QVariant()

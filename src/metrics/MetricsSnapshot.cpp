@@ -17,6 +17,9 @@ MetricsSnapshot snapshotOf(const HostList& hosts, bool checking, double passSeco
         sample.title = list[i].title;
         sample.address = list[i].address;
         sample.up = list[i].stateImage == kImageAnswered;
+        sample.state = sample.up                                 ? "up"
+                       : list[i].stateImage == kImageUnreachable ? "unreachable"
+                                                                 : "lost";
         if (i < figures.size()) {
             const HostFigures& f = figures[i];
             sample.roundTripUs = sample.up ? f.roundTripUs : -1;
@@ -74,7 +77,14 @@ std::vector<MetricFamily> metricFamilies(const MetricsSnapshot& snapshot) {
     MetricFamily failures = family(
         "hostvane_host_failures_total",
         "Checks of the host that got no answer since it entered the list", MetricType::Counter);
+    // One series per state and host, 1 for the state it is in: a query can count the hosts in
+    // a state, or alert on one, without knowing the others.
+    MetricFamily state = family("hostvane_host_state",
+                                "1 for the state the host is reported in: up, lost or unreachable",
+                                MetricType::Gauge);
+    static const char* const kStates[] = {"up", "lost", "unreachable"};
     const std::size_t n = snapshot.hosts.size();
+    state.metric.reserve(n * std::size(kStates));
     up.metric.reserve(n);
     roundTrip.metric.reserve(n);
     checks.metric.reserve(n);
@@ -87,14 +97,21 @@ std::vector<MetricFamily> metricFamilies(const MetricsSnapshot& snapshot) {
             roundTrip.metric.push_back(gauge(static_cast<double>(host.roundTripUs) / 1e6, labels));
         checks.metric.push_back(counter(static_cast<double>(host.checks), labels));
         failures.metric.push_back(counter(static_cast<double>(host.failures), labels));
+        const std::string current = host.state.empty() ? (host.up ? "up" : "lost") : host.state;
+        for (const char* name : kStates) {
+            std::vector<ClientMetric::Label> stateLabels = labels;
+            stateLabels.push_back({"state", name});
+            state.metric.push_back(gauge(current == name ? 1 : 0, std::move(stateLabels)));
+        }
     }
 
     std::vector<MetricFamily> families;
-    families.reserve(7);
+    families.reserve(8);
     families.push_back(std::move(up));
     families.push_back(std::move(roundTrip));
     families.push_back(std::move(checks));
     families.push_back(std::move(failures));
+    families.push_back(std::move(state));
     MetricFamily pass =
         family("hostvane_pass_duration_seconds",
                "Duration of the last finished pass over the host list", MetricType::Gauge);

@@ -22,6 +22,8 @@ struct HostSample {
     std::int64_t roundTripUs = -1;  // the last answer's, in µs; -1 while it is not answering
     std::int64_t checks = 0;
     std::int64_t failures = 0;
+    // The reported state: "up", "lost" or "unreachable" (behind a lost host); empty: from up.
+    std::string state;
 
     bool operator==(const HostSample&) const = default;
 };

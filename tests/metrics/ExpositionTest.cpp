@@ -79,6 +79,15 @@ TEST(Exposition, WholeTextOfAnUpAndADownHost) {
         "# TYPE hostvane_host_failures_total counter\n"
         "hostvane_host_failures_total{title=\"Gateway\",address=\"10.0.0.1\"} 2\n"
         "hostvane_host_failures_total{title=\"Mail\",address=\"http://mail\"} 7\n"
+        "# HELP hostvane_host_state 1 for the state the host is reported in: up, lost or "
+        "unreachable\n"
+        "# TYPE hostvane_host_state gauge\n"
+        "hostvane_host_state{title=\"Gateway\",address=\"10.0.0.1\",state=\"up\"} 1\n"
+        "hostvane_host_state{title=\"Gateway\",address=\"10.0.0.1\",state=\"lost\"} 0\n"
+        "hostvane_host_state{title=\"Gateway\",address=\"10.0.0.1\",state=\"unreachable\"} 0\n"
+        "hostvane_host_state{title=\"Mail\",address=\"http://mail\",state=\"up\"} 0\n"
+        "hostvane_host_state{title=\"Mail\",address=\"http://mail\",state=\"lost\"} 1\n"
+        "hostvane_host_state{title=\"Mail\",address=\"http://mail\",state=\"unreachable\"} 0\n"
         "# HELP hostvane_pass_duration_seconds Duration of the last finished pass over the host "
         "list\n"
         "# TYPE hostvane_pass_duration_seconds gauge\n"
@@ -109,7 +118,8 @@ TEST(Exposition, SnapshotFollowsTheHostList) {
     hv::HostList list;
     list.rebuildFromEntries({{QStringLiteral("A"), QStringLiteral("10.0.0.1")},
                              {QStringLiteral("B"), QStringLiteral("10.0.0.2")},
-                             {QStringLiteral("C"), QStringLiteral("10.0.0.3")}});
+                             {QStringLiteral("C"), QStringLiteral("10.0.0.3")},
+                             {QStringLiteral("D"), QStringLiteral("10.0.0.4")}});
     const auto gen = list.generation();
     // A answers and is reported up; B answered once but is not yet reported (2 passes to
     // appear); C fails.
@@ -118,12 +128,15 @@ TEST(Exposition, SnapshotFollowsTheHostList) {
     ASSERT_FALSE(list.recordCheck(1, gen, true, 9, 1, 2).value());
     list.recordCheck(2, gen, false, -1, 1, 1);
     list.recordCheck(2, gen, false, -1, 1, 1);
+    // D is behind a lost host.
+    list.setStateImage(3, hv::kImageUnreachable);
 
     const MetricsSnapshot s = hv::snapshotOf(list, true, 0.25);
-    ASSERT_EQ(s.hosts.size(), 3u);
-    EXPECT_EQ(s.hosts[0], (HostSample{"A", "10.0.0.1", true, 4, 1, 0}));
-    EXPECT_EQ(s.hosts[1], (HostSample{"B", "10.0.0.2", false, -1, 1, 0}));
-    EXPECT_EQ(s.hosts[2], (HostSample{"C", "10.0.0.3", false, -1, 2, 2}));
+    ASSERT_EQ(s.hosts.size(), 4u);
+    EXPECT_EQ(s.hosts[0], (HostSample{"A", "10.0.0.1", true, 4, 1, 0, "up"}));
+    EXPECT_EQ(s.hosts[1], (HostSample{"B", "10.0.0.2", false, -1, 1, 0, "lost"}));
+    EXPECT_EQ(s.hosts[2], (HostSample{"C", "10.0.0.3", false, -1, 2, 2, "lost"}));
+    EXPECT_EQ(s.hosts[3], (HostSample{"D", "10.0.0.4", false, -1, 0, 0, "unreachable"}));
     EXPECT_TRUE(s.checking);
     EXPECT_DOUBLE_EQ(s.passSeconds, 0.25);
     EXPECT_EQ(s.version, QStringLiteral(HV_VERSION));
