@@ -407,6 +407,8 @@ std::optional<int> runCommandLine(const QStringList& arguments, std::FILE* out, 
             problem = "--format goes with --once or --history only";
         else if (!format)
             problem = "unknown output format (use tsv, csv, json or prometheus)";
+        else if (mode == Mode::History && *format == OnceFormat::Prometheus)
+            problem = "--history prints tsv, csv or json";
         if (problem) {
             std::fprintf(err, "hostvane: %s: --format=%s\n\n%s", problem,
                          formatName->toLocal8Bit().constData(),

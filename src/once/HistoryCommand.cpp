@@ -134,6 +134,8 @@ int printHistory(const HistoryQuery& query, const QString& path, std::int64_t no
                                 : QByteArray(",\"state\":\"down\",\"round_trip_ms\":null")) +
                             "}";
                     break;
+                case OnceFormat::Prometheus:  // refused with --history by the command line
+                    break;
             }
             first = false;
         }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
@@ -388,6 +390,9 @@ TEST_F(AddHostTest, EveryControlHasAnAccessibleName) {
     d.setMode(HostEntryMode::NewIP);
     d.show();
     for (QWidget* w : d.findChildren<QWidget*>()) {
+        // The "Depends on" list's pop-up is a window of its own: its scroll bars and viewport
+        // are Qt's, and the list in it is named.
+        if (w->window() != &d && w != d.cbDependsOn->view()) continue;
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
         ASSERT_NE(a, nullptr);
         EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << w->objectName().toStdString();

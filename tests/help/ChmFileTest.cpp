@@ -39,6 +39,7 @@ TEST(BuiltHelpFile, MapsEveryContextToItsPage) {
         {3, "/settings.htm", "<title>The settings dialog</title>"},
         {5, "/about.htm", "<title>The About window</title>"},
         {14, "/contact.htm", "<title>Reporting a problem</title>"},
+        {20, "/history.htm", "<title>The history window</title>"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(file.pageForContext(c.context), QString::fromUtf8(c.page)) << c.context;
@@ -46,7 +47,7 @@ TEST(BuiltHelpFile, MapsEveryContextToItsPage) {
         ASSERT_TRUE(html) << c.page;
         EXPECT_TRUE(html->contains(c.title)) << c.page;
     }
-    EXPECT_EQ(file.contexts().size(), 5);
+    EXPECT_EQ(file.contexts().size(), 6);
     EXPECT_TRUE(file.pageForContext(4).isEmpty());
 }
 

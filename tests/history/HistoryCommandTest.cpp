@@ -136,6 +136,7 @@ TEST(HistoryCommand, DurationsAndBadArgumentsAreUsageErrors) {
         {"--history="},
         {"--history", "Web", "--since=7w"},
         {"--history", "Web", "--format=xml"},
+        {"--history", "Web", "--format=prometheus"},
         {"--since=7d"},
         {"--once", "--since=7d"},
         {"--history", "Web", "--once"},

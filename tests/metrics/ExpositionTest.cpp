@@ -12,7 +12,7 @@ namespace {
 
 MetricsSnapshot oneHost(const QString& title, const QString& address = QStringLiteral("10.0.0.1")) {
     MetricsSnapshot s;
-    s.hosts.push_back(HostSample{title, address, true, 12, 3, 1});
+    s.hosts.push_back(HostSample{title, address, true, 12, 3, 1, "up"});
     s.version = QStringLiteral("1.2.3");
     return s;
 }
@@ -54,10 +54,10 @@ TEST(Exposition, LabelValuesAreEscaped) {
 
 TEST(Exposition, WholeTextOfAnUpAndADownHost) {
     MetricsSnapshot s;
+    s.hosts.push_back(HostSample{QStringLiteral("Gateway"), QStringLiteral("10.0.0.1"), true,
+                                 1500000, 7, 2, "up"});
     s.hosts.push_back(
-        HostSample{QStringLiteral("Gateway"), QStringLiteral("10.0.0.1"), true, 1500000, 7, 2});
-    s.hosts.push_back(
-        HostSample{QStringLiteral("Mail"), QStringLiteral("http://mail"), false, -1, 7, 7});
+        HostSample{QStringLiteral("Mail"), QStringLiteral("http://mail"), false, -1, 7, 7, "lost"});
     s.passSeconds = 2.5;
     s.checking = true;
     s.version = QStringLiteral("1.1.0");

@@ -89,7 +89,8 @@ std::string body(const std::string& response) {
 
 std::shared_ptr<const MetricsSnapshot> snapshot(const QString& title, bool up) {
     auto s = std::make_shared<MetricsSnapshot>();
-    s->hosts.push_back(hv::HostSample{title, QStringLiteral("10.0.0.1"), up, up ? 3 : -1, 1, 0});
+    s->hosts.push_back(hv::HostSample{title, QStringLiteral("10.0.0.1"), up, up ? 3 : -1, 1, 0,
+                                      up ? "up" : "lost"});
     s->version = QStringLiteral("test");
     return s;
 }
