@@ -87,11 +87,11 @@ bool ScreenFit::eventFilter(QObject* watched, QEvent* event) {
         const QMargins frame = realFrame(m_window);
         if (!frame.isNull()) {
             m_checkFrame = false;
-            if (frame != g_lastFrame) {
-                g_lastFrame = frame;
-                // The frame is larger than was assumed: the window may reach out of the area.
-                fit(m_window);
-            }
+            g_lastFrame = frame;
+            // Checked again with the real frame, even one the same as assumed: before a window
+            // is mapped, the X platform may place its client, not its frame, at the point asked
+            // (a window shrunk to the area's width then lost its left border outside it).
+            fit(m_window);
         }
     }
     return QObject::eventFilter(watched, event);
