@@ -56,7 +56,7 @@ if [ -n "${HISTORY_SECONDS:-}" ]; then
     kill "$pid"; wait "$pid" 2>/dev/null || true; pid=
     db="$work/history.sqlite"
     samples=$(sqlite3 "$db" 'SELECT count(*) FROM samples')
-    bytes=$(cat "$db" "$db-wal" 2>/dev/null | wc -c)  # a WAL left over counts too
+    bytes=$({ cat "$db"; cat "$db-wal" 2>/dev/null || true; } | wc -c)  # a WAL left over counts too
     echo "hosts $n, parallel $w, ${HISTORY_SECONDS} s at a 1-s period"
     echo "peak resident memory: $peak KiB"
     echo "writer thread cpu: $(( writer * 1000 / hz )) ms ($(( writer * 100000 / hz / HISTORY_SECONDS / 1000 )).$(( writer * 100000 / hz / HISTORY_SECONDS % 1000 / 100 )) % of a core); whole program: $(( total * 1000 / hz )) ms"
