@@ -330,6 +330,11 @@ TEST(HistoryStore, AFullDiskIsToldAndWrittenOnceThereIsRoom) {
 // Killed at random moments while it writes: the file opens, its integrity check is ok, and
 // every pass committed before the kill is there.
 TEST(HistoryStore, AKillAtAnyMomentKeepsEveryCommittedPass) {
+#if defined(__SANITIZE_THREAD__)
+    // A forked child that starts threads is outside ThreadSanitizer's model: it reports the
+    // writer's locked queue as a race. The kill is what this tests; the other builds run it.
+    GTEST_SKIP() << "fork with threads in the child is not supported by ThreadSanitizer";
+#endif
     hvtest::TempDir dir;
     const QString path = dir.file("history.sqlite");
     std::mt19937 random(12345);
